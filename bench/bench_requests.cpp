@@ -1,0 +1,71 @@
+#include "backends/ChatCompletions.h"
+#include "core/Prompts.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <benchmark/benchmark.h>
+
+using namespace lexwick;
+
+namespace {
+
+// 5000 characters of ordinary prose.
+QString prose(qsizetype length)
+{
+    const QString sentence = QStringLiteral(
+        "The quick brown fox jumps over the lazy dog while the committee reviews its 2024 plan. ");
+    QString text;
+    while (text.size() < length)
+        text += sentence;
+    text.truncate(length);
+    return text;
+}
+
+QByteArray successBody(qsizetype size)
+{
+    const QJsonObject body{
+        {QStringLiteral("id"), QStringLiteral("chatcmpl-1")},
+        {QStringLiteral("object"), QStringLiteral("chat.completion")},
+        {QStringLiteral("choices"),
+         QJsonArray{QJsonObject{{QStringLiteral("index"), 0},
+                                {QStringLiteral("message"),
+                                 QJsonObject{{QStringLiteral("role"), QStringLiteral("assistant")},
+                                             {QStringLiteral("content"), prose(size - 200)}}},
+                                {QStringLiteral("finish_reason"), QStringLiteral("stop")}}}},
+    };
+    return QJsonDocument(body).toJson(QJsonDocument::Compact);
+}
+
+// Everything a request costs on this side of the network: both message forms, the JSON body,
+// and reading a 4 KiB answer.
+void BM_ChatRequestRoundTrip(benchmark::State& state)
+{
+    const QString text = prose(5000);
+    const QByteArray answer = successBody(4096);
+    for (auto _ : state) {
+        const QString plain = plainUserMessage(text, TextAction::paraphrase, ToneOption::casual);
+        const QString delimited = delimitedUserMessage(text, TextAction::explain, std::nullopt);
+        const QByteArray body =
+            chatcompletions::encodeRequest(QStringLiteral("llama-3.1-8b-instant"),
+                                           systemPrompt(TextAction::paraphrase), delimited);
+        const auto content = chatcompletions::decodeAnswer(answer);
+        benchmark::DoNotOptimize(plain);
+        benchmark::DoNotOptimize(body);
+        benchmark::DoNotOptimize(content);
+    }
+}
+BENCHMARK(BM_ChatRequestRoundTrip)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,68 @@
+#include "backends/ChatCompletions.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace lexwick::chatcompletions {
+
+namespace {
+
+QJsonObject message(const QString& role, const QString& content)
+{
+    return QJsonObject{{QStringLiteral("role"), role}, {QStringLiteral("content"), content}};
+}
+
+std::unexpected<Error> malformed(const QString& why)
+{
+    return std::unexpected(
+        Error(DecodingError{QCoreApplication::translate("lexwick::chatcompletions",
+                                                        "The server's answer could not be read: %1")
+                                .arg(why)}));
+}
+
+} // namespace
+
+QByteArray encodeRequest(const QString& model, const QString& systemPrompt,
+                         const QString& userMessage)
+{
+    const QJsonObject body{
+        {QStringLiteral("model"), model},
+        {QStringLiteral("messages"), QJsonArray{message(QStringLiteral("system"), systemPrompt),
+                                                message(QStringLiteral("user"), userMessage)}},
+        {QStringLiteral("temperature"), 0.3},
+        {QStringLiteral("max_tokens"), 1024},
+    };
+    return QJsonDocument(body).toJson(QJsonDocument::Compact);
+}
+
+Result<std::optional<QString>> decodeAnswer(const QByteArray& body)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return malformed(parseError.errorString());
+    const QJsonValue choices = document.object().value(u"choices");
+    if (!choices.isArray())
+        return malformed(QStringLiteral("no \"choices\" list"));
+    const QJsonArray list = choices.toArray();
+    if (list.isEmpty())
+        return std::optional<QString>();
+    const QJsonValue content =
+        list.first().toObject().value(u"message").toObject().value(u"content");
+    if (!content.isString())
+        return malformed(QStringLiteral("the first choice has no message content"));
+    return std::optional<QString>(content.toString());
+}
+
+std::optional<QString> decodeErrorMessage(const QByteArray& body)
+{
+    const QJsonValue message =
+        QJsonDocument::fromJson(body).object().value(u"error").toObject().value(u"message");
+    if (!message.isString())
+        return std::nullopt;
+    return message.toString();
+}
+
+} // namespace lexwick::chatcompletions

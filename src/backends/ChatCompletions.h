@@ -1,0 +1,24 @@
+#pragma once
+
+#include "core/Error.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// The chat-completions wire format, shared by every back-end that speaks it.
+namespace lexwick::chatcompletions {
+
+// The compact JSON request: model, the system and user messages, temperature 0.3, 1024 tokens.
+QByteArray encodeRequest(const QString& model, const QString& systemPrompt,
+                         const QString& userMessage);
+
+// The first choice's message content of a success body, untrimmed; nothing when "choices" is
+// empty. Fails with DecodingError when the body is not a success body.
+Result<std::optional<QString>> decodeAnswer(const QByteArray& body);
+
+// The provider's message when the body is an error body ({"error": {"message": …}}).
+std::optional<QString> decodeErrorMessage(const QByteArray& body);
+
+} // namespace lexwick::chatcompletions

@@ -1,0 +1,90 @@
+#include "backends/GroqAIService.h"
+
+#include "backends/ChatCompletions.h"
+#include "BuildConfig.h"
+#include "core/HttpClient.h"
+#include "core/Prompts.h"
+
+#include <QPointer>
+#include <QUrl>
+
+namespace lexwick {
+
+GroqAIService::GroqAIService(QObject* parent)
+    : GroqAIService(QString::fromLatin1(productionEndpoint), QString::fromUtf8(build::cloudApiKey),
+                    defaultTimeout, HttpClient::shared(), parent)
+{
+}
+
+GroqAIService::GroqAIService(QString baseURL, QString apiKey, std::chrono::milliseconds timeout,
+                             HttpClient& client, QObject* parent)
+    : AIServiceProtocol(parent)
+    , m_apiKey(std::move(apiKey))
+    , m_baseURL(std::move(baseURL))
+    , m_timeout(timeout)
+    , m_client(client)
+{
+}
+
+QCoro::Task<Result<QString>> GroqAIService::processText(QString text, TextAction action,
+                                                        std::optional<ToneOption> tone,
+                                                        std::stop_token stop)
+{
+    if (text.trimmed().isEmpty())
+        co_return std::unexpected(AIError(AIError::EmptyInput{}));
+    if (m_apiKey == QLatin1String(missingKeyPlaceholder))
+        co_return std::unexpected(AIError(AIError::MissingAPIKey{}));
+
+    setProcessing(true);
+    setLastError(std::nullopt);
+
+    QPointer self(this);
+    Result<QString> answer =
+        co_await sendChatRequest(systemPrompt(action), plainUserMessage(text, action, tone), stop);
+    if (!self)
+        co_return answer;
+
+    if (answer) {
+        setProcessing(false);
+        co_return answer;
+    }
+    const AIError error = answer.error().is<AIError>() ? *answer.error().as<AIError>()
+                                                       : AIError::networkError(answer.error());
+    setLastError(error);
+    setProcessing(false);
+    co_return std::unexpected(error);
+}
+
+QCoro::Task<Result<QString>>
+GroqAIService::sendChatRequest(QString systemPrompt, QString userMessage, std::stop_token stop)
+{
+    const QUrl url(m_baseURL, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty())
+        co_return std::unexpected(AIError(AIError::InvalidURL{}));
+
+    HttpRequest request{
+        .method = "POST",
+        .url = url,
+        .headers = {{"Authorization", "Bearer " + m_apiKey.toUtf8()},
+                    {"Content-Type", "application/json"}},
+        .body = chatcompletions::encodeRequest(m_model, systemPrompt, userMessage),
+        .timeout = m_timeout,
+    };
+    const Result<HttpResponse> response = co_await m_client.send(std::move(request), stop);
+    if (!response)
+        co_return std::unexpected(response.error());
+
+    if (response->statusCode != 200) {
+        if (auto message = chatcompletions::decodeErrorMessage(response->body))
+            co_return std::unexpected(AIError(AIError::ApiError{*message}));
+        co_return std::unexpected(AIError(AIError::HttpError{response->statusCode}));
+    }
+    const auto answer = chatcompletions::decodeAnswer(response->body);
+    if (!answer)
+        co_return std::unexpected(answer.error());
+    if (!answer->has_value())
+        co_return std::unexpected(AIError(AIError::NoContent{}));
+    co_return answer->value().trimmed();
+}
+
+} // namespace lexwick

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "core/AIServiceProtocol.h"
+
+#include <chrono>
+
+namespace lexwick {
+
+class HttpClient;
+
+// The back-end of the built-in cloud mode: Groq's chat-completions endpoint with the key and
+// model fixed in the product.
+class GroqAIService : public AIServiceProtocol {
+    Q_OBJECT
+
+public:
+    static constexpr auto productionEndpoint = "https://api.groq.com/openai/v1/chat/completions";
+    static constexpr auto missingKeyPlaceholder = "SET_CLOUD_API_KEY_HERE";
+    static constexpr auto defaultModel = "llama-3.1-8b-instant";
+    static constexpr std::chrono::milliseconds defaultTimeout = std::chrono::seconds(30);
+
+    // The product's service: production endpoint, the key compiled in, the shared client.
+    explicit GroqAIService(QObject* parent = nullptr);
+    // Another endpoint and key (tests).
+    GroqAIService(QString baseURL, QString apiKey, std::chrono::milliseconds timeout,
+                  HttpClient& client, QObject* parent = nullptr);
+
+    QCoro::Task<Result<QString>> processText(QString text, TextAction action,
+                                             std::optional<ToneOption> tone,
+                                             std::stop_token stop) override;
+
+    const QString& baseURL() const { return m_baseURL; }
+    std::chrono::milliseconds timeout() const { return m_timeout; }
+
+private:
+    QCoro::Task<Result<QString>> sendChatRequest(QString systemPrompt, QString userMessage,
+                                                 std::stop_token stop);
+
+    const QString m_apiKey;
+    const QString m_baseURL;
+    const QString m_model = QString::fromLatin1(defaultModel);
+    const std::chrono::milliseconds m_timeout;
+    HttpClient& m_client;
+};
+
+} // namespace lexwick

@@ -1,0 +1,91 @@
+#include "core/AIError.h"
+
+#include "core/Error.h"
+#include "core/Overloaded.h"
+
+#include <QStringList>
+
+namespace lexwick {
+
+namespace {
+
+QString availabilityMessage(LocalAIAvailability availability)
+{
+    switch (availability) {
+    case LocalAIAvailability::available:
+        return QStringLiteral("On-device AI is ready");
+    case LocalAIAvailability::appleIntelligenceDisabled:
+        return QStringLiteral("Enable Apple Intelligence in System Settings to use on-device AI");
+    case LocalAIAvailability::modelNotReady:
+        return QStringLiteral("On-device AI model is downloading. Please try again later.");
+    case LocalAIAvailability::deviceNotEligible:
+        return QStringLiteral("Your device doesn't support on-device AI. Using cloud API instead.");
+    case LocalAIAvailability::unavailable:
+        return QStringLiteral("On-device AI is not available. Using cloud API instead.");
+    }
+    std::unreachable();
+}
+
+} // namespace
+
+QString rawValue(PIIType type)
+{
+    switch (type) {
+    case PIIType::email:
+        return QStringLiteral("Email");
+    case PIIType::phone:
+        return QStringLiteral("Phone Number");
+    case PIIType::ssn:
+        return QStringLiteral("Social Security Number");
+    case PIIType::creditCard:
+        return QStringLiteral("Credit Card");
+    case PIIType::ipAddress:
+        return QStringLiteral("IP Address");
+    }
+    std::unreachable();
+}
+
+AIError AIError::networkError(Error underlying)
+{
+    return AIError(NetworkError{std::make_shared<const Error>(std::move(underlying))});
+}
+
+QString AIError::errorDescription() const
+{
+    return std::visit(
+        Overloaded{
+            [](const HttpError& e) {
+                return QStringLiteral("Server error: HTTP ") + QString::number(e.statusCode);
+            },
+            [](const ApiError& e) { return QStringLiteral("API Error: ") + e.message; },
+            [](const NetworkError& e) {
+                return QStringLiteral("Network error: ") + e.underlying->localizedDescription();
+            },
+            [](const LocalModelUnavailable& e) { return availabilityMessage(e.availability); },
+            [](const InputTooLong& e) {
+                return QStringLiteral("Text too long (%1 characters). Maximum is %2.")
+                    .arg(e.current)
+                    .arg(e.max);
+            },
+            [](const PiiDetected& e) {
+                QStringList names;
+                for (PIIType type : e.types)
+                    names << rawValue(type);
+                return QStringLiteral("Sensitive data detected: ") + names.join(u", ") +
+                       QStringLiteral(". Please remove before processing.");
+            },
+            [](const EmptyInput&) { return QStringLiteral("Please enter some text to process."); },
+            [](const MissingAPIKey&) {
+                return QStringLiteral("API key not configured. Please add your Groq API key.");
+            },
+            [](const InvalidURL&) { return QStringLiteral("Invalid API URL."); },
+            [](const InvalidResponse&) {
+                return QStringLiteral("Received an invalid response from the server.");
+            },
+            [](const NoContent&) { return QStringLiteral("No response content received."); },
+            [](const Cancelled&) { return QStringLiteral("Request was cancelled."); },
+        },
+        m_case);
+}
+
+} // namespace lexwick

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <variant>
+
+namespace lexwick {
+
+class Error;
+
+// The states of the on-device model.
+enum class LocalAIAvailability {
+    available,
+    appleIntelligenceDisabled,
+    modelNotReady,
+    deviceNotEligible,
+    unavailable
+};
+
+// The kinds of personal data that stop a request from leaving the machine.
+enum class PIIType { email, phone, ssn, creditCard, ipAddress };
+
+inline constexpr std::array allPIITypes{PIIType::email, PIIType::phone, PIIType::ssn,
+                                        PIIType::creditCard, PIIType::ipAddress};
+
+// The user-facing label of a kind of personal data.
+QString rawValue(PIIType type);
+
+// The one error type that callers above the router see. Every case has a fixed message.
+class AIError {
+public:
+    struct HttpError {
+        int statusCode;
+    };
+    struct ApiError {
+        QString message;
+    };
+    struct NetworkError {
+        std::shared_ptr<const Error> underlying; // shared between copies, never null
+    };
+    struct LocalModelUnavailable {
+        LocalAIAvailability availability;
+    };
+    struct InputTooLong {
+        int current;
+        int max;
+    };
+    struct PiiDetected {
+        QList<PIIType> types;
+    };
+    struct EmptyInput {};
+    struct MissingAPIKey {};
+    struct InvalidURL {};
+    struct InvalidResponse {};
+    struct NoContent {};
+    struct Cancelled {};
+
+    // In the order of the alternatives of Case.
+    enum class Kind {
+        httpError,
+        apiError,
+        networkError,
+        localModelUnavailable,
+        inputTooLong,
+        piiDetected,
+        emptyInput,
+        missingAPIKey,
+        invalidURL,
+        invalidResponse,
+        noContent,
+        cancelled
+    };
+
+    using Case = std::variant<HttpError, ApiError, NetworkError, LocalModelUnavailable,
+                              InputTooLong, PiiDetected, EmptyInput, MissingAPIKey, InvalidURL,
+                              InvalidResponse, NoContent, Cancelled>;
+
+    AIError(Case value)
+        : m_case(std::move(value))
+    {
+    }
+
+    static AIError networkError(Error underlying);
+
+    Kind kind() const { return static_cast<Kind>(m_case.index()); }
+    const Case& value() const { return m_case; }
+    template <typename C> const C* as() const { return std::get_if<C>(&m_case); }
+
+    // The message shown to the user; also the localised description.
+    QString errorDescription() const;
+    QString localizedDescription() const { return errorDescription(); }
+
+private:
+    Case m_case;
+};
+
+} // namespace lexwick

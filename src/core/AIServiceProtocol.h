@@ -1,0 +1,46 @@
+#pragma once
+
+#include "core/AIError.h"
+#include "core/Error.h"
+#include "core/TextAction.h"
+
+#include <QCoroTask>
+#include <QObject>
+
+#include <optional>
+#include <stop_token>
+
+namespace lexwick {
+
+// The interface of every AI back-end. Lives on the main thread; its two published properties
+// change there.
+class AIServiceProtocol : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isProcessing READ isProcessing NOTIFY isProcessingChanged)
+
+public:
+    using QObject::QObject;
+
+    bool isProcessing() const { return m_isProcessing; }
+    const std::optional<AIError>& lastError() const { return m_lastError; }
+
+    // Turns the text into the processed text. Fails with an AIError, or with CancellationError
+    // when the stop is requested.
+    virtual QCoro::Task<Result<QString>> processText(QString text, TextAction action,
+                                                     std::optional<ToneOption> tone,
+                                                     std::stop_token stop) = 0;
+
+Q_SIGNALS:
+    void isProcessingChanged();
+    void lastErrorChanged();
+
+protected:
+    void setProcessing(bool processing);
+    void setLastError(std::optional<AIError> error);
+
+private:
+    bool m_isProcessing = false;
+    std::optional<AIError> m_lastError;
+};
+
+} // namespace lexwick

@@ -1,0 +1,226 @@
+#include "core/HttpClient.h"
+#include "support/RunTask.h"
+#include "support/TestHttpServer.h"
+#include "support/TestMain.h"
+
+#include <QTest>
+
+#include <thread>
+
+using namespace lexwick;
+
+Q_DECLARE_METATYPE(lexwick::test::ScriptedReply::Ending)
+using namespace lexwick::test;
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+HttpRequest get(const QUrl& url, std::chrono::milliseconds timeout = 10s)
+{
+    return HttpRequest{.method = "GET", .url = url, .timeout = timeout};
+}
+
+// The kind of transport error the exchange failed with; nothing for any other outcome.
+std::optional<TransportError::Kind> transportKind(const Result<HttpResponse>& result)
+{
+    const TransportError* error = result ? nullptr : result.error().as<TransportError>();
+    return error ? std::optional(error->kind) : std::nullopt;
+}
+
+} // namespace
+
+class HttpClientTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void exchangeCarriesEverything()
+    {
+        TestHttpServer server;
+        server.enqueue({.status = 201, .headers = {{"X-Answer", "42"}}, .body = "created"});
+        HttpClient client;
+        const auto result = runTask(client.send(
+            HttpRequest{.method = "POST",
+                        .url = server.url(u"/v1/things"_s),
+                        .headers = {{"Authorization", "Bearer k"}, {"Content-Type", "text/plain"}},
+                        .body = "h\xC3\xA9llo"},
+            {}));
+        QVERIFY(result && result->has_value());
+        QCOMPARE((*result)->statusCode, 201);
+        QCOMPARE((*result)->header("x-answer"), "42");
+        QCOMPARE((*result)->body, "created");
+
+        QCOMPARE(server.requests().size(), 1);
+        const ReceivedRequest& received = server.requests().first();
+        QCOMPARE(received.method, "POST");
+        QCOMPARE(received.path, "/v1/things");
+        QCOMPARE(received.header("authorization"), "Bearer k");
+        QCOMPARE(received.header("content-type"), "text/plain");
+        QCOMPARE(received.body, "h\xC3\xA9llo");
+    }
+
+    void errorStatusesAreResponses()
+    {
+        TestHttpServer server;
+        server.enqueue(ScriptedReply::json(503, {}));
+        server.enqueue(ScriptedReply::json(404, R"({"error":{"message":"gone"}})"));
+        HttpClient client;
+        const auto unavailable = runTask(client.send(get(server.url()), {}));
+        QVERIFY(unavailable && unavailable->has_value());
+        QCOMPARE((*unavailable)->statusCode, 503);
+        const auto missing = runTask(client.send(get(server.url()), {}));
+        QVERIFY(missing && missing->has_value());
+        QCOMPARE((*missing)->statusCode, 404);
+        QCOMPARE((*missing)->body, R"({"error":{"message":"gone"}})");
+    }
+
+    void refusedPortCannotConnect()
+    {
+        HttpClient client;
+        QUrl url(u"http://127.0.0.1/"_s);
+        url.setPort(TestHttpServer::refusedPort());
+        const auto result = runTask(client.send(get(url), {}));
+        QVERIFY(result && !result->has_value());
+        QCOMPARE(transportKind(*result), std::optional(TransportError::Kind::cannotConnectToHost));
+        QVERIFY(!result->error().localizedDescription().isEmpty());
+    }
+
+    void droppedConnectionIsLost_data()
+    {
+        QTest::addColumn<ScriptedReply::Ending>("ending");
+        QTest::newRow("before the answer") << ScriptedReply::Ending::dropBeforeAnswer;
+        QTest::newRow("in the middle of the body") << ScriptedReply::Ending::dropMidBody;
+    }
+
+    void droppedConnectionIsLost()
+    {
+        QFETCH(ScriptedReply::Ending, ending);
+        TestHttpServer server;
+        ScriptedReply reply = ScriptedReply::json(200, QByteArray(4000, 'x'));
+        reply.ending = ending;
+        server.setDefaultReply(reply);
+        HttpClient client;
+        const auto result = runTask(client.send(get(server.url()), {}));
+        QVERIFY(result && !result->has_value());
+        QCOMPARE(transportKind(*result),
+                 std::optional(TransportError::Kind::networkConnectionLost));
+    }
+
+    // The client's own time-out, the task's cancellation and a transfer aborted by somebody
+    // else all reach Qt as the same abort; they must come out apart.
+    void timeOutIsNotCancellation()
+    {
+        TestHttpServer server;
+        server.setDefaultReply(ScriptedReply::withEnding(ScriptedReply::Ending::never));
+        HttpClient client;
+        const auto result = runTask(client.send(get(server.url(), 200ms), {}), 10s);
+        QVERIFY(result && !result->has_value());
+        QCOMPARE(transportKind(*result), std::optional(TransportError::Kind::timedOut));
+    }
+
+    void timeOutCountsFromTheLastSignOfLife()
+    {
+        TestHttpServer server;
+        // Answers after 300 ms; a time-out of 2 s must not fire.
+        ScriptedReply slow = ScriptedReply::json(200, "late");
+        slow.delay = 300ms;
+        server.enqueue(slow);
+        HttpClient client;
+        const auto result = runTask(client.send(get(server.url(), 2s), {}));
+        QVERIFY(result && result->has_value());
+        QCOMPARE((*result)->body, "late");
+    }
+
+    void stopCancelsTheTransfer()
+    {
+        TestHttpServer server;
+        server.setDefaultReply(ScriptedReply::withEnding(ScriptedReply::Ending::never));
+        HttpClient client;
+        std::stop_source stop;
+        QTimer::singleShot(100ms, [&stop] { stop.request_stop(); });
+        const auto result = runTask(client.send(get(server.url(), 1h), stop.get_token()), 10s);
+        QVERIFY(result && !result->has_value());
+        QVERIFY(result->error().is<CancellationError>());
+        QCOMPARE(server.requests().size(), 1);
+    }
+
+    void stopFromAnotherThread()
+    {
+        TestHttpServer server;
+        server.setDefaultReply(ScriptedReply::withEnding(ScriptedReply::Ending::never));
+        HttpClient client;
+        std::stop_source stop;
+        std::jthread canceller([&stop] {
+            std::this_thread::sleep_for(100ms);
+            stop.request_stop();
+        });
+        const auto result = runTask(client.send(get(server.url(), 1h), stop.get_token()), 10s);
+        QVERIFY(result && !result->has_value());
+        QVERIFY(result->error().is<CancellationError>());
+    }
+
+    void stoppedBeforeSendingSendsNothing()
+    {
+        TestHttpServer server;
+        HttpClient client;
+        std::stop_source stop;
+        stop.request_stop();
+        const auto result = runTask(client.send(get(server.url()), stop.get_token()));
+        QVERIFY(result && !result->has_value());
+        QVERIFY(result->error().is<CancellationError>());
+        QTest::qWait(50);
+        QVERIFY(server.requests().isEmpty());
+    }
+
+    void redirectWithinTheOriginIsFollowed()
+    {
+        TestHttpServer server;
+        server.setHandler([&server](const ReceivedRequest& request) {
+            if (request.path == "/old")
+                return ScriptedReply{.status = 307,
+                                     .headers = {{"Location", server.url(u"/new"_s).toEncoded()}}};
+            return ScriptedReply::json(200, "moved here");
+        });
+        HttpClient client;
+        const auto result = runTask(client.send(get(server.url(u"/old"_s)), {}));
+        QVERIFY(result && result->has_value());
+        QCOMPARE((*result)->body, "moved here");
+        QCOMPARE(server.requests().size(), 2);
+    }
+
+    // "localhost" and "127.0.0.1" reach the same machine but are different hosts: a key sent
+    // to one must not be replayed to the other.
+    void redirectToAnotherHostIsRefused()
+    {
+        TestHttpServer elsewhere;
+        QUrl target = elsewhere.url(u"/steal"_s);
+        target.setHost(u"localhost"_s);
+        TestHttpServer server;
+        server.setDefaultReply(
+            ScriptedReply{.status = 302, .headers = {{"Location", target.toEncoded()}}});
+        HttpClient client;
+        const auto result = runTask(client.send(
+            HttpRequest{.url = server.url(), .headers = {{"Authorization", "Bearer secret"}}}, {}));
+        QVERIFY(result && !result->has_value());
+        QCOMPARE(transportKind(*result), std::optional(TransportError::Kind::other));
+        QTest::qWait(50);
+        QVERIFY(elsewhere.requests().isEmpty());
+    }
+
+    void bodyOverTheCapIsRefused()
+    {
+        TestHttpServer server;
+        server.enqueue(ScriptedReply::json(200, QByteArray(HttpClient::maxBodySize, 'a')));
+        server.enqueue(ScriptedReply::json(200, QByteArray(HttpClient::maxBodySize + 1, 'a')));
+        HttpClient client;
+        const auto atCap = runTask(client.send(get(server.url()), {}));
+        QVERIFY(atCap && atCap->has_value());
+        QCOMPARE((*atCap)->body.size(), HttpClient::maxBodySize);
+        const auto overCap = runTask(client.send(get(server.url()), {}));
+        QVERIFY(overCap && !overCap->has_value());
+        QCOMPARE(transportKind(*overCap), std::optional(TransportError::Kind::other));
+    }
+};
+
+LEXWICK_TEST(HttpClientTest)
+#include "HttpClientTest.moc"

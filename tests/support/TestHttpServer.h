@@ -1,0 +1,84 @@
+#pragma once
+
+#include "core/HttpClient.h"
+
+#include <QHostAddress>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QTcpServer>
+#include <QUrl>
+
+#include <chrono>
+#include <deque>
+#include <functional>
+
+class QTcpSocket;
+
+namespace lexwick::test {
+
+// What the server answers to one request.
+struct ScriptedReply {
+    enum class Ending {
+        complete,         // the whole answer
+        dropBeforeAnswer, // close the connection without a word
+        dropMidBody,      // headers and half the body, then close
+        never             // keep the connection open and never answer
+    };
+
+    int status = 200;
+    HttpHeaders headers;
+    QByteArray body;
+    std::chrono::milliseconds delay{0};
+    Ending ending = Ending::complete;
+
+    static ScriptedReply json(int status, const QByteArray& body);
+    static ScriptedReply withEnding(Ending ending);
+};
+
+struct ReceivedRequest {
+    QByteArray method;
+    QByteArray path;
+    HttpHeaders headers;
+    QByteArray body;
+
+    QByteArray header(QByteArrayView name) const;
+    QJsonObject json() const;
+};
+
+// A real HTTP/1.1 server on a loopback address and an ephemeral port. Each test scripts its
+// answers; every request it receives is recorded.
+class TestHttpServer : public QObject {
+    Q_OBJECT
+
+public:
+    using Handler = std::function<ScriptedReply(const ReceivedRequest&)>;
+
+    explicit TestHttpServer(const QHostAddress& address = QHostAddress::LocalHost);
+
+    quint16 port() const { return m_server.serverPort(); }
+    QUrl url(const QString& path = QStringLiteral("/")) const;
+
+    // Replies are used in order; once they are used up, the default one answers.
+    void enqueue(ScriptedReply reply) { m_queue.push_back(std::move(reply)); }
+    void setDefaultReply(ScriptedReply reply) { m_default = std::move(reply); }
+    // Decides every answer itself, ahead of the queue.
+    void setHandler(Handler handler) { m_handler = std::move(handler); }
+
+    const QList<ReceivedRequest>& requests() const { return m_requests; }
+
+    // A port on which nothing listens: connections to it are refused.
+    static quint16 refusedPort();
+
+private:
+    void onReadyRead(QTcpSocket* socket);
+    void answer(QTcpSocket* socket, const ScriptedReply& reply);
+
+    QTcpServer m_server;
+    std::deque<ScriptedReply> m_queue;
+    ScriptedReply m_default;
+    Handler m_handler;
+    QList<ReceivedRequest> m_requests;
+};
+
+} // namespace lexwick::test
