@@ -1,0 +1,69 @@
+#include "settings/AIProviderMode.h"
+
+#include <utility>
+
+namespace lexwick {
+
+QString rawValue(AIProviderMode mode)
+{
+    switch (mode) {
+    case AIProviderMode::local:
+        return QStringLiteral("local");
+    case AIProviderMode::cloud:
+        return QStringLiteral("cloud");
+    case AIProviderMode::custom:
+        return QStringLiteral("custom");
+    }
+    std::unreachable();
+}
+
+QString displayName(AIProviderMode mode)
+{
+    switch (mode) {
+    case AIProviderMode::local:
+        return QStringLiteral("On-Device (Apple Intelligence)");
+    case AIProviderMode::cloud:
+        return QStringLiteral("Cloud (Built-in)");
+    case AIProviderMode::custom:
+        return QStringLiteral("Custom API Key");
+    }
+    std::unreachable();
+}
+
+QString description(AIProviderMode mode)
+{
+    switch (mode) {
+    case AIProviderMode::local:
+        return QStringLiteral(
+            "Private, no internet required. Requires Apple Silicon + Apple Intelligence.");
+    case AIProviderMode::cloud:
+        return QStringLiteral("Built-in cloud service coming soon.");
+    case AIProviderMode::custom:
+        return QStringLiteral("Use your own API key from Groq, OpenAI, or Anthropic.");
+    }
+    std::unreachable();
+}
+
+QString icon(AIProviderMode mode)
+{
+    switch (mode) {
+    case AIProviderMode::local:
+        return QStringLiteral("cpu");
+    case AIProviderMode::cloud:
+        return QStringLiteral("cloud");
+    case AIProviderMode::custom:
+        return QStringLiteral("key");
+    }
+    std::unreachable();
+}
+
+std::optional<AIProviderMode> providerModeFromRawValue(QStringView raw)
+{
+    for (AIProviderMode mode : allProviderModes) {
+        if (rawValue(mode) == raw)
+            return mode;
+    }
+    return std::nullopt;
+}
+
+} // namespace lexwick

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <array>
+#include <optional>
+
+namespace lexwick {
+
+// Which family of back-ends serves requests. Stored and compared by its raw value.
+enum class AIProviderMode { local, cloud, custom };
+
+inline constexpr std::array allProviderModes{AIProviderMode::local, AIProviderMode::cloud,
+                                             AIProviderMode::custom};
+
+QString rawValue(AIProviderMode mode);
+QString displayName(AIProviderMode mode);
+QString description(AIProviderMode mode);
+QString icon(AIProviderMode mode);
+std::optional<AIProviderMode> providerModeFromRawValue(QStringView raw);
+
+} // namespace lexwick

@@ -1,0 +1,60 @@
+#include "settings/KeychainManager.h"
+#include "settings/UserDefaults.h"
+#include "support/TestMain.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace lexwick;
+using namespace Qt::StringLiterals;
+
+class KeychainManagerTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void keysArePerProviderUtf8Bytes()
+    {
+        QTemporaryDir dir;
+        UserDefaults store(dir.filePath(u"defaults.cbor"_s));
+        const KeychainManager keychain(store);
+
+        QVERIFY(keychain.save(u"s\u00E9k"_s, APIProvider::openai));
+        QCOMPARE(store.dataForKey(u"lexwick_apikey_openai"_s), QByteArray("s\xC3\xA9k"));
+        QCOMPARE(keychain.load(APIProvider::openai), u"s\u00E9k"_s);
+        QCOMPARE(keychain.load(APIProvider::groq), std::nullopt);
+
+        QVERIFY(keychain.save(u"second"_s, APIProvider::openai));
+        QCOMPARE(keychain.load(APIProvider::openai), u"second"_s);
+
+        // Stored unchanged: no trimming, an empty key is a key.
+        QVERIFY(keychain.save(u"\uFEFF key \n"_s, APIProvider::groq));
+        QCOMPARE(keychain.load(APIProvider::groq), u"\uFEFF key \n"_s);
+        QVERIFY(keychain.save(QString(), APIProvider::anthropic));
+        QCOMPARE(keychain.load(APIProvider::anthropic), QString());
+
+        keychain.remove(APIProvider::anthropic);
+        QCOMPARE(keychain.load(APIProvider::anthropic), std::nullopt);
+        keychain.remove(APIProvider::anthropic);
+        QCOMPARE(keychain.load(APIProvider::openai), u"second"_s);
+    }
+
+    void badDataIsNoKey()
+    {
+        QTemporaryDir dir;
+        UserDefaults store(dir.filePath(u"defaults.cbor"_s));
+        const KeychainManager keychain(store);
+        store.setObject(QByteArray("\xC3\x28"), u"lexwick_apikey_groq"_s);
+        QCOMPARE(keychain.load(APIProvider::groq), std::nullopt);
+        store.setObject(u"a string, not bytes"_s, u"lexwick_apikey_groq"_s);
+        QCOMPARE(keychain.load(APIProvider::groq), std::nullopt);
+
+        const QString loneSurrogate = QString(QChar(0xD800)) + u"key"_s;
+        const auto saved = keychain.save(loneSurrogate, APIProvider::groq);
+        QVERIFY(!saved);
+        QCOMPARE(saved.error().errorDescription(), u"Invalid data"_s);
+        QCOMPARE(store.stringForKey(u"lexwick_apikey_groq"_s), u"a string, not bytes"_s);
+    }
+};
+
+LEXWICK_TEST(KeychainManagerTest)
+#include "KeychainManagerTest.moc"
