@@ -1,0 +1,114 @@
+#include "history/HistoryItem.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace lexwick {
+
+namespace {
+
+// Stored timestamps count seconds from 2001-01-01 00:00:00 UTC.
+constexpr qint64 referenceEpochMSecs = 978307200000;
+
+QString tr(const char* text)
+{
+    return QCoreApplication::translate("lexwick::HistoryItem", text);
+}
+
+QJsonObject encodeItem(const HistoryItem& item)
+{
+    QJsonObject object{
+        {QStringLiteral("id"), item.id.toString(QUuid::WithoutBraces).toUpper()},
+        {QStringLiteral("originalText"), item.originalText},
+        {QStringLiteral("resultText"), item.resultText},
+        {QStringLiteral("action"), rawValue(item.action)},
+        {QStringLiteral("provider"), item.provider},
+        {QStringLiteral("timestamp"),
+         (item.timestamp.toMSecsSinceEpoch() - referenceEpochMSecs) / 1000.0},
+        {QStringLiteral("wasCached"), item.wasCached},
+    };
+    if (item.tone)
+        object.insert(QStringLiteral("tone"), rawValue(*item.tone));
+    return object;
+}
+
+std::optional<HistoryItem> decodeItem(const QJsonValue& value)
+{
+    const QJsonObject object = value.toObject();
+    const auto string = [&object](const char* name) -> std::optional<QString> {
+        const QJsonValue member = object.value(QLatin1String(name));
+        return member.isString() ? std::optional(member.toString()) : std::nullopt;
+    };
+    const auto id = string("id");
+    const auto originalText = string("originalText");
+    const auto resultText = string("resultText");
+    const auto action = string("action");
+    const auto provider = string("provider");
+    const QJsonValue timestamp = object.value(QLatin1String("timestamp"));
+    const QJsonValue wasCached = object.value(QLatin1String("wasCached"));
+    if (!value.isObject() || !id || !originalText || !resultText || !action || !provider ||
+        !timestamp.isDouble() || !wasCached.isBool())
+        return std::nullopt;
+
+    HistoryItem item;
+    item.id = QUuid::fromString(*id);
+    const auto decodedAction = textActionFromRawValue(*action);
+    if (item.id.isNull() || !decodedAction)
+        return std::nullopt;
+    item.action = *decodedAction;
+    if (object.contains(QLatin1String("tone"))) {
+        const auto tone = string("tone");
+        item.tone = tone ? toneOptionFromRawValue(*tone) : std::nullopt;
+        if (!item.tone)
+            return std::nullopt;
+    }
+    item.originalText = *originalText;
+    item.resultText = *resultText;
+    item.provider = *provider;
+    item.timestamp = QDateTime::fromMSecsSinceEpoch(
+        referenceEpochMSecs + qRound64(timestamp.toDouble() * 1000.0), Qt::UTC);
+    item.wasCached = wasCached.toBool();
+    return item;
+}
+
+} // namespace
+
+bool HistoryItem::matches(const QString& query) const
+{
+    if (query.isEmpty())
+        return true;
+    return originalText.contains(query, Qt::CaseInsensitive) ||
+           resultText.contains(query, Qt::CaseInsensitive);
+}
+
+QByteArray encodeHistory(const QList<HistoryItem>& items)
+{
+    QJsonArray array;
+    for (const HistoryItem& item : items)
+        array.append(encodeItem(item));
+    return QJsonDocument(array).toJson(QJsonDocument::Compact);
+}
+
+Result<QList<HistoryItem>> decodeHistory(const QByteArray& document)
+{
+    QJsonParseError error;
+    const QJsonDocument json = QJsonDocument::fromJson(document, &error);
+    if (error.error != QJsonParseError::NoError)
+        return std::unexpected(Error(DecodingError{error.errorString()}));
+    if (!json.isArray())
+        return std::unexpected(Error(DecodingError{tr("the history is not a list")}));
+    QList<HistoryItem> items;
+    const QJsonArray array = json.array();
+    items.reserve(array.size());
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        std::optional<HistoryItem> item = decodeItem(array.at(i));
+        if (!item)
+            return std::unexpected(
+                Error(DecodingError{tr("record %1 is incomplete or malformed").arg(i)}));
+        items.append(std::move(*item));
+    }
+    return items;
+}
+
+} // namespace lexwick

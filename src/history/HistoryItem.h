@@ -1,0 +1,39 @@
+#pragma once
+
+#include "core/Error.h"
+#include "core/TextAction.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+namespace lexwick {
+
+// One processed request as the history keeps it.
+struct HistoryItem {
+    QUuid id = QUuid::createUuid();
+    QString originalText;
+    QString resultText;
+    TextAction action = TextAction::correct;
+    std::optional<ToneOption> tone;
+    QString provider; // the router's provider name when the record was made
+    QDateTime timestamp = QDateTime::currentDateTimeUtc();
+    bool wasCached = false;
+
+    friend bool operator==(const HistoryItem&, const HistoryItem&) = default;
+
+    // Whether the history screen's search shows the item: an empty query shows everything,
+    // otherwise either text must contain the query, ignoring case.
+    bool matches(const QString& query) const;
+};
+
+// The stored form: a compact JSON array, newest first.
+QByteArray encodeHistory(const QList<HistoryItem>& items);
+// Fails with DecodingError when any element is not a complete record.
+Result<QList<HistoryItem>> decodeHistory(const QByteArray& document);
+
+} // namespace lexwick

@@ -1,0 +1,202 @@
+#include "history/HistoryManager.h"
+#include "settings/UserDefaults.h"
+#include "support/LogCapture.h"
+#include "support/RunTask.h"
+#include "support/TestMain.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace lexwick;
+using namespace lexwick::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+HistoryItem item(int n, std::optional<ToneOption> tone = std::nullopt)
+{
+    HistoryItem item;
+    item.originalText = u"in %1"_s.arg(n);
+    item.resultText = u"out %1"_s.arg(n);
+    item.action = tone ? TextAction::paraphrase : TextAction::correct;
+    item.tone = tone;
+    item.provider = u"Groq"_s;
+    return item;
+}
+
+QList<HistoryItem> itemsOf(HistoryManager& history)
+{
+    return runTask(history.items()).value_or(QList<HistoryItem>{});
+}
+
+void run(QCoro::Task<void> task)
+{
+    QVERIFY(runTask([](QCoro::Task<void> t) -> QCoro::Task<bool> {
+        co_await std::move(t);
+        co_return true;
+    }(std::move(task))));
+}
+
+QJsonArray storedArray(UserDefaults& store)
+{
+    return QJsonDocument::fromJson(store.dataForKey(HistoryManager::storageKey).value_or(""))
+        .array();
+}
+
+} // namespace
+
+class HistoryManagerTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<UserDefaults> m_store;
+
+private Q_SLOTS:
+    void init()
+    {
+        QFile::remove(m_dir.filePath(u"defaults.cbor"_s));
+        m_store = std::make_unique<UserDefaults>(m_dir.filePath(u"defaults.cbor"_s));
+    }
+
+    void keepsTheFiftyNewest()
+    {
+        HistoryManager history(*m_store);
+        QVERIFY(itemsOf(history).isEmpty());
+        QCOMPARE(m_store->dataForKey(HistoryManager::storageKey), std::nullopt);
+
+        for (int n = 1; n <= 55; ++n)
+            run(history.add(item(n)));
+        const QList<HistoryItem> items = itemsOf(history);
+        QCOMPARE(items.size(), 50);
+        QCOMPARE(items.first().originalText, u"in 55"_s);
+        QCOMPARE(items.last().originalText, u"in 6"_s);
+
+        const QJsonArray stored = storedArray(*m_store);
+        QCOMPARE(stored.size(), 50);
+        QCOMPARE(stored.first()[u"originalText"_s].toString(), u"in 55"_s);
+
+        HistoryManager reopened(*m_store);
+        QCOMPARE(itemsOf(reopened), items);
+    }
+
+    void storedFormIsExact()
+    {
+        HistoryManager history(*m_store);
+        HistoryItem casual = item(1, ToneOption::casual);
+        casual.timestamp = QDateTime(QDate(2001, 1, 1), QTime(0, 0, 1, 500), Qt::UTC);
+        casual.wasCached = true;
+        run(history.add(casual));
+        run(history.add(item(2)));
+
+        const QByteArray bytes = m_store->dataForKey(HistoryManager::storageKey).value();
+        QVERIFY(!bytes.contains('\n'));
+        const QJsonArray stored = QJsonDocument::fromJson(bytes).array();
+        const QJsonObject newest = stored[0].toObject();
+        QVERIFY(!newest.contains(u"tone"_s));
+        QCOMPARE(newest[u"action"_s].toString(), u"Correct"_s);
+        const QJsonObject older = stored[1].toObject();
+        QCOMPARE(older.keys(),
+                 (QStringList{u"action"_s, u"id"_s, u"originalText"_s, u"provider"_s,
+                              u"resultText"_s, u"timestamp"_s, u"tone"_s, u"wasCached"_s}));
+        QCOMPARE(older[u"tone"_s].toString(), u"Casual"_s);
+        QCOMPARE(older[u"timestamp"_s].toDouble(), 1.5);
+        QCOMPARE(older[u"wasCached"_s].toBool(), true);
+        const QString id = older[u"id"_s].toString();
+        QCOMPARE(id, casual.id.toString(QUuid::WithoutBraces).toUpper());
+        QCOMPARE(id.size(), 36);
+        QCOMPARE(id, id.toUpper());
+
+        HistoryManager reopened(*m_store);
+        const QList<HistoryItem> items = itemsOf(reopened);
+        QCOMPARE(items.value(1), casual);
+        QCOMPARE(items.value(0).tone, std::nullopt);
+    }
+
+    void olderLongerHistoryIsLoadedWholeThenCut()
+    {
+        QList<HistoryItem> sixty;
+        for (int n = 60; n >= 1; --n)
+            sixty.append(item(n));
+        m_store->setObject(encodeHistory(sixty), HistoryManager::storageKey);
+
+        HistoryManager history(*m_store);
+        QCOMPARE(itemsOf(history).size(), 60);
+        run(history.add(item(61)));
+        const QList<HistoryItem> items = itemsOf(history);
+        QCOMPARE(items.size(), 50);
+        QCOMPARE(items.first().originalText, u"in 61"_s);
+        QCOMPARE(items.last().originalText, u"in 12"_s);
+    }
+
+    void unreadableDocumentLeavesTheHistoryEmpty_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::newRow("not JSON") << QByteArray("[{\"id\":");
+        QTest::newRow("no resultText") << QByteArray(
+            R"([{"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","originalText":"a",)"
+            R"("action":"Correct","provider":"Groq","timestamp":1.0,"wasCached":false}])");
+        QTest::newRow("unknown tone") << QByteArray(
+            R"([{"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","originalText":"a",)"
+            R"("resultText":"b","action":"Correct","tone":"Grumpy","provider":"Groq",)"
+            R"("timestamp":1.0,"wasCached":false}])");
+        QTest::newRow("timestamp as text")
+            << QByteArray(R"([{"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","originalText":"a",)"
+                          R"("resultText":"b","action":"Correct","provider":"Groq",)"
+                          R"("timestamp":"yesterday","wasCached":false}])");
+    }
+
+    void unreadableDocumentLeavesTheHistoryEmpty()
+    {
+        QFETCH(QByteArray, document);
+        m_store->setObject(document, HistoryManager::storageKey);
+        LogCapture log;
+        HistoryManager history(*m_store);
+        QVERIFY(itemsOf(history).isEmpty());
+        QCOMPARE(log.lines().size(), 1);
+        QVERIFY(log.lines().first().startsWith(u"Lexwick: Failed to load history: "));
+        QCOMPARE(m_store->dataForKey(HistoryManager::storageKey), document); // not removed
+
+        run(history.add(item(1)));
+        QCOMPARE(storedArray(*m_store).size(), 1);
+    }
+
+    void deleteAndClear()
+    {
+        HistoryManager history(*m_store);
+        const HistoryItem first = item(1);
+        run(history.add(first));
+        run(history.add(item(2)));
+        // Issued together, they run in order: the add lands before the delete looks.
+        const HistoryItem third = item(3);
+        QCoro::Task<void> adding = history.add(third);
+        QCoro::Task<void> deleting = history.deleteItem(third.id);
+        run(std::move(adding));
+        run(std::move(deleting));
+        QCOMPARE(itemsOf(history).size(), 2);
+
+        run(history.deleteItem(QUuid::createUuid()));
+        QCOMPARE(itemsOf(history).size(), 2);
+        run(history.deleteItem(first.id));
+        QCOMPARE(itemsOf(history).size(), 1);
+        QCOMPARE(storedArray(*m_store).size(), 1);
+
+        run(history.clear());
+        QVERIFY(itemsOf(history).isEmpty());
+        QCOMPARE(m_store->dataForKey(HistoryManager::storageKey), QByteArray("[]"));
+    }
+
+    void searchIgnoresCaseAndProvider()
+    {
+        HistoryItem hello = item(1);
+        hello.resultText = u"say hello"_s;
+        QVERIFY(hello.matches(u"HELLO"_s));
+        QVERIFY(hello.matches(QString()));
+        QVERIFY(!hello.matches(u"groq"_s));
+    }
+};
+
+LEXWICK_TEST(HistoryManagerTest)
+#include "HistoryManagerTest.moc"
