@@ -44,7 +44,6 @@ private Q_SLOTS:
         const std::optional<QString> near = u"Near maximum length"_s;
         QTest::newRow("empty") << QString() << qsizetype(0) << CharacterState::normal << none
                                << false;
-        QTest::newRow("one") << u"a"_s << qsizetype(1) << CharacterState::normal << none << true;
         QTest::newRow("3999") << prose(3999) << qsizetype(3999) << CharacterState::normal << none
                               << true;
         QTest::newRow("4000") << prose(4000) << qsizetype(4000) << CharacterState::warning
@@ -70,9 +69,6 @@ private Q_SLOTS:
         QTest::newRow("4000 CR LF line breaks")
             << u"\r\n"_s.repeated(3999) + u"."_s << qsizetype(4000) << CharacterState::warning
             << approaching << true;
-        QTest::newRow("5001 blank characters")
-            << u" "_s.repeated(5001) << qsizetype(5001) << CharacterState::exceeded
-            << std::optional(u"Character limit exceeded (1 over)"_s) << false;
     }
 
     void levels()
@@ -95,9 +91,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("valid");
         QTest::newRow("spaces and a line break") << u"   \n"_s << false;
-        QTest::newRow("tab, CR LF, form feed") << u"\t\r\n\f"_s << false;
         QTest::newRow("no-break and ideographic spaces") << u"\u00A0\u3000"_s << false;
-        QTest::newRow("line and paragraph separators") << u"\u2028\u2029\u0085"_s << false;
         QTest::newRow("a letter between blanks") << u"\n  a \u3000"_s << true;
         QTest::newRow("a lone combining accent") << u" \u0301 "_s << true;
     }
@@ -117,14 +111,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<qsizetype>("count");
         QTest::newRow("family emoji") << family << qsizetype(1);
-        QTest::newRow("family emoji between letters") << u"a"_s + family + u"b"_s << qsizetype(3);
         QTest::newRow("two flags") << u"\U0001F1E9\U0001F1EA\U0001F1EB\U0001F1F7"_s << qsizetype(2);
-        QTest::newRow("thumbs up with skin tone") << u"\U0001F44D\U0001F3FD"_s << qsizetype(1);
         QTest::newRow("letter and combining accent") << u"e\u0301"_s << qsizetype(1);
         QTest::newRow("precomposed and combining") << u"\u00E9\u0301x"_s << qsizetype(2);
         QTest::newRow("Hangul jamo syllable") << u"\u1100\u1161\u11A8"_s << qsizetype(1);
         QTest::newRow("CR LF is one") << u"a\r\nb"_s << qsizetype(3);
-        QTest::newRow("LF CR is two") << u"\n\r"_s << qsizetype(2);
         QTest::newRow("CR LF beside an emoji") << u"\r\n\U0001F600\r\n"_s << qsizetype(3);
         QTest::newRow("Latin-1 letters") << u"Grüße, café"_s << qsizetype(11);
         QTest::newRow("lone surrogate") << QString(QChar(0xD800)) + u"a"_s << qsizetype(2);

@@ -97,8 +97,6 @@ private Q_SLOTS:
             << u"Call (555) 123-4567 tonight."_s << u"Phone Number: (555) 123-4567"_s;
         QTest::newRow("+1 and spaces")
             << u"Call +1 555 123 4567 now."_s << u"Phone Number: +1 555 123 4567"_s;
-        QTest::newRow("+1 and hyphens")
-            << u"Call +1-555-123-4567"_s << u"Phone Number: +1-555-123-4567"_s;
         QTest::newRow("inside a word, no boundaries needed")
             << u"abc5551234567def"_s << u"Phone Number: 5551234567"_s;
         QTest::newRow("no-break spaces are white space")
@@ -107,7 +105,6 @@ private Q_SLOTS:
             << u"555.123.4567 or 555.765.4321"_s << u"Phone Number: 555.123.4567, 555.765.4321"_s;
 
         QTest::newRow("nine zeros in SSN layout") << u"SSN 000-00-0000."_s << QString();
-        QTest::newRow("nine zeros with spaces") << u"SSN 000 00 0000"_s << QString();
         QTest::newRow("SSN") << u"SSN 123-45-6789."_s << u"Social Security Number: 123-45-6789"_s;
         QTest::newRow("SSN glued to a letter has no word boundary")
             << u"x123-45-6789"_s << QString();
@@ -250,8 +247,6 @@ private Q_SLOTS:
         DetectionResult result;
         result.detectedTypes = {PIIType::email, PIIType::ipAddress};
         QCOMPARE(foundLine(result), u"Found: Email, IP Address"_s);
-        result.detectedTypes = {PIIType::creditCard};
-        QCOMPARE(foundLine(result), u"Found: Credit Card"_s);
     }
 };
 
