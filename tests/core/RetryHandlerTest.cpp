@@ -161,6 +161,9 @@ private Q_SLOTS:
         QTest::newRow("AIError wrapping a time-out")
             << Error(AIError::networkError(timeout())) << false;
         QTest::newRow("keychain") << Error(KeychainError{}) << false;
+        QTest::newRow("generation")
+            << Error(GenerationError{GenerationError::Kind::connectionFailed, u"g"_s, u"g"_s})
+            << false;
     }
 
     void defaultClassification()
