@@ -55,12 +55,24 @@ struct KeychainError {
     QString localizedDescription() const { return errorDescription(); }
 };
 
+// A failure of the on-device model while it generates. It reads two ways, as the platform's
+// own generation errors do: a localised description for people, and a plain one that names
+// the case and its detail (a cancelled generation's says "cancelled").
+struct GenerationError {
+    enum class Kind { cancelled, modelUnavailable, connectionFailed, serverError, invalidAnswer };
+    Kind kind;
+    QString description;      // readable and localised
+    QString debugDescription; // plain: "GenerationError.<case>(<detail>)"
+
+    QString localizedDescription() const { return description; }
+};
+
 // Any error of the system. Failing operations return it (or one of its alternatives) through
 // std::expected; nothing is thrown.
 class Error {
 public:
     using Value = std::variant<AIError, TransportError, DecodingError, RetryError, KeychainError,
-                               CancellationError>;
+                               CancellationError, GenerationError>;
 
     template <typename E>
     requires std::is_constructible_v<Value, E> Error(E error)

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "backends/GenerationOptions.h"
+#include "core/Error.h"
+
+#include <QCoroTask>
+#include <QPointer>
+#include <QString>
+
+#include <chrono>
+#include <stop_token>
+
+namespace lexwick {
+
+class SystemLanguageModel;
+
+// One conversation with the on-device model, opened with its instructions. The application
+// asks each session for one response and then drops it; a session keeps no earlier exchange,
+// so every response sees only the instructions and its own prompt.
+class LanguageModelSession {
+public:
+    struct Response {
+        QString content; // as the model wrote it, untrimmed
+    };
+
+    // Loading a model into memory can take a minute before the first word; generating a long
+    // answer on a slow machine takes longer still.
+    static constexpr std::chrono::milliseconds generationTimeout = std::chrono::minutes(10);
+
+    // On the default model.
+    explicit LanguageModelSession(QString instructions);
+    LanguageModelSession(SystemLanguageModel& model, QString instructions);
+
+    const QString& instructions() const { return m_instructions; }
+
+    // Looks at the model server afresh, then sends one chat-completions request with the
+    // instructions as the system message and the prompt as the user message. Fails only with
+    // GenerationError; a stop ends the wait at once with its cancelled case. The session may be
+    // dropped while the returned task runs.
+    QCoro::Task<Result<Response>> respond(QString prompt, GenerationOptions options,
+                                          std::stop_token stop) const;
+
+private:
+    QPointer<SystemLanguageModel> m_model;
+    QString m_instructions;
+};
+
+} // namespace lexwick

@@ -1,0 +1,383 @@
+#include "backends/SystemLanguageModel.h"
+
+#include "core/HttpClient.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkProxy>
+#include <QPointer>
+#include <QTcpSocket>
+
+namespace lexwick {
+
+using Availability = SystemLanguageModel::Availability;
+using UnavailableReason = SystemLanguageModel::UnavailableReason;
+
+namespace {
+
+struct Outcome {
+    Availability availability;
+    QString model;          // the model a generation would ask for, when available
+    bool undecided = false; // the first look ran out of time: the answer is provisional
+};
+
+const Availability noServer = Availability::unavailable(UnavailableReason::other);
+const Availability notReady = Availability::unavailable(UnavailableReason::modelNotReady);
+
+// A model list is a few kilobytes; anything far larger is not one.
+constexpr qsizetype maxListSize = 1024 * 1024;
+
+std::optional<QUrl> loopbackBase(const QString& text)
+{
+    QUrl url(text.trimmed(), QUrl::StrictMode);
+    if (!SystemLanguageModel::isLoopbackServer(url))
+        return std::nullopt;
+    // Only the parts that say where the server is; user info, query and fragment are dropped.
+    QUrl base;
+    base.setScheme(url.scheme());
+    base.setHost(url.host());
+    base.setPort(url.port());
+    QString path = url.path();
+    while (path.endsWith(u'/'))
+        path.chop(1);
+    base.setPath(path);
+    return base;
+}
+
+// Whether a listed model id is the configured name. Ollama lists "name:latest" for a model
+// that is asked for as plain "name".
+bool matches(const QString& id, const QString& wanted)
+{
+    return id == wanted || (!wanted.contains(u':') && id == wanted + QStringLiteral(":latest"));
+}
+
+// What an answer of GET <server>/models says about the model.
+Outcome classify(int status, const QByteArray& body, const QString& wanted)
+{
+    if (status == 503) // the server is up, but still loading
+        return {notReady, {}};
+    if (status != 200)
+        return {noServer, {}};
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &error);
+    const QJsonValue data = document.object().value(u"data");
+    if (error.error != QJsonParseError::NoError || !data.isArray())
+        return {noServer, {}};
+    QStringList ids;
+    for (const QJsonValue& entry : data.toArray()) {
+        const QJsonValue id = entry.toObject().value(u"id");
+        if (id.isString() && !id.toString().isEmpty())
+            ids << id.toString();
+    }
+    if (wanted.isEmpty())
+        return ids.isEmpty() ? Outcome{notReady, {}} : Outcome{Availability::available(), ids[0]};
+    for (const QString& id : std::as_const(ids)) {
+        if (matches(id, wanted))
+            return {Availability::available(), id};
+    }
+    return {notReady, {}};
+}
+
+// The status and body of a complete HTTP response; nothing while it is incomplete. Fails when
+// no HTTP answer came, or one that this reader does not take apart (chunked bodies).
+struct RawResponse {
+    int status = 0;
+    QByteArray body;
+};
+enum class RawFailure { noAnswer, unsupported };
+using RawAnswer = std::expected<RawResponse, RawFailure>;
+
+std::optional<RawAnswer> parseResponse(const QByteArray& data, bool closed)
+{
+    const RawAnswer noAnswer(std::unexpect, RawFailure::noAnswer);
+    const bool mayStillBeHttp = QByteArrayView("HTTP/1.").startsWith(data);
+    if (!data.startsWith("HTTP/1.") && (closed || !mayStillBeHttp))
+        return noAnswer;
+    const qsizetype headEnd = data.indexOf("\r\n\r\n");
+    if (headEnd < 0 && closed)
+        return noAnswer;
+    if (headEnd < 0)
+        return std::nullopt;
+    const QList<QByteArray> lines = data.left(headEnd).split('\n');
+    const QList<QByteArray> statusLine = lines.first().trimmed().split(' ');
+    bool ok = false;
+    const int status = statusLine.value(1).toInt(&ok);
+    if (!ok || status < 100 || status > 599)
+        return noAnswer;
+    std::optional<qsizetype> length;
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const qsizetype colon = lines[i].indexOf(':');
+        if (colon < 0)
+            continue;
+        const QByteArray name = lines[i].left(colon).trimmed();
+        const QByteArray value = lines[i].mid(colon + 1).trimmed();
+        if (name.compare("transfer-encoding", Qt::CaseInsensitive) == 0)
+            return RawAnswer(std::unexpect, RawFailure::unsupported);
+        if (name.compare("content-length", Qt::CaseInsensitive) == 0) {
+            length = value.toLongLong(&ok);
+            if (!ok || *length < 0)
+                return noAnswer;
+        }
+    }
+    const QByteArray body = data.mid(headEnd + 4);
+    if (length && body.size() >= *length)
+        return RawResponse{status, body.left(*length)};
+    if (!closed)
+        return std::nullopt;
+    if (length) // cut short
+        return noAnswer;
+    return RawResponse{status, body};
+}
+
+int remainingMs(const QDeadlineTimer& deadline)
+{
+    return int(std::clamp<qint64>(deadline.remainingTime(), 0, std::numeric_limits<int>::max()));
+}
+
+// GET over a plain blocking socket, within the deadline, without running the event loop (so
+// nothing else of the application runs while the caller waits). HTTP/1.0 keeps the answer
+// simple: no chunks, and the body ends where the connection does.
+std::optional<RawAnswer> blockingGet(const QUrl& url, QDeadlineTimer deadline)
+{
+    QTcpSocket socket;
+    // The address is a loopback one; it must not be handed to a proxy either.
+    socket.setProxy(QNetworkProxy::NoProxy);
+    const quint16 port = quint16(url.port(80));
+    if (QHostAddress address; address.setAddress(url.host()))
+        socket.connectToHost(address, port);
+    else
+        socket.connectToHost(url.host(), port); // "localhost"
+    if (!socket.waitForConnected(remainingMs(deadline))) {
+        if (deadline.hasExpired())
+            return std::nullopt;
+        return RawAnswer(std::unexpect, RawFailure::noAnswer); // refused, or no such host
+    }
+
+    QByteArray host = url.host(QUrl::FullyEncoded).toUtf8();
+    if (host.contains(':'))
+        host = '[' + host + ']';
+    if (url.port() != -1)
+        host += ':' + QByteArray::number(url.port());
+    socket.write("GET " + url.path(QUrl::FullyEncoded).toUtf8() + " HTTP/1.0\r\nHost: " + host +
+                 "\r\nAccept: application/json\r\nConnection: close\r\n\r\n");
+
+    QByteArray data;
+    for (;;) {
+        data += socket.readAll();
+        if (data.size() > maxListSize)
+            return RawAnswer(std::unexpect, RawFailure::noAnswer);
+        if (auto parsed = parseResponse(data, socket.state() != QAbstractSocket::ConnectedState))
+            return parsed;
+        // The request goes out while this waits; false means out of time, or closed.
+        if (!socket.waitForReadyRead(remainingMs(deadline))) {
+            if (deadline.hasExpired())
+                return std::nullopt;
+            data += socket.readAll();
+            return parseResponse(data, true); // what came is all there is
+        }
+    }
+}
+
+// The first look, while the caller waits: a refused port answers at once; a server that takes
+// longer than the bound gets a provisional "no" and a background look.
+Outcome probeBlocking(const QUrl& url, const QString& wanted, std::chrono::milliseconds bound)
+{
+    const auto answer = blockingGet(url, QDeadlineTimer(bound));
+    if (!answer || (!*answer && answer->error() == RawFailure::unsupported))
+        return {noServer, {}, true};
+    if (!*answer)
+        return {noServer, {}};
+    return classify((*answer)->status, (*answer)->body, wanted);
+}
+
+} // namespace
+
+SystemLanguageModel::SystemLanguageModel(QObject* parent)
+    : SystemLanguageModel(QString::fromLatin1(defaultServerURL), QString(), HttpClient::shared(),
+                          Timing{}, parent)
+{
+}
+
+SystemLanguageModel::SystemLanguageModel(QString serverURL, QString modelName, HttpClient& client,
+                                         QObject* parent)
+    : SystemLanguageModel(std::move(serverURL), std::move(modelName), client, Timing{}, parent)
+{
+}
+
+SystemLanguageModel::SystemLanguageModel(QString serverURL, QString modelName, HttpClient& client,
+                                         Timing timing, QObject* parent)
+    : QObject(parent)
+    , m_serverURL(std::move(serverURL))
+    , m_modelName(std::move(modelName))
+    , m_base(loopbackBase(m_serverURL))
+    , m_client(client)
+    , m_timing(timing)
+{
+    // The look at start: once the event loop runs, unless somebody has asked by then. A first
+    // question after it has answered does not wait at all.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_lastAnswer && m_currentProbesInFlight == 0)
+                refresh();
+        },
+        Qt::QueuedConnection);
+}
+
+SystemLanguageModel::~SystemLanguageModel()
+{
+    m_lifetime.request_stop();
+}
+
+SystemLanguageModel& SystemLanguageModel::defaultModel()
+{
+    static QPointer<SystemLanguageModel> instance;
+    if (!instance)
+        instance = new SystemLanguageModel(QCoreApplication::instance());
+    return *instance;
+}
+
+bool SystemLanguageModel::isLoopbackServer(const QUrl& url)
+{
+    // QUrl has already turned every spelling of an IPv4 address ("127.1", "2130706433",
+    // "0x7f.0.0.1") into its dotted form, lower-cased names, and taken user info apart from
+    // the host, so what is checked here is exactly what would be connected to.
+    if (!url.isValid() || url.scheme() != u"http")
+        return false;
+    const QString host = url.host();
+    if (host == u"localhost")
+        return true;
+    QHostAddress address;
+    return address.setAddress(host) && address.isLoopback();
+}
+
+void SystemLanguageModel::setServerURL(QString serverURL)
+{
+    if (serverURL == m_serverURL)
+        return;
+    m_serverURL = std::move(serverURL);
+    m_base = loopbackBase(m_serverURL);
+    reconfigure();
+}
+
+void SystemLanguageModel::setModelName(QString modelName)
+{
+    if (modelName == m_modelName)
+        return;
+    m_modelName = std::move(modelName);
+    reconfigure();
+}
+
+void SystemLanguageModel::reconfigure()
+{
+    ++m_generation;
+    m_currentProbesInFlight = 0;
+    m_effectiveModelName.clear();
+    m_answer.reset();
+    if (!m_base) {
+        setAnswer(noServer);
+        return;
+    }
+    // Somebody has read an answer for the old settings: find the new one for them.
+    if (m_lastAnswer)
+        refresh();
+}
+
+Availability SystemLanguageModel::availability()
+{
+    if (!m_base) {
+        setAnswer(noServer);
+        return noServer;
+    }
+    if (!m_answer) {
+        m_lastProbe = std::chrono::steady_clock::now();
+        const Outcome first =
+            probeBlocking(*endpoint(u"/models"), m_modelName, m_timing.firstProbeBound);
+        keep(m_generation, first.availability, first.model);
+        if (first.undecided)
+            refresh();
+        return *m_answer;
+    }
+    if (m_currentProbesInFlight == 0 &&
+        std::chrono::steady_clock::now() - m_lastProbe >= m_timing.probeInterval)
+        refresh();
+    return *m_answer;
+}
+
+void SystemLanguageModel::refresh()
+{
+    if (!m_base) {
+        setAnswer(noServer);
+        return;
+    }
+    if (m_currentProbesInFlight > 0)
+        return;
+    (void)probe(m_lifetime.get_token()); // runs to its end on its own
+}
+
+QCoro::Task<Availability> SystemLanguageModel::probe(std::stop_token stop)
+{
+    const std::optional<QUrl> url = endpoint(u"/models");
+    if (!url) {
+        setAnswer(noServer);
+        co_return noServer;
+    }
+    const std::uint64_t generation = m_generation;
+    const QString wanted = m_modelName;
+    ++m_probesInFlight;
+    ++m_currentProbesInFlight;
+    m_lastProbe = std::chrono::steady_clock::now();
+
+    QPointer self(this);
+    HttpRequest request{.method = "GET",
+                        .url = *url,
+                        .headers = {{"Accept", "application/json"}},
+                        .timeout = m_timing.probeTimeout};
+    const Result<HttpResponse> response = co_await m_client.send(std::move(request), stop);
+    if (!self)
+        co_return noServer;
+    --m_probesInFlight;
+    if (generation == m_generation)
+        --m_currentProbesInFlight;
+
+    // A look that was called off says nothing about the server.
+    if (!response && response.error().is<CancellationError>())
+        co_return m_answer.value_or(noServer);
+    const Outcome outcome =
+        response ? classify(response->statusCode, response->body, wanted) : Outcome{noServer, {}};
+    keep(generation, outcome.availability, outcome.model);
+    co_return outcome.availability;
+}
+
+std::optional<QUrl> SystemLanguageModel::endpoint(QStringView path) const
+{
+    if (!m_base)
+        return std::nullopt;
+    QUrl url = *m_base;
+    url.setPath(m_base->path() + path.toString());
+    return url;
+}
+
+void SystemLanguageModel::keep(std::uint64_t generation, Availability availability,
+                               QString effectiveModelName)
+{
+    if (generation != m_generation) // an answer about the settings before the last change
+        return;
+    m_effectiveModelName = std::move(effectiveModelName);
+    setAnswer(availability);
+}
+
+void SystemLanguageModel::setAnswer(Availability answer)
+{
+    const bool changed = m_lastAnswer && *m_lastAnswer != answer;
+    m_answer = answer;
+    m_lastAnswer = answer;
+    if (changed)
+        Q_EMIT availabilityChanged();
+}
+
+} // namespace lexwick

@@ -1,0 +1,137 @@
+#pragma once
+
+#include <QCoroTask>
+#include <QObject>
+#include <QString>
+#include <QStringView>
+#include <QUrl>
+
+#include <chrono>
+#include <optional>
+#include <stop_token>
+
+namespace lexwick {
+
+class HttpClient;
+
+// The on-device language model: a model served by an OpenAI-compatible model server on this
+// machine (Ollama, llama.cpp's server, LM Studio). Only loopback addresses are ever contacted,
+// so no text given to the model leaves the machine.
+//
+// Whether the model can be used is asked often and from code that cannot wait, so the answer
+// is kept and returned at once. A question that finds no answer yet (the first one, unless the
+// look at start has answered already, and the first after the address or the model changed)
+// looks at the server while the caller waits, for a short bounded time and without running the
+// event loop. Every other look runs in the background: at start, before each generation, on
+// refresh(), after a failed generation, and when a question finds the kept answer older than
+// the probe interval. A changed answer is published through availabilityChanged(). Lives on
+// the main thread.
+class SystemLanguageModel : public QObject {
+    Q_OBJECT
+
+public:
+    enum class UnavailableReason {
+        deviceNotEligible,
+        appleIntelligenceNotEnabled,
+        modelNotReady, // the server is up but the model is not loaded (yet)
+        other          // no server, no sensible answer, or an address off this machine
+    };
+
+    // Either available, or unavailable with a reason.
+    class Availability {
+    public:
+        static Availability available() { return Availability(std::nullopt); }
+        static Availability unavailable(UnavailableReason reason) { return Availability(reason); }
+
+        bool isAvailable() const { return !m_reason; }
+        std::optional<UnavailableReason> unavailableReason() const { return m_reason; }
+
+        bool operator==(const Availability&) const = default;
+
+    private:
+        explicit Availability(std::optional<UnavailableReason> reason)
+            : m_reason(reason)
+        {
+        }
+        std::optional<UnavailableReason> m_reason;
+    };
+
+    // How long the first look may keep the caller waiting, how long a background look may
+    // take, and how old a kept answer may grow before a question starts a background look.
+    struct Timing {
+        std::chrono::milliseconds firstProbeBound{300};
+        std::chrono::milliseconds probeTimeout{10'000};
+        std::chrono::milliseconds probeInterval{30'000};
+    };
+
+    static constexpr auto defaultServerURL = "http://127.0.0.1:11434/v1";
+
+    // The default server, the first model it lists, the shared HTTP client.
+    explicit SystemLanguageModel(QObject* parent = nullptr);
+    // An empty model name stands for the first model the server lists.
+    SystemLanguageModel(QString serverURL, QString modelName, HttpClient& client,
+                        QObject* parent = nullptr);
+    SystemLanguageModel(QString serverURL, QString modelName, HttpClient& client, Timing timing,
+                        QObject* parent = nullptr);
+    ~SystemLanguageModel() override;
+
+    // The process-wide model; created on first use, owned by the application object.
+    static SystemLanguageModel& defaultModel();
+
+    // Whether the address is an http address on the loopback interface (127.0.0.0/8, ::1 or
+    // "localhost"): the only addresses this model ever sends anything to.
+    static bool isLoopbackServer(const QUrl& url);
+
+    const QString& serverURL() const { return m_serverURL; }
+    const QString& modelName() const { return m_modelName; }
+    // Each change forgets the kept answer and looks at the server afresh.
+    void setServerURL(QString serverURL);
+    void setModelName(QString modelName);
+
+    // The kept answer, at once. See the class comment for when it looks at the server.
+    Availability availability();
+    bool isAvailable() { return availability().isAvailable(); }
+
+    // Looks at the server now and waits for the answer, which is kept and published. Used
+    // before each generation.
+    QCoro::Task<Availability> probe(std::stop_token stop);
+    // Whether a look at the server is on its way.
+    bool isProbing() const { return m_probesInFlight > 0; }
+
+    // The server's endpoint at this path below its address; nothing when the address is not
+    // a loopback http address.
+    std::optional<QUrl> endpoint(QStringView path) const;
+    // The model a generation asks for: the listed model that matched the configured name, or
+    // the first listed one when no name is configured. Empty until a look found one.
+    const QString& effectiveModelName() const { return m_effectiveModelName; }
+    HttpClient& httpClient() const { return m_client; }
+
+public Q_SLOTS:
+    // Starts a background look at the server, unless one is already on its way.
+    void refresh();
+
+Q_SIGNALS:
+    void availabilityChanged();
+
+private:
+    void reconfigure();
+    void keep(std::uint64_t generation, Availability availability, QString effectiveModelName);
+    void setAnswer(Availability answer);
+
+    QString m_serverURL;
+    QString m_modelName;
+    std::optional<QUrl> m_base; // the parsed address, when it is a loopback one
+    HttpClient& m_client;
+    const Timing m_timing;
+
+    std::optional<Availability> m_answer;     // for the current address and model
+    std::optional<Availability> m_lastAnswer; // the last one anybody could have read
+    QString m_effectiveModelName;
+    std::uint64_t m_generation = 0; // counts changes of address or model
+    int m_probesInFlight = 0;
+    int m_currentProbesInFlight = 0; // of them, those for the current generation
+    std::chrono::steady_clock::time_point m_lastProbe;
+    std::stop_source m_lifetime; // ends background looks with the object
+};
+
+} // namespace lexwick

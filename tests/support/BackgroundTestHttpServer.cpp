@@ -1,0 +1,64 @@
+#include "BackgroundTestHttpServer.h"
+
+namespace lexwick::test {
+
+BackgroundTestHttpServer::BackgroundTestHttpServer(const QHostAddress& address)
+    : m_context(new QObject)
+{
+    m_context->moveToThread(&m_thread);
+    m_thread.start();
+    m_url = onServerThread([this, address] {
+        m_server = new TestHttpServer(address);
+        return m_server->url();
+    });
+}
+
+BackgroundTestHttpServer::~BackgroundTestHttpServer()
+{
+    onServerThread([this] {
+        delete m_server;
+        return true;
+    });
+    // Deleted when the thread finishes.
+    m_context->deleteLater();
+    m_thread.quit();
+    m_thread.wait();
+}
+
+QUrl BackgroundTestHttpServer::url(const QString& path) const
+{
+    QUrl url = m_url;
+    url.setPath(path);
+    return url;
+}
+
+void BackgroundTestHttpServer::enqueue(ScriptedReply reply)
+{
+    onServerThread([this, &reply] {
+        m_server->enqueue(std::move(reply));
+        return true;
+    });
+}
+
+void BackgroundTestHttpServer::setDefaultReply(ScriptedReply reply)
+{
+    onServerThread([this, &reply] {
+        m_server->setDefaultReply(std::move(reply));
+        return true;
+    });
+}
+
+void BackgroundTestHttpServer::setHandler(TestHttpServer::Handler handler)
+{
+    onServerThread([this, &handler] {
+        m_server->setHandler(std::move(handler));
+        return true;
+    });
+}
+
+QList<ReceivedRequest> BackgroundTestHttpServer::requests() const
+{
+    return onServerThread([this] { return m_server->requests(); });
+}
+
+} // namespace lexwick::test
