@@ -1,7 +1,6 @@
 #include "core/HttpClient.h"
 
 #include <QCoreApplication>
-#include <QCoroSignal>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
@@ -20,6 +19,32 @@ struct Transfer {
     Ending ending = Ending::none;
     QByteArray body;
     QUrl refusedRedirect;
+};
+
+// Resumes the awaiting coroutine the moment the reply finishes, not a turn later: a transfer
+// ended while the client is destroyed must still complete its coroutine.
+class ReplyFinished {
+public:
+    explicit ReplyFinished(QNetworkReply* reply)
+        : m_reply(reply)
+    {
+    }
+    bool await_ready() const noexcept { return m_reply->isFinished(); }
+    void await_suspend(std::coroutine_handle<> awaiting)
+    {
+        m_connection = QObject::connect(
+            m_reply, &QNetworkReply::finished, m_reply,
+            [connection = &m_connection, awaiting] {
+                QObject::disconnect(*connection);
+                awaiting.resume();
+            },
+            Qt::DirectConnection);
+    }
+    void await_resume() const noexcept {}
+
+private:
+    QNetworkReply* m_reply;
+    QMetaObject::Connection m_connection;
 };
 
 struct DeleteLater {
@@ -80,6 +105,13 @@ HttpClient::HttpClient(QObject* parent)
 {
 }
 
+HttpClient::~HttpClient()
+{
+    const QSet<QNetworkReply*> replies = m_inFlight;
+    for (QNetworkReply* reply : replies)
+        reply->abort();
+}
+
 HttpClient& HttpClient::shared()
 {
     static QPointer<HttpClient> instance;
@@ -103,6 +135,7 @@ QCoro::Task<Result<HttpResponse>> HttpClient::send(HttpRequest request, std::sto
     std::unique_ptr<QNetworkReply, DeleteLater> reply(
         m_manager.sendCustomRequest(networkRequest, request.method, request.body));
     QNetworkReply* const r = reply.get();
+    m_inFlight.insert(r);
     auto transfer = std::make_shared<Transfer>();
 
     // Qt's own transfer time-out would be indistinguishable from an abort; keep our own.
@@ -141,8 +174,8 @@ QCoro::Task<Result<HttpResponse>> HttpClient::send(HttpRequest request, std::sto
             r, [endTransfer] { endTransfer(Ending::stopped); }, Qt::QueuedConnection);
     });
 
-    if (!r->isFinished())
-        co_await qCoro(r, &QNetworkReply::finished);
+    co_await ReplyFinished(r);
+    m_inFlight.remove(r);
     idle.stop();
 
     switch (transfer->ending) {

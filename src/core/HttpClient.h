@@ -7,6 +7,7 @@
 #include <QList>
 #include <QNetworkAccessManager>
 #include <QObject>
+#include <QSet>
 #include <QUrl>
 
 #include <chrono>
@@ -44,6 +45,8 @@ public:
     static constexpr qint64 maxBodySize = 8 * 1024 * 1024;
 
     explicit HttpClient(QObject* parent = nullptr);
+    // Ends the transfers still under way: their coroutines finish with a cancelled transfer.
+    ~HttpClient() override;
 
     // The process-wide client; created on first use, owned by the application object.
     static HttpClient& shared();
@@ -55,6 +58,7 @@ public:
 
 private:
     QNetworkAccessManager m_manager;
+    QSet<QNetworkReply*> m_inFlight;
 };
 
 } // namespace lexwick

@@ -1,0 +1,189 @@
+#include "backends/CustomAIService.h"
+
+#include "backends/AnthropicMessages.h"
+#include "backends/ChatCompletions.h"
+#include "core/HttpClient.h"
+#include "core/Log.h"
+#include "core/Prompts.h"
+#include "settings/SettingsManager.h"
+
+#include <QPointer>
+
+namespace lexwick {
+
+namespace {
+
+QString path(APIProvider provider)
+{
+    switch (provider) {
+    case APIProvider::groq:
+        return QStringLiteral("/openai/v1/chat/completions");
+    case APIProvider::openai:
+        return QStringLiteral("/v1/chat/completions");
+    case APIProvider::anthropic:
+        return QStringLiteral("/v1/messages");
+    }
+    std::unreachable();
+}
+
+} // namespace
+
+CustomAIService::Hosts CustomAIService::Hosts::production()
+{
+    return {QUrl(QStringLiteral("https://api.groq.com")),
+            QUrl(QStringLiteral("https://api.openai.com")),
+            QUrl(QStringLiteral("https://api.anthropic.com"))};
+}
+
+QUrl CustomAIService::Hosts::of(APIProvider provider) const
+{
+    switch (provider) {
+    case APIProvider::groq:
+        return groq;
+    case APIProvider::openai:
+        return openai;
+    case APIProvider::anthropic:
+        return anthropic;
+    }
+    std::unreachable();
+}
+
+CustomAIService::CustomAIService(SettingsManager& settings, QObject* parent)
+    : CustomAIService(settings, Hosts::production(), RetryHandler(), HttpClient::shared(), parent)
+{
+}
+
+CustomAIService::CustomAIService(SettingsManager& settings, Hosts hosts, RetryHandler retryHandler,
+                                 HttpClient& client, QObject* parent)
+    : AIServiceProtocol(parent)
+    , m_settings(settings)
+    , m_hosts(std::move(hosts))
+    , m_retryHandler(std::move(retryHandler))
+    , m_client(client)
+{
+}
+
+QCoro::Task<Result<QString>> CustomAIService::processText(QString text, TextAction action,
+                                                          std::optional<ToneOption> tone,
+                                                          std::stop_token stop)
+{
+    if (text.trimmed().isEmpty())
+        co_return std::unexpected(AIError(AIError::EmptyInput{}));
+    const APIProvider provider = m_settings.customProvider();
+    const std::optional<QString> key = m_settings.getAPIKey(provider);
+    if (!key)
+        co_return std::unexpected(AIError(AIError::MissingAPIKey{}));
+
+    setProcessing(true);
+    setLastError(std::nullopt);
+    // Said at once, from whichever thread cancels; the request ends on its own below.
+    std::stop_callback onCancel(stop, [] { logLine(QStringLiteral("Request cancelled")); });
+
+    const QString model = m_settings.customModelId();
+    const QString system = systemPrompt(action);
+    const QString user = delimitedUserMessage(text, action, tone);
+    // The task is named before it is awaited: GCC 12 mishandles lambdas built inside a
+    // co_await expression.
+    QCoro::Task<Result<QString>> attempts =
+        provider == APIProvider::anthropic
+            ? m_retryHandler.execute(
+                  [this, key = *key, model, system, user, stop] {
+                      return sendMessagesRequest(key, model, system, user, stop);
+                  },
+                  &CustomAIService::shouldRetryRequest, stop)
+            : m_retryHandler.execute(
+                  [this, provider, key = *key, model, system, user, stop] {
+                      return sendChatCompletionsRequest(provider, key, model, system, user, stop);
+                  },
+                  &CustomAIService::shouldRetryRequest, stop);
+    QPointer self(this);
+    Result<QString> answer = co_await std::move(attempts);
+    if (!self)
+        co_return answer;
+
+    if (answer) {
+        setProcessing(false);
+        co_return answer;
+    }
+    if (answer.error().is<CancellationError>()) {
+        setProcessing(false);
+        co_return std::unexpected(AIError(AIError::Cancelled{}));
+    }
+    const AIError error = answer.error().is<AIError>() ? *answer.error().as<AIError>()
+                                                       : AIError::networkError(answer.error());
+    setLastError(error);
+    setProcessing(false);
+    co_return std::unexpected(error);
+}
+
+bool CustomAIService::shouldRetryRequest(const Error& error)
+{
+    if (const AIError* aiError = error.as<AIError>()) {
+        const auto* http = aiError->as<AIError::HttpError>();
+        return http && RetryHandler::isRetryableStatusCode(http->statusCode);
+    }
+    return RetryHandler::isRetryable(error);
+}
+
+QCoro::Task<Result<QString>> CustomAIService::sendChatCompletionsRequest(APIProvider provider,
+                                                                         QString key, QString model,
+                                                                         QString systemPrompt,
+                                                                         QString userMessage,
+                                                                         std::stop_token stop)
+{
+    return exchange(
+        provider,
+        {{"Authorization", "Bearer " + key.toUtf8()}, {"Content-Type", "application/json"}},
+        chatcompletions::encodeRequest(model, systemPrompt, userMessage), std::move(stop));
+}
+
+QCoro::Task<Result<QString>> CustomAIService::sendMessagesRequest(QString key, QString model,
+                                                                  QString systemPrompt,
+                                                                  QString userMessage,
+                                                                  std::stop_token stop)
+{
+    return exchange(APIProvider::anthropic,
+                    {{"x-api-key", key.toUtf8()},
+                     {"anthropic-version", "2023-06-01"},
+                     {"Content-Type", "application/json"}},
+                    anthropicmessages::encodeRequest(model, systemPrompt, userMessage),
+                    std::move(stop));
+}
+
+QCoro::Task<Result<QString>> CustomAIService::exchange(APIProvider provider, HttpHeaders headers,
+                                                       QByteArray body, std::stop_token stop)
+{
+    if (stop.stop_requested())
+        co_return std::unexpected(CancellationError{});
+    QUrl url = m_hosts.of(provider);
+    url.setPath(path(provider));
+    if (!url.isValid() || url.host().isEmpty())
+        co_return std::unexpected(AIError(AIError::InvalidURL{}));
+
+    HttpRequest request{.method = "POST",
+                        .url = url,
+                        .headers = std::move(headers),
+                        .body = std::move(body),
+                        .timeout = requestTimeout};
+    const Result<HttpResponse> response = co_await m_client.send(std::move(request), stop);
+    if (!response)
+        co_return std::unexpected(response.error());
+
+    // Anthropic reports errors in the same shape as the chat-completions providers.
+    if (response->statusCode != 200) {
+        if (auto message = chatcompletions::decodeErrorMessage(response->body))
+            co_return std::unexpected(AIError(AIError::ApiError{*message}));
+        co_return std::unexpected(AIError(AIError::HttpError{response->statusCode}));
+    }
+    std::optional<QString> answer;
+    if (provider == APIProvider::anthropic) {
+        answer = anthropicmessages::decodeAnswer(response->body);
+    } else if (auto decoded = chatcompletions::decodeAnswer(response->body)) {
+        answer = *decoded;
+    }
+    if (!answer)
+        co_return std::unexpected(AIError(AIError::NoContent{}));
+    co_return answer->trimmed();
+}
+
+} // namespace lexwick

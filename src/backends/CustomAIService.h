@@ -1,0 +1,65 @@
+#pragma once
+
+#include "core/AIServiceProtocol.h"
+#include "core/HttpClient.h"
+#include "core/RetryHandler.h"
+#include "settings/APIProvider.h"
+
+#include <QUrl>
+
+#include <chrono>
+
+namespace lexwick {
+
+class SettingsManager;
+
+// The back-end of the custom mode: the provider, key and model the user chose, every exchange
+// under the retry policy.
+class CustomAIService : public AIServiceProtocol {
+    Q_OBJECT
+
+public:
+    // Where each provider's API lives: scheme, host and port; the paths are fixed.
+    struct Hosts {
+        QUrl groq;
+        QUrl openai;
+        QUrl anthropic;
+
+        static Hosts production();
+        QUrl of(APIProvider provider) const;
+    };
+
+    static constexpr std::chrono::milliseconds requestTimeout = std::chrono::seconds(60);
+
+    // The product's service: the providers' public hosts, the shared client, the default policy.
+    explicit CustomAIService(SettingsManager& settings, QObject* parent = nullptr);
+    // Other hosts, policy and client (tests).
+    CustomAIService(SettingsManager& settings, Hosts hosts, RetryHandler retryHandler,
+                    HttpClient& client, QObject* parent = nullptr);
+
+    QCoro::Task<Result<QString>> processText(QString text, TextAction action,
+                                             std::optional<ToneOption> tone,
+                                             std::stop_token stop) override;
+
+    // Which failed exchanges are worth another attempt.
+    static bool shouldRetryRequest(const Error& error);
+
+private:
+    QCoro::Task<Result<QString>> sendChatCompletionsRequest(APIProvider provider, QString key,
+                                                            QString model, QString systemPrompt,
+                                                            QString userMessage,
+                                                            std::stop_token stop);
+    QCoro::Task<Result<QString>> sendMessagesRequest(QString key, QString model,
+                                                     QString systemPrompt, QString userMessage,
+                                                     std::stop_token stop);
+    // Sends one request and reads the answer (or the provider's error) from the response.
+    QCoro::Task<Result<QString>> exchange(APIProvider provider, HttpHeaders headers,
+                                          QByteArray body, std::stop_token stop);
+
+    SettingsManager& m_settings;
+    const Hosts m_hosts;
+    const RetryHandler m_retryHandler;
+    HttpClient& m_client;
+};
+
+} // namespace lexwick

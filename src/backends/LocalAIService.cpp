@@ -1,0 +1,82 @@
+#include "backends/LocalAIService.h"
+
+#include "backends/LanguageModelSession.h"
+#include "backends/SystemLanguageModel.h"
+#include "core/Prompts.h"
+
+#include <QPointer>
+
+namespace lexwick {
+
+LocalAIService::LocalAIService(QObject* parent)
+    : LocalAIService(SystemLanguageModel::defaultModel(), parent)
+{
+}
+
+LocalAIService::LocalAIService(SystemLanguageModel& model, QObject* parent)
+    : AIServiceProtocol(parent)
+    , m_model(model)
+{
+}
+
+LocalAIAvailability LocalAIService::currentAvailability() const
+{
+    using Reason = SystemLanguageModel::UnavailableReason;
+    const std::optional<Reason> reason = m_model.availability().unavailableReason();
+    if (!reason)
+        return LocalAIAvailability::available;
+    switch (*reason) {
+    case Reason::deviceNotEligible:
+        return LocalAIAvailability::deviceNotEligible;
+    case Reason::appleIntelligenceNotEnabled:
+        return LocalAIAvailability::appleIntelligenceDisabled;
+    case Reason::modelNotReady:
+        return LocalAIAvailability::modelNotReady;
+    case Reason::other:
+        return LocalAIAvailability::unavailable;
+    }
+    std::unreachable();
+}
+
+AIError LocalAIService::mapGenerationError(const Error& error)
+{
+    const GenerationError* generation = error.as<GenerationError>();
+    const QString plain = generation ? generation->debugDescription : error.localizedDescription();
+    if (error.is<CancellationError>() || plain.contains(u"cancelled"))
+        return AIError::networkError(error);
+    return AIError(
+        AIError::ApiError{QStringLiteral("Local model error: ") + error.localizedDescription()});
+}
+
+QCoro::Task<Result<QString>> LocalAIService::processText(QString text, TextAction action,
+                                                         std::optional<ToneOption> tone,
+                                                         std::stop_token stop)
+{
+    if (text.trimmed().isEmpty())
+        co_return std::unexpected(AIError(AIError::EmptyInput{}));
+    if (!m_model.isAvailable())
+        co_return std::unexpected(AIError(AIError::LocalModelUnavailable{currentAvailability()}));
+
+    setProcessing(true);
+    setLastError(std::nullopt);
+
+    const LanguageModelSession session(m_model, systemPrompt(action));
+    QCoro::Task<Result<LanguageModelSession::Response>> responding =
+        session.respond(delimitedUserMessage(text, action, tone), GenerationOptions{}, stop);
+    QPointer self(this);
+    const Result<LanguageModelSession::Response> response = co_await std::move(responding);
+    if (!self)
+        co_return response ? Result<QString>(response->content.trimmed())
+                           : std::unexpected(mapGenerationError(response.error()));
+
+    if (response) {
+        setProcessing(false);
+        co_return response->content.trimmed();
+    }
+    const AIError error = mapGenerationError(response.error());
+    setLastError(error);
+    setProcessing(false);
+    co_return std::unexpected(error);
+}
+
+} // namespace lexwick

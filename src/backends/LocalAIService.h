@@ -1,0 +1,33 @@
+#pragma once
+
+#include "core/AIServiceProtocol.h"
+
+namespace lexwick {
+
+class SystemLanguageModel;
+
+// The back-end of the on-device mode: the model server on this machine. Each request opens a
+// fresh session, so nothing of one request carries over to the next.
+class LocalAIService : public AIServiceProtocol {
+    Q_OBJECT
+
+public:
+    // On the default on-device model.
+    explicit LocalAIService(QObject* parent = nullptr);
+    explicit LocalAIService(SystemLanguageModel& model, QObject* parent = nullptr);
+
+    QCoro::Task<Result<QString>> processText(QString text, TextAction action,
+                                             std::optional<ToneOption> tone,
+                                             std::stop_token stop) override;
+
+    // The model's availability now, in the application's own terms.
+    LocalAIAvailability currentAvailability() const;
+    // A failed generation as the user sees it: a cancelled one as a network error, any other
+    // as the model's own words.
+    static AIError mapGenerationError(const Error& error);
+
+private:
+    SystemLanguageModel& m_model;
+};
+
+} // namespace lexwick

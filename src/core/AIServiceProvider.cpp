@@ -1,0 +1,224 @@
+#include "core/AIServiceProvider.h"
+
+#include "backends/CustomAIService.h"
+#include "backends/GroqAIService.h"
+#include "backends/LocalAIService.h"
+#include "backends/SystemLanguageModel.h"
+#include "core/Log.h"
+#include "core/ResponseCache.h"
+#include "safety/InputValidator.h"
+#include "safety/PIIDetector.h"
+#include "settings/SettingsManager.h"
+
+#include <QPointer>
+
+namespace lexwick {
+
+namespace {
+
+AIProviderMode servingMode(AIProviderMode mode, bool localAvailable)
+{
+    switch (mode) {
+    case AIProviderMode::local:
+        if (localAvailable)
+            return AIProviderMode::local;
+        logLine(QStringLiteral("Local AI not available, falling back to custom"));
+        return AIProviderMode::custom;
+    case AIProviderMode::cloud:
+        logLine(QStringLiteral("Cloud not yet available, falling back to custom"));
+        return AIProviderMode::custom;
+    case AIProviderMode::custom:
+        return AIProviderMode::custom;
+    }
+    std::unreachable();
+}
+
+// A back-end's failure as the user sees it.
+AIError asAIError(const Error& error)
+{
+    if (const AIError* aiError = error.as<AIError>())
+        return *aiError;
+    if (error.is<CancellationError>())
+        return AIError(AIError::Cancelled{});
+    return AIError::networkError(error);
+}
+
+} // namespace
+
+AIServiceProvider::AIServiceProvider(QObject* parent)
+    : AIServiceProvider(SettingsManager::shared(), parent)
+{
+}
+
+AIServiceProvider::AIServiceProvider(SettingsManager& settings, QObject* parent)
+    : AIServiceProvider(settings,
+                        Backends{std::make_unique<LocalAIService>(settings.localModel()),
+                                 std::make_unique<GroqAIService>(),
+                                 std::make_unique<CustomAIService>(settings)},
+                        ResponseCache::shared(), parent)
+{
+}
+
+AIServiceProvider::AIServiceProvider(SettingsManager& settings, Backends backends,
+                                     ResponseCache& cache, QObject* parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_backends(std::move(backends))
+    , m_cache(cache)
+    , m_activeMode(settings.providerMode())
+{
+    // Both follow their sources one event-loop turn late, starting with the current values.
+    for (AIServiceProtocol* backend : std::initializer_list<AIServiceProtocol*>{
+             m_backends.local.get(), m_backends.cloud.get(), m_backends.custom.get()}) {
+        connect(backend, &AIServiceProtocol::isProcessingChanged, this,
+                &AIServiceProvider::followBackendsBusy, Qt::QueuedConnection);
+    }
+    connect(&m_settings, &SettingsManager::providerModeChanged, this,
+            &AIServiceProvider::followProviderMode, Qt::QueuedConnection);
+    connect(&m_settings, &SettingsManager::customProviderChanged, this,
+            &AIServiceProvider::providerNameChanged);
+    QMetaObject::invokeMethod(this, &AIServiceProvider::followBackendsBusy, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, &AIServiceProvider::followProviderMode, Qt::QueuedConnection);
+
+    updateActiveMode();
+}
+
+AIServiceProvider::~AIServiceProvider() = default;
+
+QString AIServiceProvider::providerName() const
+{
+    switch (m_activeMode) {
+    case AIProviderMode::local:
+        return QStringLiteral("Local");
+    case AIProviderMode::cloud:
+        return QStringLiteral("Cloud");
+    case AIProviderMode::custom:
+        return displayName(m_settings.customProvider());
+    }
+    std::unreachable();
+}
+
+QString AIServiceProvider::lastErrorMessage() const
+{
+    return m_lastError ? m_lastError->errorDescription() : QString();
+}
+
+void AIServiceProvider::updateActiveMode()
+{
+    setActiveMode(servingMode(m_settings.providerMode(), m_settings.localModel().isAvailable()));
+}
+
+void AIServiceProvider::followProviderMode()
+{
+    setActiveMode(m_settings.providerMode());
+    updateActiveMode();
+}
+
+void AIServiceProvider::followBackendsBusy()
+{
+    const bool busy = m_backends.local->isProcessing() || m_backends.cloud->isProcessing() ||
+                      m_backends.custom->isProcessing();
+    if (busy == m_isProcessing)
+        return;
+    m_isProcessing = busy;
+    Q_EMIT isProcessingChanged();
+}
+
+void AIServiceProvider::setActiveMode(AIProviderMode mode)
+{
+    m_activeMode = mode;
+    // Published on every assignment, changed or not.
+    Q_EMIT activeModeChanged();
+    Q_EMIT providerNameChanged();
+}
+
+void AIServiceProvider::setLastError(std::optional<AIError> error)
+{
+    if (!m_lastError && !error)
+        return;
+    m_lastError = std::move(error);
+    Q_EMIT lastErrorChanged();
+}
+
+void AIServiceProvider::setLastResultWasCached(bool cached)
+{
+    if (m_lastResultWasCached == cached)
+        return;
+    m_lastResultWasCached = cached;
+    Q_EMIT lastResultWasCachedChanged();
+}
+
+QCoro::Task<std::expected<QString, AIError>>
+AIServiceProvider::processText(QString text, TextAction action, std::optional<ToneOption> tone,
+                               std::stop_token stop)
+{
+    setLastError(std::nullopt);
+    setLastResultWasCached(false);
+
+    const ValidationResult validation = InputValidator::validate(text);
+    if (validation.state == CharacterState::exceeded) {
+        const AIError error(AIError::InputTooLong{static_cast<int>(validation.characterCount),
+                                                  static_cast<int>(validation.maxCharacters)});
+        setLastError(error);
+        co_return std::unexpected(error);
+    }
+    if (m_settings.piiDetectionEnabled()) {
+        const DetectionResult detection = PIIDetector::detect(text);
+        if (detection.hasPII) {
+            const AIError error(AIError::PiiDetected{detection.detectedTypes});
+            setLastError(error);
+            co_return std::unexpected(error);
+        }
+    }
+
+    const CacheKey key{text.trimmed(), rawValue(action),
+                       tone ? std::optional(rawValue(*tone)) : std::nullopt, providerName()};
+    if (std::optional<QString> cached = m_cache.get(key)) {
+        setLastResultWasCached(true);
+        logLine(QStringLiteral("Serving cached response"));
+        co_return *cached;
+    }
+
+    updateActiveMode();
+    AIServiceProtocol* backend = nullptr;
+    switch (m_activeMode) {
+    case AIProviderMode::local:
+        backend = m_backends.local.get();
+        break;
+    case AIProviderMode::cloud:
+        backend = m_backends.cloud.get();
+        break;
+    case AIProviderMode::custom:
+        backend = m_backends.custom.get();
+        break;
+    }
+    QPointer self(this);
+    QCoro::Task<Result<QString>> processing = backend->processText(text, action, tone, stop);
+    Result<QString> answer = co_await std::move(processing);
+    if (!self)
+        co_return answer ? std::expected<QString, AIError>(*answer)
+                         : std::unexpected(asAIError(answer.error()));
+    if (answer) {
+        m_cache.set(*answer, key);
+        co_return *answer;
+    }
+
+    const AIError error = asAIError(answer.error());
+    setLastError(error);
+    if (error.kind() != AIError::Kind::localModelUnavailable ||
+        m_activeMode != AIProviderMode::local)
+        co_return std::unexpected(error);
+
+    // The on-device error stays in lastError, whatever the custom back-end answers.
+    logLine(QStringLiteral("Local model failed, falling back to custom"));
+    QCoro::Task<Result<QString>> fallback =
+        m_backends.custom->processText(text, action, tone, stop);
+    Result<QString> fallbackAnswer = co_await std::move(fallback);
+    if (!fallbackAnswer)
+        co_return std::unexpected(asAIError(fallbackAnswer.error()));
+    if (self)
+        m_cache.set(*fallbackAnswer, key);
+    co_return *fallbackAnswer;
+}
+
+} // namespace lexwick

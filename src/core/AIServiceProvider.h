@@ -1,0 +1,94 @@
+#pragma once
+
+#include "core/AIError.h"
+#include "core/TextAction.h"
+#include "settings/AIProviderMode.h"
+
+#include <QCoroTask>
+#include <QObject>
+
+#include <expected>
+#include <memory>
+#include <optional>
+#include <stop_token>
+
+namespace lexwick {
+
+class CustomAIService;
+class GroqAIService;
+class LocalAIService;
+class ResponseCache;
+class SettingsManager;
+
+// The one way text gets processed: checks the input, answers from the cache, picks the
+// back-end for the active mode and falls back to the custom one where that cannot serve.
+// Lives on the main thread.
+class AIServiceProvider : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(lexwick::AIProviderMode activeMode READ activeMode NOTIFY activeModeChanged)
+    Q_PROPERTY(bool isProcessing READ isProcessing NOTIFY isProcessingChanged)
+    Q_PROPERTY(bool lastResultWasCached READ lastResultWasCached NOTIFY lastResultWasCachedChanged)
+    Q_PROPERTY(QString lastErrorMessage READ lastErrorMessage NOTIFY lastErrorChanged)
+    Q_PROPERTY(QString providerName READ providerName NOTIFY providerNameChanged)
+
+public:
+    // The three back-ends the router owns.
+    struct Backends {
+        std::unique_ptr<LocalAIService> local;
+        std::unique_ptr<GroqAIService> cloud;
+        std::unique_ptr<CustomAIService> custom;
+    };
+
+    // On the shared settings and cache, with the product's back-ends.
+    explicit AIServiceProvider(QObject* parent = nullptr);
+    explicit AIServiceProvider(SettingsManager& settings, QObject* parent = nullptr);
+    // Other back-ends and cache (tests).
+    AIServiceProvider(SettingsManager& settings, Backends backends, ResponseCache& cache,
+                      QObject* parent = nullptr);
+    ~AIServiceProvider() override;
+
+    // Processes the text as the user entered it. Fails with the reason as the user sees it.
+    QCoro::Task<std::expected<QString, AIError>> processText(QString text, TextAction action,
+                                                             std::optional<ToneOption> tone,
+                                                             std::stop_token stop);
+
+    AIProviderMode activeMode() const { return m_activeMode; }
+    bool isProcessing() const { return m_isProcessing; }
+    const std::optional<AIError>& lastError() const { return m_lastError; }
+    QString lastErrorMessage() const;
+    bool lastResultWasCached() const { return m_lastResultWasCached; }
+    // "Local", "Cloud" or the custom provider's name: part of cache keys and history records.
+    QString providerName() const;
+
+    // Applies the mode rule to the settings' provider mode now.
+    void updateActiveMode();
+
+    LocalAIService& localService() const { return *m_backends.local; }
+    GroqAIService& cloudService() const { return *m_backends.cloud; }
+    CustomAIService& customService() const { return *m_backends.custom; }
+
+Q_SIGNALS:
+    void activeModeChanged();
+    void isProcessingChanged();
+    void lastErrorChanged();
+    void lastResultWasCachedChanged();
+    void providerNameChanged();
+
+private:
+    void setActiveMode(AIProviderMode mode);
+    void setLastError(std::optional<AIError> error);
+    void setLastResultWasCached(bool cached);
+    void followBackendsBusy();
+    void followProviderMode();
+
+    SettingsManager& m_settings;
+    Backends m_backends;
+    ResponseCache& m_cache;
+
+    AIProviderMode m_activeMode = AIProviderMode::custom;
+    bool m_isProcessing = false;
+    std::optional<AIError> m_lastError;
+    bool m_lastResultWasCached = false;
+};
+
+} // namespace lexwick

@@ -1,0 +1,158 @@
+#include "settings/SettingsManager.h"
+
+#include "backends/SystemLanguageModel.h"
+#include "BuildConfig.h"
+#include "settings/UserDefaults.h"
+
+namespace lexwick {
+
+namespace {
+
+// Publishes and writes through: the value is stored on every assignment, the change signal
+// goes out only when the value really changed.
+template <typename T, typename Write>
+void assign(T& field, const T& value, SettingsManager* owner, void (SettingsManager::*changed)(),
+            Write write)
+{
+    const bool different = field != value;
+    field = value;
+    if (different)
+        Q_EMIT(owner->*changed)();
+    write();
+}
+
+} // namespace
+
+SettingsManager& SettingsManager::shared()
+{
+    static SettingsManager* instance =
+        new SettingsManager(UserDefaults::standard(), SystemLanguageModel::defaultModel());
+    return *instance;
+}
+
+SettingsManager::SettingsManager(UserDefaults& defaults, SystemLanguageModel& localModel,
+                                 QObject* parent)
+    : QObject(parent)
+    , m_defaults(defaults)
+    , m_localModel(localModel)
+    , m_keychain(defaults)
+{
+    m_localServerURL = m_defaults.stringForKey(localServerKey)
+                           .value_or(QString::fromLatin1(SystemLanguageModel::defaultServerURL));
+    m_localModelName = m_defaults.stringForKey(localModelKey).value_or(QString());
+    m_localModel.setServerURL(m_localServerURL);
+    m_localModel.setModelName(m_localModelName);
+
+    // A stored "custom" stands; a stored "local" stands while the model is there; anything
+    // else (including "cloud", never restored) follows the model's availability.
+    const std::optional<QString> storedMode = m_defaults.stringForKey(providerModeKey);
+    if (storedMode == QStringLiteral("custom"))
+        m_providerMode = AIProviderMode::custom;
+    else
+        m_providerMode =
+            m_localModel.isAvailable() ? AIProviderMode::local : AIProviderMode::custom;
+
+    m_customProvider =
+        apiProviderFromRawValue(m_defaults.stringForKey(customProviderKey).value_or(QString()))
+            .value_or(APIProvider::groq);
+    m_customModelId =
+        m_defaults.stringForKey(customModelIdKey).value_or(defaultModelId(APIProvider::groq));
+    const auto pii = m_defaults.objectForKey(piiDetectionKey);
+    const bool* piiFlag = pii ? std::get_if<bool>(&*pii) : nullptr;
+    m_piiDetectionEnabled = piiFlag ? *piiFlag : true;
+    m_hasCompletedOnboarding = m_defaults.boolForKey(onboardingKey);
+
+    connect(&m_localModel, &SystemLanguageModel::availabilityChanged, this,
+            &SettingsManager::configurationChanged);
+    for (auto signal : {&SettingsManager::providerModeChanged,
+                        &SettingsManager::customProviderChanged, &SettingsManager::apiKeysChanged})
+        connect(this, signal, this, &SettingsManager::configurationChanged);
+}
+
+void SettingsManager::setProviderMode(AIProviderMode mode)
+{
+    assign(m_providerMode, mode, this, &SettingsManager::providerModeChanged,
+           [&] { m_defaults.setObject(rawValue(mode), providerModeKey); });
+}
+
+void SettingsManager::setCustomProvider(APIProvider provider)
+{
+    assign(m_customProvider, provider, this, &SettingsManager::customProviderChanged,
+           [&] { m_defaults.setObject(rawValue(provider), customProviderKey); });
+}
+
+void SettingsManager::setCustomModelId(const QString& modelId)
+{
+    assign(m_customModelId, modelId, this, &SettingsManager::customModelIdChanged,
+           [&] { m_defaults.setObject(modelId, customModelIdKey); });
+}
+
+void SettingsManager::setPiiDetectionEnabled(bool enabled)
+{
+    assign(m_piiDetectionEnabled, enabled, this, &SettingsManager::piiDetectionEnabledChanged,
+           [&] { m_defaults.setBool(enabled, piiDetectionKey); });
+}
+
+void SettingsManager::setHasCompletedOnboarding(bool completed)
+{
+    assign(m_hasCompletedOnboarding, completed, this,
+           &SettingsManager::hasCompletedOnboardingChanged,
+           [&] { m_defaults.setBool(completed, onboardingKey); });
+}
+
+void SettingsManager::setLocalServerURL(const QString& url)
+{
+    assign(m_localServerURL, url, this, &SettingsManager::localServerURLChanged, [&] {
+        m_defaults.setObject(url, localServerKey);
+        m_localModel.setServerURL(url);
+    });
+}
+
+void SettingsManager::setLocalModelName(const QString& name)
+{
+    assign(m_localModelName, name, this, &SettingsManager::localModelNameChanged, [&] {
+        m_defaults.setObject(name, localModelKey);
+        m_localModel.setModelName(name);
+    });
+}
+
+bool SettingsManager::isConfigured() const
+{
+    switch (m_providerMode) {
+    case AIProviderMode::local:
+        return m_localModel.isAvailable();
+    case AIProviderMode::cloud:
+        return true;
+    case AIProviderMode::custom:
+        return getAPIKey(m_customProvider).has_value();
+    }
+    std::unreachable();
+}
+
+QString SettingsManager::appVersion() const
+{
+    const QString version = QString::fromLatin1(build::appVersion);
+    return version.isEmpty() ? QStringLiteral("1.0.0") : version;
+}
+
+std::expected<void, KeychainError> SettingsManager::saveAPIKey(const QString& key,
+                                                               APIProvider provider)
+{
+    auto saved = m_keychain.save(key, provider);
+    if (saved)
+        Q_EMIT apiKeysChanged();
+    return saved;
+}
+
+std::optional<QString> SettingsManager::getAPIKey(APIProvider provider) const
+{
+    return m_keychain.load(provider);
+}
+
+void SettingsManager::deleteAPIKey(APIProvider provider)
+{
+    m_keychain.remove(provider);
+    Q_EMIT apiKeysChanged();
+}
+
+} // namespace lexwick

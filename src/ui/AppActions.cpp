@@ -1,0 +1,11 @@
+#include "ui/AppActions.h"
+
+namespace lexwick {
+
+AppActions& AppActions::instance()
+{
+    static AppActions actions;
+    return actions;
+}
+
+} // namespace lexwick

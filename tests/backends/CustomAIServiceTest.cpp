@@ -1,0 +1,304 @@
+#include "backends/CustomAIService.h"
+#include "backends/SystemLanguageModel.h"
+#include "core/HttpClient.h"
+#include "core/Prompts.h"
+#include "settings/SettingsManager.h"
+#include "settings/UserDefaults.h"
+#include "support/LogCapture.h"
+#include "support/RunTask.h"
+#include "support/TestHttpServer.h"
+#include "support/TestMain.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace lexwick;
+using namespace lexwick::test;
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(lexwick::APIProvider)
+
+namespace {
+
+QByteArray chatAnswer(const QString& content)
+{
+    return QJsonDocument(QJsonObject{{u"choices"_s,
+                                      QJsonArray{QJsonObject{
+                                          {u"message"_s, QJsonObject{{u"content"_s, content}}}}}}})
+        .toJson();
+}
+
+QByteArray anthropicAnswer(const QString& text)
+{
+    return QJsonDocument(QJsonObject{{u"content"_s, QJsonArray{QJsonObject{{u"type"_s, u"text"_s},
+                                                                           {u"text"_s, text}}}}})
+        .toJson();
+}
+
+QByteArray answerOf(APIProvider provider, const QString& text)
+{
+    return provider == APIProvider::anthropic ? anthropicAnswer(text) : chatAnswer(text);
+}
+
+// A service whose three providers all live on one local server, with short retry pauses.
+struct Fixture {
+    QTemporaryDir dir;
+    UserDefaults defaults{dir.filePath(u"defaults.cbor"_s)};
+    HttpClient client;
+    SystemLanguageModel model;
+    SettingsManager settings;
+    TestHttpServer server;
+    CustomAIService service;
+
+    explicit Fixture(double baseDelay = 0.01, APIProvider provider = APIProvider::groq)
+        : model(refusedServer(), QString(), client)
+        , settings(defaults, model)
+        , service(settings, hosts(server), RetryHandler(3, baseDelay, 30.0), client)
+    {
+        settings.setCustomProvider(provider);
+        settings.setCustomModelId(defaultModelId(provider));
+        settings.saveAPIKey(u"key-"_s + rawValue(provider), provider);
+    }
+
+    static QString refusedServer()
+    {
+        return u"http://127.0.0.1:%1/v1"_s.arg(TestHttpServer::refusedPort());
+    }
+
+    static CustomAIService::Hosts hosts(const TestHttpServer& server)
+    {
+        const QUrl base = server.url(QString());
+        return {base, base, base};
+    }
+
+    Result<QString> process(const QString& text, TextAction action = TextAction::correct,
+                            std::optional<ToneOption> tone = std::nullopt,
+                            std::stop_token stop = {})
+    {
+        auto result = runTask(service.processText(text, action, tone, stop));
+        if (!result)
+            return std::unexpected(AIError(AIError::ApiError{u"<did not finish>"_s}));
+        return *result;
+    }
+};
+
+AIError aiError(const Result<QString>& result)
+{
+    if (result)
+        return AIError(AIError::ApiError{u"<unexpected success: "_s + *result + u'>'});
+    if (const AIError* error = result.error().as<AIError>())
+        return *error;
+    return AIError(
+        AIError::ApiError{u"<not an AIError: "_s + result.error().localizedDescription() + u'>'});
+}
+
+} // namespace
+
+class CustomAIServiceTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void requestPerProvider_data()
+    {
+        QTest::addColumn<APIProvider>("provider");
+        QTest::newRow("groq") << APIProvider::groq;
+        QTest::newRow("openai") << APIProvider::openai;
+        QTest::newRow("anthropic") << APIProvider::anthropic;
+    }
+
+    void requestPerProvider()
+    {
+        QFETCH(APIProvider, provider);
+        Fixture f(0.01, provider);
+        f.server.enqueue(ScriptedReply::json(200, answerOf(provider, u" \n Fixed. \n"_s)));
+        const QString text = u" teh text "_s;
+        QCOMPARE(f.process(text, TextAction::correct, ToneOption::casual), u"Fixed."_s);
+
+        QCOMPARE(f.server.requests().size(), 1);
+        const ReceivedRequest& request = f.server.requests().first();
+        const QString system = systemPrompt(TextAction::correct);
+        const QString user = delimitedUserMessage(text, TextAction::correct, std::nullopt);
+        QCOMPARE(request.method, "POST");
+        QCOMPARE(request.header("Content-Type"), "application/json");
+        const QJsonObject body = request.json();
+        const QString key = u"key-"_s + rawValue(provider);
+        switch (provider) {
+        case APIProvider::groq:
+        case APIProvider::openai:
+            QCOMPARE(request.path, provider == APIProvider::groq ? "/openai/v1/chat/completions"
+                                                                 : "/v1/chat/completions");
+            QCOMPARE(request.header("Authorization"), "Bearer " + key.toUtf8());
+            QVERIFY(request.header("x-api-key").isEmpty());
+            QCOMPARE(body.keys(),
+                     (QStringList{u"max_tokens"_s, u"messages"_s, u"model"_s, u"temperature"_s}));
+            QCOMPARE(body[u"temperature"_s].toDouble(), 0.3);
+            QCOMPARE(body[u"messages"_s].toArray(),
+                     (QJsonArray{QJsonObject{{u"role"_s, u"system"_s}, {u"content"_s, system}},
+                                 QJsonObject{{u"role"_s, u"user"_s}, {u"content"_s, user}}}));
+            break;
+        case APIProvider::anthropic:
+            QCOMPARE(request.path, "/v1/messages");
+            QCOMPARE(request.header("x-api-key"), key.toUtf8());
+            QCOMPARE(request.header("anthropic-version"), "2023-06-01");
+            QVERIFY(request.header("Authorization").isEmpty());
+            QCOMPARE(body.keys(),
+                     (QStringList{u"max_tokens"_s, u"messages"_s, u"model"_s, u"system"_s}));
+            QCOMPARE(body[u"system"_s].toString(), system);
+            QCOMPARE(body[u"messages"_s].toArray(),
+                     (QJsonArray{QJsonObject{{u"role"_s, u"user"_s}, {u"content"_s, user}}}));
+            break;
+        }
+        QCOMPARE(body[u"model"_s].toString(), defaultModelId(provider));
+        QCOMPARE(body[u"max_tokens"_s].toVariant(), QVariant(1024));
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<APIProvider>("provider");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("attempts");
+        const QByteArray errorBody = R"({"error":{"type":"x","message":"Overloaded"}})";
+        for (APIProvider provider : allAPIProviders) {
+            const QByteArray name = rawValue(provider).toUtf8();
+            QTest::addRow("%s: 503 without a message", name.constData())
+                << provider << 503 << QByteArray("busy") << u"Server error: HTTP 503"_s << 3;
+            QTest::addRow("%s: 503 with a message", name.constData())
+                << provider << 503 << errorBody << u"API Error: Overloaded"_s << 1;
+            QTest::addRow("%s: 401 with a message", name.constData())
+                << provider << 401 << errorBody << u"API Error: Overloaded"_s << 1;
+            QTest::addRow("%s: 501 is not retried", name.constData())
+                << provider << 501 << QByteArray() << u"Server error: HTTP 501"_s << 1;
+            QTest::addRow("%s: not JSON", name.constData())
+                << provider << 200 << QByteArray("<html/>") << u"No response content received."_s
+                << 1;
+        }
+        QTest::newRow("groq: no choices")
+            << APIProvider::groq << 200 << QByteArray(R"({"choices":[]})")
+            << u"No response content received."_s << 1;
+        QTest::newRow("anthropic: no content")
+            << APIProvider::anthropic << 200 << QByteArray(R"({"content":[]})")
+            << u"No response content received."_s << 1;
+        QTest::newRow("anthropic: chat-shaped answer")
+            << APIProvider::anthropic << 200 << chatAnswer(u"x"_s)
+            << u"No response content received."_s << 1;
+    }
+
+    void failures()
+    {
+        QFETCH(APIProvider, provider);
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, message);
+        QFETCH(int, attempts);
+        Fixture f(0.01, provider);
+        f.server.setDefaultReply(ScriptedReply::json(status, body));
+        LogCapture log;
+        QCOMPARE(aiError(f.process(u"text"_s)).errorDescription(), message);
+        QCOMPARE(f.server.requests().size(), attempts);
+        QCOMPARE(log.lines().size(), attempts - 1); // one line per retry
+        QVERIFY(f.service.lastError());
+        QCOMPARE(f.service.lastError()->errorDescription(), message);
+        QVERIFY(!f.service.isProcessing());
+    }
+
+    void retriedUntilTheServerRecovers()
+    {
+        Fixture f;
+        f.server.enqueue(ScriptedReply::json(502, {}));
+        f.server.enqueue(ScriptedReply::json(429, {}));
+        f.server.enqueue(ScriptedReply::json(200, chatAnswer(u"done"_s)));
+        QCOMPARE(f.process(u"text"_s), u"done"_s);
+        QCOMPARE(f.server.requests().size(), 3);
+        QVERIFY(!f.service.lastError());
+    }
+
+    void refusedPortIsRetriedThenANetworkError()
+    {
+        Fixture f;
+        QUrl refused(u"http://127.0.0.1"_s);
+        refused.setPort(TestHttpServer::refusedPort());
+        CustomAIService service(f.settings, {refused, refused, refused},
+                                RetryHandler(3, 0.01, 30.0), f.client);
+        LogCapture log;
+        const auto result = runTask(service.processText(u"text"_s, TextAction::correct, {}, {}));
+        QVERIFY(result);
+        const AIError error = aiError(*result);
+        QCOMPARE(error.kind(), AIError::Kind::networkError);
+        const auto* transport = error.as<AIError::NetworkError>()->underlying->as<TransportError>();
+        QVERIFY(transport && transport->kind == TransportError::Kind::cannotConnectToHost);
+        QCOMPARE(log.lines().size(), 2);
+        QVERIFY(log.lines().first().startsWith(u"Lexwick: Retry attempt 1/3 after "));
+    }
+
+    void keyIsRequiredAndReadForEveryRequest()
+    {
+        Fixture f;
+        f.settings.deleteAPIKey(APIProvider::groq);
+        QCOMPARE(aiError(f.process(u"text"_s)).kind(), AIError::Kind::missingAPIKey);
+        QVERIFY(f.server.requests().isEmpty());
+        QVERIFY(!f.service.lastError());
+        QCOMPARE(aiError(f.process(u" \n "_s)).kind(), AIError::Kind::emptyInput);
+
+        // An empty key is a key: it is sent.
+        f.settings.saveAPIKey(QString(), APIProvider::groq);
+        f.server.enqueue(ScriptedReply::json(200, chatAnswer(u"ok"_s)));
+        QCOMPARE(f.process(u"text"_s), u"ok"_s);
+        QCOMPARE(f.server.requests().last().header("Authorization"), "Bearer");
+
+        // A provider switched between two requests gets the second, with its own key.
+        f.settings.setCustomProvider(APIProvider::anthropic);
+        f.settings.saveAPIKey(u"anthropic-key"_s, APIProvider::anthropic);
+        f.server.enqueue(ScriptedReply::json(200, anthropicAnswer(u"hi"_s)));
+        QCOMPARE(f.process(u"text"_s), u"hi"_s);
+        const ReceivedRequest& last = f.server.requests().last();
+        QCOMPARE(last.path, "/v1/messages");
+        QCOMPARE(last.header("x-api-key"), "anthropic-key");
+        // The model is free text and stays what it was: the store does not change it.
+        QCOMPARE(last.json()[u"model"_s].toString(), u"llama-3.1-8b-instant"_s);
+    }
+
+    void cancelledDuringAPause()
+    {
+        Fixture f(10.0); // a pause of 10 s or more after the first failure
+        f.server.enqueue(ScriptedReply::json(400, R"({"error":{"message":"earlier"}})"));
+        aiError(f.process(u"text"_s)); // leaves a lastError behind
+        QVERIFY(f.service.lastError());
+
+        std::stop_source stop;
+        f.server.setHandler([&stop](const ReceivedRequest&) {
+            QTimer::singleShot(100ms, [&stop] { stop.request_stop(); });
+            return ScriptedReply::json(503, {});
+        });
+        LogCapture log;
+        const AIError error =
+            aiError(f.process(u"text"_s, TextAction::correct, std::nullopt, stop.get_token()));
+        QCOMPARE(error.kind(), AIError::Kind::cancelled);
+        QCOMPARE(f.server.requests().size(), 2); // 1 earlier + 1: nothing after the cancel
+        QVERIFY(log.lines().contains(u"Lexwick: Request cancelled"_s));
+        // Cleared when the request started; a cancellation sets nothing.
+        QVERIFY(!f.service.lastError());
+        QVERIFY(!f.service.isProcessing());
+    }
+
+    void cancelledWhileWaitingForTheServer()
+    {
+        Fixture f;
+        f.server.setDefaultReply(ScriptedReply::withEnding(ScriptedReply::Ending::never));
+        std::stop_source stop;
+        QTimer::singleShot(100ms, [&stop] { stop.request_stop(); });
+        const AIError error =
+            aiError(f.process(u"text"_s, TextAction::correct, std::nullopt, stop.get_token()));
+        QCOMPARE(error.kind(), AIError::Kind::cancelled);
+        QVERIFY(!f.service.lastError());
+        QVERIFY(!f.service.isProcessing());
+    }
+};
+
+LEXWICK_TEST(CustomAIServiceTest)
+#include "CustomAIServiceTest.moc"

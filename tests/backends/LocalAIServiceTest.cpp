@@ -1,0 +1,185 @@
+#include "backends/LocalAIService.h"
+#include "backends/SystemLanguageModel.h"
+#include "core/HttpClient.h"
+#include "core/Prompts.h"
+#include "support/RunTask.h"
+#include "support/TestHttpServer.h"
+#include "support/TestMain.h"
+
+#include <QJsonArray>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace lexwick;
+using namespace lexwick::test;
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(lexwick::LocalAIAvailability)
+
+namespace {
+
+const QByteArray modelList = R"({"object":"list","data":[{"id":"llama3.2","object":"model"}]})";
+
+// A model server that lists "llama3.2" and answers generations as scripted.
+struct Fixture {
+    TestHttpServer server;
+    HttpClient client;
+    SystemLanguageModel model{server.url(u"/v1"_s).toString(), u"llama3.2"_s, client};
+    LocalAIService service{model};
+    ScriptedReply models = ScriptedReply::json(200, modelList);
+    ScriptedReply generation =
+        ScriptedReply::json(200, R"({"choices":[{"message":{"content":" ok "}}]})");
+
+    Fixture()
+    {
+        server.setHandler([this](const ReceivedRequest& request) {
+            return request.path.endsWith("/models") ? models : generation;
+        });
+    }
+
+    // Settles the model's kept answer the way the application's background looks do.
+    void look() { runTask(model.probe({})); }
+
+    Result<QString> process(const QString& text, TextAction action = TextAction::correct,
+                            std::stop_token stop = {})
+    {
+        auto result = runTask(service.processText(text, action, std::nullopt, stop));
+        if (!result)
+            return std::unexpected(AIError(AIError::ApiError{u"<did not finish>"_s}));
+        return *result;
+    }
+
+    QList<ReceivedRequest> generations() const
+    {
+        QList<ReceivedRequest> found;
+        for (const ReceivedRequest& request : server.requests())
+            if (request.path.endsWith("/chat/completions"))
+                found << request;
+        return found;
+    }
+};
+
+AIError aiError(const Result<QString>& result)
+{
+    if (result)
+        return AIError(AIError::ApiError{u"<unexpected success: "_s + *result + u'>'});
+    if (const AIError* error = result.error().as<AIError>())
+        return *error;
+    return AIError(AIError::ApiError{u"<not an AIError>"_s});
+}
+
+} // namespace
+
+class LocalAIServiceTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void unavailableModelOpensNoSession_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("list");
+        QTest::addColumn<LocalAIAvailability>("availability");
+        QTest::newRow("still loading") << 503 << QByteArray() << LocalAIAvailability::modelNotReady;
+        QTest::newRow("model not pulled") << 200 << QByteArray(R"({"data":[{"id":"qwen"}]})")
+                                          << LocalAIAvailability::modelNotReady;
+        QTest::newRow("not a model server")
+            << 200 << QByteArray("<html>hello</html>") << LocalAIAvailability::unavailable;
+    }
+
+    void unavailableModelOpensNoSession()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, list);
+        QFETCH(LocalAIAvailability, availability);
+        Fixture f;
+        f.models = ScriptedReply::json(status, list);
+        f.look();
+        QCOMPARE(f.service.currentAvailability(), availability);
+
+        QSignalSpy busy(&f.service, &AIServiceProtocol::isProcessingChanged);
+        const AIError error = aiError(f.process(u"text"_s));
+        QCOMPARE(error.kind(), AIError::Kind::localModelUnavailable);
+        QCOMPARE(error.as<AIError::LocalModelUnavailable>()->availability, availability);
+        QVERIFY(f.generations().isEmpty());
+        QCOMPARE(busy.size(), 0);
+        QVERIFY(!f.service.lastError());
+    }
+
+    void refusedServerIsUnavailable()
+    {
+        HttpClient client;
+        SystemLanguageModel model(u"http://127.0.0.1:%1/v1"_s.arg(TestHttpServer::refusedPort()),
+                                  QString(), client);
+        LocalAIService service(model);
+        runTask(model.probe({}));
+        QCOMPARE(service.currentAvailability(), LocalAIAvailability::unavailable);
+    }
+
+    void explainAWordSendsInstructionsAndFencedWord()
+    {
+        Fixture f;
+        f.look();
+        QCOMPARE(f.service.currentAvailability(), LocalAIAvailability::available);
+        QCOMPARE(f.process(u"serendipity"_s, TextAction::explain), u"ok"_s);
+
+        QCOMPARE(f.generations().size(), 1);
+        const QJsonObject body = f.generations().first().json();
+        QCOMPARE(body[u"model"_s].toString(), u"llama3.2"_s);
+        QVERIFY(!body.contains(u"temperature"_s));
+        QVERIFY(!body.contains(u"max_tokens"_s));
+        const QJsonArray messages = body[u"messages"_s].toArray();
+        QCOMPARE(messages.size(), 2);
+        QCOMPARE(messages[0][u"content"_s].toString(), systemPrompt(TextAction::explain));
+        const QString prompt = messages[1][u"content"_s].toString();
+        QVERIFY(prompt.startsWith(u"Provide a dictionary definition for this WORD:"));
+        QVERIFY(prompt.endsWith(u"<<<USER_TEXT_START>>>\nserendipity\n<<<USER_TEXT_END>>>"));
+        QVERIFY(!f.service.isProcessing());
+        QVERIFY(!f.service.lastError());
+    }
+
+    void generationFailureIsTheModelsOwnError()
+    {
+        Fixture f;
+        f.look();
+        f.generation = ScriptedReply::json(500, R"({"error":{"message":"model crashed"}})");
+        const AIError error = aiError(f.process(u"text"_s));
+        QCOMPARE(error.kind(), AIError::Kind::apiError);
+        QVERIFY(error.errorDescription().startsWith(u"API Error: Local model error: "));
+        QVERIFY(f.service.lastError());
+        QCOMPARE(f.service.lastError()->kind(), AIError::Kind::apiError);
+        QVERIFY(!f.service.isProcessing());
+    }
+
+    void cancelledGenerationIsANetworkError()
+    {
+        Fixture f;
+        f.look();
+        f.generation = ScriptedReply::withEnding(ScriptedReply::Ending::never);
+        std::stop_source stop;
+        QTimer::singleShot(150ms, [&stop] { stop.request_stop(); });
+        const AIError error = aiError(f.process(u"text"_s, TextAction::correct, stop.get_token()));
+        QCOMPARE(error.kind(), AIError::Kind::networkError);
+        QVERIFY(!f.service.isProcessing());
+        QVERIFY(f.service.lastError());
+        QCOMPARE(f.service.lastError()->kind(), AIError::Kind::networkError);
+    }
+
+    void mappingOfGenerationErrors()
+    {
+        QCOMPARE(LocalAIService::mapGenerationError(CancellationError{}).kind(),
+                 AIError::Kind::networkError);
+        const GenerationError refused{GenerationError::Kind::serverError, u"It refused."_s,
+                                      u"GenerationError.serverError(refused)"_s};
+        QCOMPARE(LocalAIService::mapGenerationError(refused).errorDescription(),
+                 u"API Error: Local model error: It refused."_s);
+        // The plain description decides, not the localised one.
+        const GenerationError plainCancelled{GenerationError::Kind::connectionFailed, u"Stopped."_s,
+                                             u"transfer cancelled"_s};
+        QCOMPARE(LocalAIService::mapGenerationError(plainCancelled).kind(),
+                 AIError::Kind::networkError);
+    }
+};
+
+LEXWICK_TEST(LocalAIServiceTest)
+#include "LocalAIServiceTest.moc"

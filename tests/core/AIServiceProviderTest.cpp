@@ -1,0 +1,182 @@
+#include "backends/CustomAIService.h"
+#include "backends/SystemLanguageModel.h"
+#include "support/LogCapture.h"
+#include "support/RouterFixture.h"
+#include "support/RunTask.h"
+#include "support/TestMain.h"
+
+#include <QTest>
+
+using namespace lexwick;
+using namespace lexwick::test;
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Answer = std::expected<QString, AIError>;
+
+Answer process(RouterFixture& f, const QString& text, TextAction action = TextAction::correct,
+               std::optional<ToneOption> tone = std::nullopt, std::stop_token stop = {})
+{
+    return runTask(f.router->processText(text, action, tone, stop))
+        .value_or(std::unexpected(AIError(AIError::ApiError{u"<did not finish>"_s})));
+}
+
+std::optional<AIError::Kind> failure(const Answer& answer)
+{
+    return answer ? std::nullopt : std::optional(answer.error().kind());
+}
+
+qsizetype count(const QStringList& lines, const QString& line)
+{
+    return lines.count(line);
+}
+
+} // namespace
+
+class AIServiceProviderTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cloudIsServedByTheCustomProvider()
+    {
+        LogCapture log;
+        RouterFixture f({.storedMode = u"custom"_s});
+        f.settings->setProviderMode(AIProviderMode::cloud);
+        QTest::qWait(20); // the router follows the setting one turn late
+        QCOMPARE(f.router->activeMode(), AIProviderMode::custom);
+        QCOMPARE(f.router->providerName(), u"Groq"_s);
+        QVERIFY(
+            log.lines().contains(u"Lexwick: Cloud not yet available, falling back to custom"_s));
+
+        f.provider.enqueue(ScriptedReply::json(200, RouterFixture::chatAnswer(u"fixed"_s)));
+        QCOMPARE(process(f, u"fix me"_s), u"fixed"_s);
+        QCOMPARE(f.provider.requests().last().header("Authorization"), "Bearer test-key");
+
+        f.settings->setCustomProvider(APIProvider::openai);
+        QCOMPARE(f.router->providerName(), u"OpenAI"_s);
+    }
+
+    void unavailableLocalModelFallsBackAtStart()
+    {
+        LogCapture log;
+        RouterFixture f({.localModel = false, .chosenMode = AIProviderMode::local});
+        QCOMPARE(f.router->activeMode(), AIProviderMode::custom);
+        const QString line = u"Lexwick: Local AI not available, falling back to custom"_s;
+        QCOMPARE(count(log.lines(), line), 1);
+        QTest::qWait(20); // the mode subscription's first delivery runs the rule again
+        QCOMPARE(count(log.lines(), line), 2);
+
+        f.provider.enqueue(ScriptedReply::json(200, RouterFixture::chatAnswer(u"a"_s)));
+        QCOMPARE(process(f, u"text"_s), u"a"_s); // a cache miss applies the rule once more
+        QCOMPARE(count(log.lines(), line), 3);
+    }
+
+    void availableLocalModelServes()
+    {
+        RouterFixture f({.localModel = true, .storedMode = u"local"_s});
+        QCOMPARE(f.router->activeMode(), AIProviderMode::local);
+        QCOMPARE(f.router->providerName(), u"Local"_s);
+        QCOMPARE(process(f, u"text"_s), u"on-device answer"_s);
+        QCOMPARE(f.providerRequests(), 0);
+    }
+
+    void cacheIsSharedAcrossOuterWhiteSpace()
+    {
+        RouterFixture f({.storedMode = u"custom"_s});
+        f.provider.enqueue(ScriptedReply::json(200, RouterFixture::chatAnswer(u"once"_s)));
+        QCOMPARE(process(f, u"same text"_s, TextAction::paraphrase, ToneOption::casual), u"once"_s);
+        QVERIFY(!f.router->lastResultWasCached());
+
+        LogCapture log;
+        QCOMPARE(process(f, u"\n  same text \t"_s, TextAction::paraphrase, ToneOption::casual),
+                 u"once"_s);
+        QVERIFY(f.router->lastResultWasCached());
+        QCOMPARE(log.lines(), QStringList{u"Lexwick: Serving cached response"_s});
+        QCOMPARE(f.providerRequests(), 1);
+
+        // Another tone, action or provider is another entry.
+        f.provider.setDefaultReply(ScriptedReply::json(200, RouterFixture::chatAnswer(u"new"_s)));
+        QCOMPARE(process(f, u"same text"_s, TextAction::paraphrase, ToneOption::formal), u"new"_s);
+        QCOMPARE(process(f, u"same text"_s, TextAction::correct), u"new"_s);
+        QVERIFY(!f.router->lastResultWasCached());
+        QCOMPARE(f.providerRequests(), 3);
+    }
+
+    void inputChecksComeBeforeTheCache()
+    {
+        RouterFixture f({.storedMode = u"custom"_s});
+        const QString body(4990, u'a');
+        f.provider.enqueue(ScriptedReply::json(200, RouterFixture::chatAnswer(u"ok"_s)));
+        QVERIFY(process(f, body).has_value());
+
+        // The same request once trimmed, but over the limit as entered.
+        const Answer tooLong = process(f, QString(20, u' ') + body);
+        QCOMPARE(failure(tooLong), AIError::Kind::inputTooLong);
+        QCOMPARE(tooLong.error().errorDescription(),
+                 u"Text too long (5010 characters). Maximum is 5000."_s);
+        QVERIFY(f.router->lastError());
+        QCOMPARE(f.router->lastError()->kind(), AIError::Kind::inputTooLong);
+        QVERIFY(!f.router->lastResultWasCached());
+
+        const Answer personal = process(f, u"write to ann@example.com"_s);
+        QCOMPARE(personal.error().errorDescription(),
+                 u"Sensitive data detected: Email. Please remove before processing."_s);
+        QCOMPARE(f.providerRequests(), 1);
+
+        f.settings->setPiiDetectionEnabled(false);
+        f.provider.enqueue(ScriptedReply::json(200, RouterFixture::chatAnswer(u"sent"_s)));
+        QCOMPARE(process(f, u"write to ann@example.com"_s), u"sent"_s);
+        QVERIFY(!f.router->lastError());
+    }
+
+    void failuresReachTheCallerAsAIErrors()
+    {
+        RouterFixture f({.storedMode = u"custom"_s});
+        f.provider.enqueue(ScriptedReply::json(501, {}));
+        const Answer notImplemented = process(f, u"text"_s);
+        QCOMPARE(notImplemented.error().errorDescription(), u"Server error: HTTP 501"_s);
+        QCOMPARE(f.router->lastErrorMessage(), u"Server error: HTTP 501"_s);
+        QCOMPARE(f.providerRequests(), 1);
+
+        f.provider.setDefaultReply(ScriptedReply::withEnding(ScriptedReply::Ending::never));
+        std::stop_source stop;
+        QTimer::singleShot(100ms, [&stop] { stop.request_stop(); });
+        const Answer cancelled =
+            process(f, u"other text"_s, TextAction::correct, std::nullopt, stop.get_token());
+        QCOMPARE(failure(cancelled), AIError::Kind::cancelled);
+        QVERIFY(f.router->lastError());
+        QCOMPARE(f.router->lastError()->kind(), AIError::Kind::cancelled);
+
+        // Nothing failed was cached.
+        f.provider.setDefaultReply(ScriptedReply::json(200, RouterFixture::chatAnswer(u"ok"_s)));
+        QCOMPARE(process(f, u"text"_s), u"ok"_s);
+        QVERIFY(!f.router->lastResultWasCached());
+    }
+
+    void busyFollowsTheBackEndsOneTurnLate()
+    {
+        RouterFixture f({.storedMode = u"custom"_s});
+        ScriptedReply slow = ScriptedReply::json(200, RouterFixture::chatAnswer(u"late"_s));
+        slow.delay = 200ms;
+        f.provider.enqueue(slow);
+
+        auto outcome = std::make_shared<std::optional<Answer>>();
+        [](AIServiceProvider* router,
+           std::shared_ptr<std::optional<Answer>> out) -> QCoro::Task<void> {
+            QCoro::Task<Answer> task = router->processText(u"text"_s, TextAction::correct, {}, {});
+            out->emplace(co_await std::move(task));
+        }(f.router.get(), outcome);
+
+        QVERIFY(f.router->customService().isProcessing());
+        QVERIFY(!f.router->isProcessing()); // not yet: the news arrives one turn late
+        QTRY_VERIFY(f.router->isProcessing());
+        QTRY_VERIFY(outcome->has_value());
+        QTRY_VERIFY(!f.router->isProcessing());
+        QCOMPARE(**outcome, u"late"_s);
+    }
+};
+
+LEXWICK_TEST(AIServiceProviderTest)
+#include "AIServiceProviderTest.moc"

@@ -1,0 +1,202 @@
+#include "ui/PopoverView.h"
+#include "history/HistoryManager.h"
+#include "support/LogCapture.h"
+#include "support/RouterFixture.h"
+#include "support/RunTask.h"
+#include "support/TestMain.h"
+#include "ui/AppActions.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace lexwick;
+using namespace lexwick::test;
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A popover on a router whose custom back-end is the local provider server.
+struct Fixture {
+    RouterFixture app{{.storedMode = u"custom"_s}};
+    HistoryManager history{app.defaults};
+    PopoverView view{*app.router, *app.settings, history, [this] { ++closed; }};
+    int closed = 0;
+
+    Fixture() { app.settings->setHasCompletedOnboarding(true); }
+
+    void answer(const QString& text)
+    {
+        app.provider.enqueue(ScriptedReply::json(200, RouterFixture::chatAnswer(text)));
+    }
+
+    // Presses Ctrl+Return and waits until the request has ended, history included.
+    bool run()
+    {
+        QSignalSpy finished(&view, &PopoverView::requestFinished);
+        view.toggleProcessing();
+        return finished.wait(10000);
+    }
+
+    QList<HistoryItem> items() { return runTask(history.items()).value_or(QList<HistoryItem>{}); }
+};
+
+} // namespace
+
+class PopoverViewTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void onlyARealTextCanStart()
+    {
+        Fixture f;
+        f.view.setInputText(u" \n\t "_s);
+        QVERIFY(!f.view.canProcess());
+        f.view.toggleProcessing();
+        QTest::qWait(50);
+        QCOMPARE(f.app.providerRequests(), 0);
+
+        f.view.setInputText(u"mail ann@example.com"_s);
+        QVERIFY(!f.view.canProcess());
+        QVERIFY(f.view.detection().hasPII);
+        f.app.settings->setPiiDetectionEnabled(false);
+        QVERIFY(f.view.canProcess());
+
+        f.view.setInputText(QString(5001, u'x'));
+        QVERIFY(!f.view.canProcess());
+        QCOMPARE(f.view.validation().state, CharacterState::exceeded);
+    }
+
+    void resultsAreRecordedWithWhatWasAsked()
+    {
+        Fixture f;
+        f.view.setSelectedAction(TextAction::paraphrase);
+        f.view.setSelectedTone(ToneOption::casual);
+        f.view.setInputText(u"Please find attached."_s);
+        f.answer(u"Here you go!"_s);
+        QVERIFY(f.run());
+        QCOMPARE(f.view.resultText(), u"Here you go!"_s);
+
+        f.view.setSelectedAction(TextAction::correct);
+        f.view.setInputText(u"teh cat"_s);
+        f.answer(u"the cat"_s);
+        QVERIFY(f.run());
+
+        const QList<HistoryItem> items = f.items();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[0].action, TextAction::correct);
+        QCOMPARE(items[0].tone, std::nullopt); // casual is selected, but not sent
+        QCOMPARE(items[0].originalText, u"teh cat"_s);
+        QCOMPARE(items[0].resultText, u"the cat"_s);
+        QCOMPARE(items[0].provider, u"Groq"_s);
+        QVERIFY(!items[0].wasCached);
+        QCOMPARE(items[1].tone, ToneOption::casual);
+
+        // The same request again is answered from the cache and recorded as such.
+        QVERIFY(f.run());
+        QCOMPARE(f.items().first().wasCached, true);
+        QCOMPARE(f.app.providerRequests(), 2);
+    }
+
+    void cancelEmptiesTheResultAndRecordsNothing()
+    {
+        Fixture f;
+        f.view.setInputText(u"first"_s);
+        f.answer(u"first result"_s);
+        QVERIFY(f.run());
+
+        f.app.provider.setDefaultReply(ScriptedReply::withEnding(ScriptedReply::Ending::never));
+        f.view.setInputText(u"second"_s);
+        QSignalSpy finished(&f.view, &PopoverView::requestFinished);
+        LogCapture log;
+        f.view.toggleProcessing();
+        QTRY_VERIFY(f.app.router->isProcessing());
+        QVERIFY(!f.view.canProcess());
+        f.view.toggleProcessing(); // the button now says Cancel
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(f.view.resultText(), QString());
+        QCOMPARE(f.items().size(), 1);
+        QVERIFY(log.lines().contains(u"Lexwick: Error processing text - Request was cancelled."_s));
+    }
+
+    void errorAfterSuccessEmptiesTheResult()
+    {
+        Fixture f;
+        f.view.setInputText(u"one"_s);
+        f.answer(u"done"_s);
+        QVERIFY(f.run());
+        f.view.setInputText(u"two"_s);
+        f.app.provider.enqueue(ScriptedReply::json(400, R"({"error":{"message":"bad"}})"));
+        QVERIFY(f.run());
+        QCOMPARE(f.view.resultText(), QString());
+        QCOMPARE(f.app.router->lastErrorMessage(), u"API Error: bad"_s);
+        QCOMPARE(f.items().size(), 1);
+    }
+
+    void reusingAnItem()
+    {
+        Fixture f;
+        f.view.setSelectedTone(ToneOption::persuasive);
+        f.view.setShowHistory(true);
+        HistoryItem item;
+        item.originalText = u"old text"_s;
+        item.action = TextAction::explain;
+        f.view.reuseHistoryItem(item);
+        QCOMPARE(f.view.inputText(), u"old text"_s);
+        QCOMPARE(f.view.selectedAction(), TextAction::explain);
+        QCOMPARE(f.view.selectedTone(), ToneOption::persuasive); // no tone: kept
+        QCOMPARE(f.view.currentScreen(), u"main"_s);
+
+        item.tone = ToneOption::concise;
+        f.view.reuseHistoryItem(item);
+        QCOMPARE(f.view.selectedTone(), ToneOption::concise);
+    }
+
+    void screens()
+    {
+        RouterFixture app;
+        HistoryManager history(app.defaults);
+        int closed = 0;
+        LogCapture log;
+        PopoverView view(*app.router, *app.settings, history, [&closed] { ++closed; });
+        QCOMPARE(view.currentScreen(), u"onboarding"_s);
+        view.setShowSettings(true);
+        view.setShowHistory(true);
+        QCOMPARE(view.currentScreen(), u"onboarding"_s);
+        QVERIFY(log.lines().isEmpty());
+
+        view.completeOnboarding();
+        QVERIFY(app.settings->hasCompletedOnboarding());
+        QCOMPARE(view.currentScreen(), u"settings"_s);
+        view.setShowSettings(false);
+        view.setShowHistory(false);
+        QCOMPARE(view.currentScreen(), u"main"_s);
+        QVERIFY(view.isInputFocused());
+        QCOMPARE(log.lines(),
+                 (QStringList{u"Lexwick: showing settings"_s, u"Lexwick: showing history"_s,
+                              u"Lexwick: showing main"_s}));
+
+        view.close();
+        QCOMPARE(closed, 1);
+        QSignalSpy quit(&AppActions::instance(), &AppActions::quitRequested);
+        view.quit();
+        QCOMPARE(quit.size(), 1);
+    }
+
+    void copyPutsTheResultOnTheClipboard()
+    {
+        Fixture f;
+        f.view.setInputText(u"text"_s);
+        f.answer(u"copied answer"_s);
+        QVERIFY(f.run());
+        f.view.copyResult();
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"copied answer"_s);
+        QVERIFY(f.view.showCopiedFeedback());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.view.showCopiedFeedback(), 5000);
+    }
+};
+
+LEXWICK_TEST(PopoverViewTest)
+#include "PopoverViewTest.moc"
