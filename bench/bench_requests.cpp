@@ -1,3 +1,4 @@
+#include "backends/AnthropicMessages.h"
 #include "backends/ChatCompletions.h"
 #include "core/Prompts.h"
 
@@ -58,6 +59,35 @@ void BM_ChatRequestRoundTrip(benchmark::State& state)
     }
 }
 BENCHMARK(BM_ChatRequestRoundTrip)->Unit(benchmark::kMicrosecond);
+
+QByteArray anthropicBody(qsizetype size)
+{
+    const QJsonObject body{
+        {QStringLiteral("id"), QStringLiteral("msg_1")},
+        {QStringLiteral("type"), QStringLiteral("message")},
+        {QStringLiteral("content"),
+         QJsonArray{QJsonObject{{QStringLiteral("type"), QStringLiteral("text")},
+                                {QStringLiteral("text"), prose(size - 200)}}}},
+        {QStringLiteral("stop_reason"), QStringLiteral("end_turn")},
+    };
+    return QJsonDocument(body).toJson(QJsonDocument::Compact);
+}
+
+// The same for Anthropic's messages format.
+void BM_MessagesRequestRoundTrip(benchmark::State& state)
+{
+    const QString text = prose(5000);
+    const QByteArray answer = anthropicBody(4096);
+    for (auto _ : state) {
+        const QString delimited = delimitedUserMessage(text, TextAction::correct, std::nullopt);
+        const QByteArray body = anthropicmessages::encodeRequest(
+            QStringLiteral("claude-3-haiku-20240307"), systemPrompt(TextAction::correct), delimited);
+        const auto content = anthropicmessages::decodeAnswer(answer);
+        benchmark::DoNotOptimize(body);
+        benchmark::DoNotOptimize(content);
+    }
+}
+BENCHMARK(BM_MessagesRequestRoundTrip)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
