@@ -1,5 +1,6 @@
 #include "backends/CustomAIService.h"
 #include "backends/SystemLanguageModel.h"
+#include "support/Expect.h"
 #include "support/LogCapture.h"
 #include "support/RouterFixture.h"
 #include "support/RunTask.h"
@@ -50,7 +51,7 @@ private Q_SLOTS:
         QVERIFY(
             log.lines().contains(u"Lexwick: Cloud not yet available, falling back to custom"_s));
 
-        f.provider.enqueue(ScriptedReply::json(200, RouterFixture::chatAnswer(u"fixed"_s)));
+        f.provider.enqueue(ScriptedReply::json(200, chatAnswer(u"fixed"_s)));
         QCOMPARE(process(f, u"fix me"_s), u"fixed"_s);
         QCOMPARE(f.provider.requests().last().header("Authorization"), "Bearer test-key");
 
@@ -68,7 +69,7 @@ private Q_SLOTS:
         QTest::qWait(20); // the mode subscription's first delivery runs the rule again
         QCOMPARE(count(log.lines(), line), 2);
 
-        f.provider.enqueue(ScriptedReply::json(200, RouterFixture::chatAnswer(u"a"_s)));
+        f.provider.enqueue(ScriptedReply::json(200, chatAnswer(u"a"_s)));
         QCOMPARE(process(f, u"text"_s), u"a"_s); // a cache miss applies the rule once more
         QCOMPARE(count(log.lines(), line), 3);
     }
@@ -85,7 +86,7 @@ private Q_SLOTS:
     void cacheIsSharedAcrossOuterWhiteSpace()
     {
         RouterFixture f({.storedMode = u"custom"_s});
-        f.provider.enqueue(ScriptedReply::json(200, RouterFixture::chatAnswer(u"once"_s)));
+        f.provider.enqueue(ScriptedReply::json(200, chatAnswer(u"once"_s)));
         QCOMPARE(process(f, u"same text"_s, TextAction::paraphrase, ToneOption::casual), u"once"_s);
         QVERIFY(!f.router->lastResultWasCached());
 
@@ -97,7 +98,7 @@ private Q_SLOTS:
         QCOMPARE(f.providerRequests(), 1);
 
         // Another tone, action or provider is another entry.
-        f.provider.setDefaultReply(ScriptedReply::json(200, RouterFixture::chatAnswer(u"new"_s)));
+        f.provider.setDefaultReply(ScriptedReply::json(200, chatAnswer(u"new"_s)));
         QCOMPARE(process(f, u"same text"_s, TextAction::paraphrase, ToneOption::formal), u"new"_s);
         QCOMPARE(process(f, u"same text"_s, TextAction::correct), u"new"_s);
         QVERIFY(!f.router->lastResultWasCached());
@@ -108,7 +109,7 @@ private Q_SLOTS:
     {
         RouterFixture f({.storedMode = u"custom"_s});
         const QString body(4990, u'a');
-        f.provider.enqueue(ScriptedReply::json(200, RouterFixture::chatAnswer(u"ok"_s)));
+        f.provider.enqueue(ScriptedReply::json(200, chatAnswer(u"ok"_s)));
         QVERIFY(process(f, body).has_value());
 
         // The same request once trimmed, but over the limit as entered.
@@ -126,7 +127,7 @@ private Q_SLOTS:
         QCOMPARE(f.providerRequests(), 1);
 
         f.settings->setPiiDetectionEnabled(false);
-        f.provider.enqueue(ScriptedReply::json(200, RouterFixture::chatAnswer(u"sent"_s)));
+        f.provider.enqueue(ScriptedReply::json(200, chatAnswer(u"sent"_s)));
         QCOMPARE(process(f, u"write to ann@example.com"_s), u"sent"_s);
         QVERIFY(!f.router->lastError());
     }
@@ -150,7 +151,7 @@ private Q_SLOTS:
         QCOMPARE(f.router->lastError()->kind(), AIError::Kind::cancelled);
 
         // Nothing failed was cached.
-        f.provider.setDefaultReply(ScriptedReply::json(200, RouterFixture::chatAnswer(u"ok"_s)));
+        f.provider.setDefaultReply(ScriptedReply::json(200, chatAnswer(u"ok"_s)));
         QCOMPARE(process(f, u"text"_s), u"ok"_s);
         QVERIFY(!f.router->lastResultWasCached());
     }
@@ -158,7 +159,7 @@ private Q_SLOTS:
     void busyFollowsTheBackEndsOneTurnLate()
     {
         RouterFixture f({.storedMode = u"custom"_s});
-        ScriptedReply slow = ScriptedReply::json(200, RouterFixture::chatAnswer(u"late"_s));
+        ScriptedReply slow = ScriptedReply::json(200, chatAnswer(u"late"_s));
         slow.delay = 200ms;
         f.provider.enqueue(slow);
 

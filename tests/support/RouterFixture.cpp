@@ -3,10 +3,8 @@
 #include "backends/CustomAIService.h"
 #include "backends/GroqAIService.h"
 #include "backends/LocalAIService.h"
+#include "Expect.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace lexwick::test {
 
@@ -40,13 +38,6 @@ RouterFixture::RouterFixture(Options options)
                                           RetryHandler(3, 0.01, 0.05), client),
     };
     router = std::make_unique<AIServiceProvider>(*settings, std::move(backends), cache);
-}
-
-QByteArray RouterFixture::chatAnswer(const QString& content)
-{
-    const QJsonObject message{{QStringLiteral("content"), content}};
-    const QJsonObject choice{{QStringLiteral("message"), message}};
-    return QJsonDocument(QJsonObject{{QStringLiteral("choices"), QJsonArray{choice}}}).toJson();
 }
 
 } // namespace lexwick::test

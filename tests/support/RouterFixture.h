@@ -42,8 +42,6 @@ struct RouterFixture {
     {
     }
 
-    // A chat-completions success body with this answer.
-    static QByteArray chatAnswer(const QString& content);
     // The requests the provider server received on its chat-completions paths.
     qsizetype providerRequests() const { return provider.requests().size(); }
 };

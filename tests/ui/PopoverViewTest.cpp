@@ -1,5 +1,6 @@
 #include "ui/PopoverView.h"
 #include "history/HistoryManager.h"
+#include "support/Expect.h"
 #include "support/LogCapture.h"
 #include "support/RouterFixture.h"
 #include "support/RunTask.h"
@@ -29,7 +30,7 @@ struct Fixture {
 
     void answer(const QString& text)
     {
-        app.provider.enqueue(ScriptedReply::json(200, RouterFixture::chatAnswer(text)));
+        app.provider.enqueue(ScriptedReply::json(200, chatAnswer(text)));
     }
 
     // Presses Ctrl+Return and waits until the request has ended, history included.

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "core/Error.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <expected>
+
+namespace lexwick::test {
+
+// The AIError a request failed with. Any other outcome comes back as an ApiError that names
+// it, so that the comparison after it fails readably instead of crashing.
+AIError aiError(const Result<QString>& result);
+AIError aiError(const std::expected<QString, AIError>& result);
+
+// The error that a networkError wraps, when it is of type E.
+template <typename E> const E* behind(const AIError& error)
+{
+    const auto* network = error.as<AIError::NetworkError>();
+    return network ? network->underlying->as<E>() : nullptr;
+}
+
+// Success bodies of the providers' formats.
+QByteArray chatAnswer(const QString& content);
+QByteArray anthropicAnswer(const QString& text);
+
+} // namespace lexwick::test
