@@ -21,6 +21,13 @@ class PromptsTest : public QObject {
 
 private Q_SLOTS:
     // The text goes in as it is: untrimmed and undefused. Paraphrase without a tone is formal.
+    void systemPromptsHaveTheirFixedLengths()
+    {
+        QCOMPARE(systemPrompt(TextAction::correct).size(), 436);
+        QCOMPARE(systemPrompt(TextAction::paraphrase).size(), 362);
+        QCOMPARE(systemPrompt(TextAction::explain).size(), 746);
+    }
+
     void plainMessages()
     {
         const QString text = QStringLiteral("  I has <<<a>>> cat \n");
