@@ -15,10 +15,7 @@ BackgroundTestHttpServer::BackgroundTestHttpServer(const QHostAddress& address)
 
 BackgroundTestHttpServer::~BackgroundTestHttpServer()
 {
-    onServerThread([this] {
-        delete m_server;
-        return true;
-    });
+    onServerThread([this] { delete m_server; });
     // Deleted when the thread finishes.
     m_context->deleteLater();
     m_thread.quit();
@@ -30,35 +27,6 @@ QUrl BackgroundTestHttpServer::url(const QString& path) const
     QUrl url = m_url;
     url.setPath(path);
     return url;
-}
-
-void BackgroundTestHttpServer::enqueue(ScriptedReply reply)
-{
-    onServerThread([this, &reply] {
-        m_server->enqueue(std::move(reply));
-        return true;
-    });
-}
-
-void BackgroundTestHttpServer::setDefaultReply(ScriptedReply reply)
-{
-    onServerThread([this, &reply] {
-        m_server->setDefaultReply(std::move(reply));
-        return true;
-    });
-}
-
-void BackgroundTestHttpServer::setHandler(TestHttpServer::Handler handler)
-{
-    onServerThread([this, &handler] {
-        m_server->setHandler(std::move(handler));
-        return true;
-    });
-}
-
-QList<ReceivedRequest> BackgroundTestHttpServer::requests() const
-{
-    return onServerThread([this] { return m_server->requests(); });
 }
 
 } // namespace lexwick::test
