@@ -96,6 +96,24 @@ private Q_SLOTS:
 
     // Once an answer is kept, no question reaches the server, even when the server's state
     // changes (after the first look it answers 503); a fresh look publishes the change.
+    // The address rule alone, on spellings that no name server needs to resolve.
+    void onlyLoopbackAddressesPass()
+    {
+        const QStringList loopback{u"http://127.0.0.1:11434/v1"_s, u"http://127.1/v1"_s,
+                                   u"http://[::1]:8080/"_s, u"http://LOCALHOST/v1"_s,
+                                   u"http://127.255.0.9/"_s};
+        const QStringList elsewhere{u"http://localhost.evil.com/v1"_s,
+                                    u"http://127.0.0.1@evil.com/"_s,
+                                    u"http://128.0.0.1/"_s,
+                                    u"http://10.0.0.1/"_s,
+                                    u"https://127.0.0.1/"_s,
+                                    u"127.0.0.1:11434"_s};
+        for (const QString& url : loopback)
+            QVERIFY2(SystemLanguageModel::isLoopbackServer(QUrl(url)), qPrintable(url));
+        for (const QString& url : elsewhere)
+            QVERIFY2(!SystemLanguageModel::isLoopbackServer(QUrl(url)), qPrintable(url));
+    }
+
     void keptAnswerDoesNotTouchTheServer()
     {
         Fixture f;
