@@ -373,7 +373,7 @@ void SystemLanguageModel::keep(std::uint64_t generation, Availability availabili
 
 void SystemLanguageModel::setAnswer(Availability answer)
 {
-    const bool changed = m_lastAnswer && *m_lastAnswer != answer;
+    const bool changed = !m_lastAnswer || *m_lastAnswer != answer;
     m_answer = answer;
     m_lastAnswer = answer;
     if (changed)

@@ -114,15 +114,26 @@ private Q_SLOTS:
             QVERIFY2(!SystemLanguageModel::isLoopbackServer(QUrl(url)), qPrintable(url));
     }
 
+    // Screens wait for the news; the first answer is news too, even from a background look.
+    void firstBackgroundAnswerIsPublished()
+    {
+        Fixture f;
+        f.server.setDefaultReply(ScriptedReply::json(200, R"({"data":[{"id":"other"}]})"));
+        QSignalSpy changed(&f.model, &SystemLanguageModel::availabilityChanged);
+        f.model.refresh();
+        QVERIFY(changed.wait(5000));
+        QVERIFY(f.model.availability() == notReady);
+    }
+
     void keptAnswerDoesNotTouchTheServer()
     {
         Fixture f;
         f.model.setModelName({}); // stands for the first model listed
         f.server.enqueue(ScriptedReply::json(200, R"({"data":[{"id":"a"},{"id":"m"}]})"));
         f.server.setDefaultReply(ScriptedReply::json(503, {}));
-        QSignalSpy changed(&f.model, &SystemLanguageModel::availabilityChanged);
         QVERIFY(f.model.isAvailable());
         QCOMPARE(f.model.effectiveModelName(), u"a"_s);
+        QSignalSpy changed(&f.model, &SystemLanguageModel::availabilityChanged);
         for (int i = 0; i < 10; ++i, QTest::qWait(10))
             QVERIFY(f.model.isAvailable());
         QCOMPARE(f.server.requests().size(), 1);
