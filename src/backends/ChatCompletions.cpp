@@ -56,6 +56,13 @@ Result<std::optional<QString>> decodeAnswer(const QByteArray& body)
     return std::optional<QString>(content.toString());
 }
 
+AIError statusFailure(int statusCode, const QByteArray& body)
+{
+    if (std::optional<QString> message = decodeErrorMessage(body))
+        return AIError(AIError::ApiError{*message});
+    return AIError(AIError::HttpError{statusCode});
+}
+
 std::optional<QString> decodeErrorMessage(const QByteArray& body)
 {
     const QJsonValue message =

@@ -21,4 +21,8 @@ Result<std::optional<QString>> decodeAnswer(const QByteArray& body);
 // The provider's message when the body is an error body ({"error": {"message": …}}).
 std::optional<QString> decodeErrorMessage(const QByteArray& body);
 
+// What an answer with a status other than 200 means: the provider's own message when the body
+// carries one, the bare status otherwise.
+AIError statusFailure(int statusCode, const QByteArray& body);
+
 } // namespace lexwick::chatcompletions

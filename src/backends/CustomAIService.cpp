@@ -74,8 +74,7 @@ QCoro::Task<Result<QString>> CustomAIService::processText(QString text, TextActi
     if (!key)
         co_return std::unexpected(AIError(AIError::MissingAPIKey{}));
 
-    setProcessing(true);
-    setLastError(std::nullopt);
+    beginRequest();
     // Said at once, from whichever thread cancels; the request ends on its own below.
     std::stop_callback onCancel(stop, [] { logLine(QStringLiteral("Request cancelled")); });
 
@@ -100,20 +99,12 @@ QCoro::Task<Result<QString>> CustomAIService::processText(QString text, TextActi
     Result<QString> answer = co_await std::move(attempts);
     if (!self)
         co_return answer;
-
-    if (answer) {
-        setProcessing(false);
-        co_return answer;
-    }
-    if (answer.error().is<CancellationError>()) {
-        setProcessing(false);
-        co_return std::unexpected(AIError(AIError::Cancelled{}));
-    }
-    const AIError error = answer.error().is<AIError>() ? *answer.error().as<AIError>()
-                                                       : AIError::networkError(answer.error());
-    setLastError(error);
+    if (answer || !answer.error().is<CancellationError>())
+        co_return finishRequest(answer ? std::expected<QString, AIError>(*answer)
+                                       : std::unexpected(AIError::wrapping(answer.error())));
+    // A cancellation is no failure of the service: lastError stays as it is.
     setProcessing(false);
-    co_return std::unexpected(error);
+    co_return std::unexpected(AIError(AIError::Cancelled{}));
 }
 
 bool CustomAIService::shouldRetryRequest(const Error& error)
@@ -170,11 +161,9 @@ QCoro::Task<Result<QString>> CustomAIService::exchange(APIProvider provider, Htt
         co_return std::unexpected(response.error());
 
     // Anthropic reports errors in the same shape as the chat-completions providers.
-    if (response->statusCode != 200) {
-        if (auto message = chatcompletions::decodeErrorMessage(response->body))
-            co_return std::unexpected(AIError(AIError::ApiError{*message}));
-        co_return std::unexpected(AIError(AIError::HttpError{response->statusCode}));
-    }
+    if (response->statusCode != 200)
+        co_return std::unexpected(
+            chatcompletions::statusFailure(response->statusCode, response->body));
     std::optional<QString> answer;
     if (provider == APIProvider::anthropic) {
         answer = anthropicmessages::decodeAnswer(response->body);

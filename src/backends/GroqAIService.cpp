@@ -35,24 +35,16 @@ QCoro::Task<Result<QString>> GroqAIService::processText(QString text, TextAction
     if (m_apiKey == QLatin1String(missingKeyPlaceholder))
         co_return std::unexpected(AIError(AIError::MissingAPIKey{}));
 
-    setProcessing(true);
-    setLastError(std::nullopt);
+    beginRequest();
 
     QPointer self(this);
     Result<QString> answer =
         co_await sendChatRequest(systemPrompt(action), plainUserMessage(text, action, tone), stop);
     if (!self)
         co_return answer;
-
-    if (answer) {
-        setProcessing(false);
-        co_return answer;
-    }
-    const AIError error = answer.error().is<AIError>() ? *answer.error().as<AIError>()
-                                                       : AIError::networkError(answer.error());
-    setLastError(error);
-    setProcessing(false);
-    co_return std::unexpected(error);
+    if (!answer)
+        co_return finishRequest(std::unexpected(AIError::wrapping(answer.error())));
+    co_return finishRequest(*answer);
 }
 
 QCoro::Task<Result<QString>>
@@ -74,11 +66,9 @@ GroqAIService::sendChatRequest(QString systemPrompt, QString userMessage, std::s
     if (!response)
         co_return std::unexpected(response.error());
 
-    if (response->statusCode != 200) {
-        if (auto message = chatcompletions::decodeErrorMessage(response->body))
-            co_return std::unexpected(AIError(AIError::ApiError{*message}));
-        co_return std::unexpected(AIError(AIError::HttpError{response->statusCode}));
-    }
+    if (response->statusCode != 200)
+        co_return std::unexpected(
+            chatcompletions::statusFailure(response->statusCode, response->body));
     const auto answer = chatcompletions::decodeAnswer(response->body);
     if (!answer)
         co_return std::unexpected(answer.error());

@@ -57,8 +57,7 @@ QCoro::Task<Result<QString>> LocalAIService::processText(QString text, TextActio
     if (!m_model.isAvailable())
         co_return std::unexpected(AIError(AIError::LocalModelUnavailable{currentAvailability()}));
 
-    setProcessing(true);
-    setLastError(std::nullopt);
+    beginRequest();
 
     const LanguageModelSession session(m_model, systemPrompt(action));
     QCoro::Task<Result<LanguageModelSession::Response>> responding =
@@ -69,14 +68,9 @@ QCoro::Task<Result<QString>> LocalAIService::processText(QString text, TextActio
         co_return response ? Result<QString>(response->content.trimmed())
                            : std::unexpected(mapGenerationError(response.error()));
 
-    if (response) {
-        setProcessing(false);
-        co_return response->content.trimmed();
-    }
-    const AIError error = mapGenerationError(response.error());
-    setLastError(error);
-    setProcessing(false);
-    co_return std::unexpected(error);
+    if (!response)
+        co_return finishRequest(std::unexpected(mapGenerationError(response.error())));
+    co_return finishRequest(response->content.trimmed());
 }
 
 } // namespace lexwick

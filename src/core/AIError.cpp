@@ -50,6 +50,13 @@ AIError AIError::networkError(Error underlying)
     return AIError(NetworkError{std::make_shared<const Error>(std::move(underlying))});
 }
 
+AIError AIError::wrapping(const Error& error)
+{
+    if (const AIError* aiError = error.as<AIError>())
+        return *aiError;
+    return networkError(error);
+}
+
 QString AIError::errorDescription() const
 {
     return std::visit(

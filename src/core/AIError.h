@@ -84,6 +84,8 @@ public:
     }
 
     static AIError networkError(Error underlying);
+    // The error itself when it is an AIError, else a networkError around it.
+    static AIError wrapping(const Error& error);
 
     Kind kind() const { return static_cast<Kind>(m_case.index()); }
     const Case& value() const { return m_case; }

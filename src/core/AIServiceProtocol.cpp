@@ -2,6 +2,22 @@
 
 namespace lexwick {
 
+void AIServiceProtocol::beginRequest()
+{
+    setProcessing(true);
+    setLastError(std::nullopt);
+}
+
+Result<QString> AIServiceProtocol::finishRequest(std::expected<QString, AIError> outcome)
+{
+    if (!outcome)
+        setLastError(outcome.error());
+    setProcessing(false);
+    if (!outcome)
+        return std::unexpected(outcome.error());
+    return *outcome;
+}
+
 void AIServiceProtocol::setProcessing(bool processing)
 {
     if (m_isProcessing == processing)

@@ -35,6 +35,10 @@ Q_SIGNALS:
     void lastErrorChanged();
 
 protected:
+    // A request that passed the input checks starts: busy, and no error yet.
+    void beginRequest();
+    // It ends: the busy flag drops, and a failure is kept as lastError first.
+    Result<QString> finishRequest(std::expected<QString, AIError> outcome);
     void setProcessing(bool processing);
     void setLastError(std::optional<AIError> error);
 

@@ -36,11 +36,9 @@ AIProviderMode servingMode(AIProviderMode mode, bool localAvailable)
 // A back-end's failure as the user sees it.
 AIError asAIError(const Error& error)
 {
-    if (const AIError* aiError = error.as<AIError>())
-        return *aiError;
     if (error.is<CancellationError>())
         return AIError(AIError::Cancelled{});
-    return AIError::networkError(error);
+    return AIError::wrapping(error);
 }
 
 } // namespace
