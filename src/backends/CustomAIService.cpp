@@ -1,7 +1,7 @@
 #include "backends/CustomAIService.h"
 
 #include "backends/AnthropicMessages.h"
-#include "backends/ChatCompletions.h"
+#include "core/ChatCompletions.h"
 #include "core/HttpClient.h"
 #include "core/Log.h"
 #include "core/Prompts.h"
@@ -48,8 +48,8 @@ QUrl CustomAIService::Hosts::of(APIProvider provider) const
     std::unreachable();
 }
 
-CustomAIService::CustomAIService(SettingsManager& settings, QObject* parent)
-    : CustomAIService(settings, Hosts::production(), RetryHandler(), HttpClient::shared(), parent)
+CustomAIService::CustomAIService(SettingsManager& settings, HttpClient& client, QObject* parent)
+    : CustomAIService(settings, Hosts::production(), RetryHandler(), client, parent)
 {
 }
 

@@ -31,8 +31,8 @@ public:
 
     static constexpr std::chrono::milliseconds requestTimeout = std::chrono::seconds(60);
 
-    // The product's service: the providers' public hosts, the shared client, the default policy.
-    explicit CustomAIService(SettingsManager& settings, QObject* parent = nullptr);
+    // The product's service: the providers' public hosts and the default policy.
+    CustomAIService(SettingsManager& settings, HttpClient& client, QObject* parent = nullptr);
     // Other hosts, policy and client (tests).
     CustomAIService(SettingsManager& settings, Hosts hosts, RetryHandler retryHandler,
                     HttpClient& client, QObject* parent = nullptr);

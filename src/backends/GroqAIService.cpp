@@ -1,6 +1,6 @@
 #include "backends/GroqAIService.h"
 
-#include "backends/ChatCompletions.h"
+#include "core/ChatCompletions.h"
 #include "BuildConfig.h"
 #include "core/HttpClient.h"
 #include "core/Prompts.h"
@@ -10,9 +10,9 @@
 
 namespace lexwick {
 
-GroqAIService::GroqAIService(QObject* parent)
+GroqAIService::GroqAIService(HttpClient& client, QObject* parent)
     : GroqAIService(QString::fromLatin1(productionEndpoint), QString::fromUtf8(build::cloudApiKey),
-                    defaultTimeout, HttpClient::shared(), parent)
+                    defaultTimeout, client, parent)
 {
 }
 

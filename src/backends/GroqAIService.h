@@ -19,8 +19,8 @@ public:
     static constexpr auto defaultModel = "llama-3.1-8b-instant";
     static constexpr std::chrono::milliseconds defaultTimeout = std::chrono::seconds(30);
 
-    // The product's service: production endpoint, the key compiled in, the shared client.
-    explicit GroqAIService(QObject* parent = nullptr);
+    // The product's service: production endpoint and the key compiled in.
+    explicit GroqAIService(HttpClient& client, QObject* parent = nullptr);
     // Another endpoint and key (tests).
     GroqAIService(QString baseURL, QString apiKey, std::chrono::milliseconds timeout,
                   HttpClient& client, QObject* parent = nullptr);

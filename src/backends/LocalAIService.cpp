@@ -1,17 +1,12 @@
 #include "backends/LocalAIService.h"
 
-#include "backends/LanguageModelSession.h"
-#include "backends/SystemLanguageModel.h"
+#include "localmodel/LanguageModelSession.h"
+#include "localmodel/SystemLanguageModel.h"
 #include "core/Prompts.h"
 
 #include <QPointer>
 
 namespace lexwick {
-
-LocalAIService::LocalAIService(QObject* parent)
-    : LocalAIService(SystemLanguageModel::defaultModel(), parent)
-{
-}
 
 LocalAIService::LocalAIService(SystemLanguageModel& model, QObject* parent)
     : AIServiceProtocol(parent)

@@ -13,7 +13,6 @@ class LocalAIService : public AIServiceProtocol {
 
 public:
     // On the default on-device model.
-    explicit LocalAIService(QObject* parent = nullptr);
     explicit LocalAIService(SystemLanguageModel& model, QObject* parent = nullptr);
 
     QCoro::Task<Result<QString>> processText(QString text, TextAction action,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QObject>
 #include <QString>
 
 #include <array>
@@ -11,6 +12,8 @@ namespace lexwick {
 
 class Error;
 
+namespace LocalAIAvailabilities {
+Q_NAMESPACE
 // The states of the on-device model.
 enum class LocalAIAvailability {
     available,
@@ -19,9 +22,17 @@ enum class LocalAIAvailability {
     deviceNotEligible,
     unavailable
 };
+Q_ENUM_NS(LocalAIAvailability)
+} // namespace LocalAIAvailabilities
+using LocalAIAvailabilities::LocalAIAvailability;
 
+namespace PIITypes {
+Q_NAMESPACE
 // The kinds of personal data that stop a request from leaving the machine.
 enum class PIIType { email, phone, ssn, creditCard, ipAddress };
+Q_ENUM_NS(PIIType)
+} // namespace PIITypes
+using PIITypes::PIIType;
 
 inline constexpr std::array allPIITypes{PIIType::email, PIIType::phone, PIIType::ssn,
                                         PIIType::creditCard, PIIType::ipAddress};

@@ -112,14 +112,6 @@ HttpClient::~HttpClient()
         reply->abort();
 }
 
-HttpClient& HttpClient::shared()
-{
-    static QPointer<HttpClient> instance;
-    if (!instance)
-        instance = new HttpClient(QCoreApplication::instance());
-    return *instance;
-}
-
 QCoro::Task<Result<HttpResponse>> HttpClient::send(HttpRequest request, std::stop_token stop)
 {
     if (stop.stop_requested())

@@ -48,9 +48,6 @@ public:
     // Ends the transfers still under way: their coroutines finish with a cancelled transfer.
     ~HttpClient() override;
 
-    // The process-wide client; created on first use, owned by the application object.
-    static HttpClient& shared();
-
     // Sends the request and waits for the whole response. Any HTTP status is a response; the
     // errors are TransportError (no answer, a time-out, a body over maxBodySize, a refused
     // redirect to another origin) and CancellationError (the stop was requested).

@@ -33,12 +33,6 @@ ResponseCache::ResponseCache(Clock clock, KeyHash hash)
 {
 }
 
-ResponseCache& ResponseCache::shared()
-{
-    static ResponseCache cache;
-    return cache;
-}
-
 QString ResponseCache::keyString(const CacheKey& key) const
 {
     return QString::number(static_cast<qint64>(m_hash(joined(key))));

@@ -46,9 +46,6 @@ public:
     ResponseCache(const ResponseCache&) = delete;
     ResponseCache& operator=(const ResponseCache&) = delete;
 
-    // The process-wide cache, created on first use.
-    static ResponseCache& shared();
-
     // The stored response, unless it is older than ttlSeconds (an expired entry is dropped).
     std::optional<QString> get(const CacheKey& key);
     void set(const QString& response, const CacheKey& key);

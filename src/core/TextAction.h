@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringView>
 
@@ -8,9 +9,16 @@
 
 namespace lexwick {
 
+// Each enumeration has a namespace of its own: that gives it a meta-object (its case names for
+// QML) without a meta-object for the whole of `lexwick`, which only one header could declare.
+namespace TextActions {
+Q_NAMESPACE
 // The three things Lexwick does to a text. The raw value is both the label on screen and
 // the stored form (history, cache keys).
 enum class TextAction { correct, paraphrase, explain };
+Q_ENUM_NS(TextAction)
+} // namespace TextActions
+using TextActions::TextAction;
 
 inline constexpr std::array allTextActions{TextAction::correct, TextAction::paraphrase,
                                            TextAction::explain};
@@ -20,6 +28,8 @@ QString icon(TextAction action);
 QString description(TextAction action);
 std::optional<TextAction> textActionFromRawValue(QStringView raw);
 
+namespace ToneOptions {
+Q_NAMESPACE
 // The tones of a paraphrase, in the order of the tone picker.
 enum class ToneOption {
     formal,
@@ -31,6 +41,9 @@ enum class ToneOption {
     empathetic,
     persuasive
 };
+Q_ENUM_NS(ToneOption)
+} // namespace ToneOptions
+using ToneOptions::ToneOption;
 
 inline constexpr std::array allToneOptions{ToneOption::formal,       ToneOption::casual,
                                            ToneOption::concise,      ToneOption::friendly,

@@ -1,5 +1,5 @@
 #include "backends/LocalAIService.h"
-#include "backends/SystemLanguageModel.h"
+#include "localmodel/SystemLanguageModel.h"
 #include "core/HttpClient.h"
 #include "core/Prompts.h"
 #include "support/Expect.h"

@@ -1,4 +1,4 @@
-#include "backends/SystemLanguageModel.h"
+#include "localmodel/SystemLanguageModel.h"
 
 #include "core/HttpClient.h"
 
@@ -196,9 +196,9 @@ Outcome probeBlocking(const QUrl& url, const QString& wanted, std::chrono::milli
 
 } // namespace
 
-SystemLanguageModel::SystemLanguageModel(QObject* parent)
-    : SystemLanguageModel(QString::fromLatin1(defaultServerURL), QString(), HttpClient::shared(),
-                          Timing{}, parent)
+SystemLanguageModel::SystemLanguageModel(HttpClient& client, QObject* parent)
+    : SystemLanguageModel(QString::fromLatin1(defaultServerURL), QString(), client, Timing{},
+                          parent)
 {
 }
 
@@ -231,14 +231,6 @@ SystemLanguageModel::SystemLanguageModel(QString serverURL, QString modelName, H
 SystemLanguageModel::~SystemLanguageModel()
 {
     m_lifetime.request_stop();
-}
-
-SystemLanguageModel& SystemLanguageModel::defaultModel()
-{
-    static QPointer<SystemLanguageModel> instance;
-    if (!instance)
-        instance = new SystemLanguageModel(QCoreApplication::instance());
-    return *instance;
 }
 
 bool SystemLanguageModel::isLoopbackServer(const QUrl& url)

@@ -16,6 +16,7 @@ namespace lexwick {
 
 class CustomAIService;
 class GroqAIService;
+class HttpClient;
 class LocalAIService;
 class ResponseCache;
 class SettingsManager;
@@ -25,7 +26,8 @@ class SettingsManager;
 // Lives on the main thread.
 class AIServiceProvider : public QObject {
     Q_OBJECT
-    Q_PROPERTY(lexwick::AIProviderMode activeMode READ activeMode NOTIFY activeModeChanged)
+    Q_PROPERTY(lexwick::AIProviderModes::AIProviderMode activeMode READ activeMode NOTIFY
+                   activeModeChanged)
     Q_PROPERTY(bool isProcessing READ isProcessing NOTIFY isProcessingChanged)
     Q_PROPERTY(bool lastResultWasCached READ lastResultWasCached NOTIFY lastResultWasCachedChanged)
     Q_PROPERTY(QString lastErrorMessage READ lastErrorMessage NOTIFY lastErrorChanged)
@@ -39,9 +41,9 @@ public:
         std::unique_ptr<CustomAIService> custom;
     };
 
-    // On the shared settings and cache, with the product's back-ends.
-    explicit AIServiceProvider(QObject* parent = nullptr);
-    explicit AIServiceProvider(SettingsManager& settings, QObject* parent = nullptr);
+    // The product's back-ends, on the application's settings, HTTP client and cache.
+    AIServiceProvider(SettingsManager& settings, HttpClient& client, ResponseCache& cache,
+                      QObject* parent = nullptr);
     // Other back-ends and cache (tests).
     AIServiceProvider(SettingsManager& settings, Backends backends, ResponseCache& cache,
                       QObject* parent = nullptr);

@@ -1,9 +1,9 @@
-#include "core/AIServiceProvider.h"
+#include "router/AIServiceProvider.h"
 
 #include "backends/CustomAIService.h"
 #include "backends/GroqAIService.h"
 #include "backends/LocalAIService.h"
-#include "backends/SystemLanguageModel.h"
+#include "localmodel/SystemLanguageModel.h"
 #include "core/Log.h"
 #include "core/ResponseCache.h"
 #include "safety/InputValidator.h"
@@ -43,17 +43,13 @@ AIError asAIError(const Error& error)
 
 } // namespace
 
-AIServiceProvider::AIServiceProvider(QObject* parent)
-    : AIServiceProvider(SettingsManager::shared(), parent)
-{
-}
-
-AIServiceProvider::AIServiceProvider(SettingsManager& settings, QObject* parent)
+AIServiceProvider::AIServiceProvider(SettingsManager& settings, HttpClient& client,
+                                     ResponseCache& cache, QObject* parent)
     : AIServiceProvider(settings,
                         Backends{std::make_unique<LocalAIService>(settings.localModel()),
-                                 std::make_unique<GroqAIService>(),
-                                 std::make_unique<CustomAIService>(settings)},
-                        ResponseCache::shared(), parent)
+                                 std::make_unique<GroqAIService>(client),
+                                 std::make_unique<CustomAIService>(settings, client)},
+                        cache, parent)
 {
 }
 

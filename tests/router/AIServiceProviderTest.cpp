@@ -1,5 +1,5 @@
 #include "backends/CustomAIService.h"
-#include "backends/SystemLanguageModel.h"
+#include "localmodel/SystemLanguageModel.h"
 #include "support/Expect.h"
 #include "support/LogCapture.h"
 #include "support/RouterFixture.h"

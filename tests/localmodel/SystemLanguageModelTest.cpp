@@ -1,5 +1,5 @@
-#include "backends/SystemLanguageModel.h"
-#include "backends/LanguageModelSession.h"
+#include "localmodel/SystemLanguageModel.h"
+#include "localmodel/LanguageModelSession.h"
 #include "support/BackgroundTestHttpServer.h"
 #include "support/RunTask.h"
 #include "support/TestMain.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "backends/GenerationOptions.h"
+#include "localmodel/GenerationOptions.h"
 #include "core/Error.h"
 
 #include <QCoroTask>
@@ -27,8 +27,6 @@ public:
     // answer on a slow machine takes longer still.
     static constexpr std::chrono::milliseconds generationTimeout = std::chrono::minutes(10);
 
-    // On the default model.
-    explicit LanguageModelSession(QString instructions);
     LanguageModelSession(SystemLanguageModel& model, QString instructions);
 
     const QString& instructions() const { return m_instructions; }

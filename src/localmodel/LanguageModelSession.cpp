@@ -1,7 +1,7 @@
-#include "backends/LanguageModelSession.h"
+#include "localmodel/LanguageModelSession.h"
 
-#include "backends/ChatCompletions.h"
-#include "backends/SystemLanguageModel.h"
+#include "core/ChatCompletions.h"
+#include "localmodel/SystemLanguageModel.h"
 #include "core/HttpClient.h"
 
 #include <QCoreApplication>
@@ -165,11 +165,6 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
 }
 
 } // namespace
-
-LanguageModelSession::LanguageModelSession(QString instructions)
-    : LanguageModelSession(SystemLanguageModel::defaultModel(), std::move(instructions))
-{
-}
 
 LanguageModelSession::LanguageModelSession(SystemLanguageModel& model, QString instructions)
     : m_model(&model)

@@ -1,5 +1,5 @@
-#include "backends/LanguageModelSession.h"
-#include "backends/SystemLanguageModel.h"
+#include "localmodel/LanguageModelSession.h"
+#include "localmodel/SystemLanguageModel.h"
 #include "support/BackgroundTestHttpServer.h"
 #include "support/RunTask.h"
 #include "support/TestMain.h"

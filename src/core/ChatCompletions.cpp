@@ -1,4 +1,4 @@
-#include "backends/ChatCompletions.h"
+#include "core/ChatCompletions.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>

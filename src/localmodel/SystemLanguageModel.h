@@ -66,17 +66,14 @@ public:
 
     static constexpr auto defaultServerURL = "http://127.0.0.1:11434/v1";
 
-    // The default server, the first model it lists, the shared HTTP client.
-    explicit SystemLanguageModel(QObject* parent = nullptr);
+    // The default server and the first model it lists.
+    explicit SystemLanguageModel(HttpClient& client, QObject* parent = nullptr);
     // An empty model name stands for the first model the server lists.
     SystemLanguageModel(QString serverURL, QString modelName, HttpClient& client,
                         QObject* parent = nullptr);
     SystemLanguageModel(QString serverURL, QString modelName, HttpClient& client, Timing timing,
                         QObject* parent = nullptr);
     ~SystemLanguageModel() override;
-
-    // The process-wide model; created on first use, owned by the application object.
-    static SystemLanguageModel& defaultModel();
 
     // Whether the address is an http address on the loopback interface (127.0.0.0/8, ::1 or
     // "localhost"): the only addresses this model ever sends anything to.

@@ -1,0 +1,3 @@
+#pragma once
+// An include that points up the layers: the check must reject it.
+#include "ui/PopoverView.h"
