@@ -1,5 +1,5 @@
 #include "backends/AnthropicMessages.h"
-#include "backends/ChatCompletions.h"
+#include "core/ChatCompletions.h"
 #include "core/Prompts.h"
 
 #include <QCoreApplication>

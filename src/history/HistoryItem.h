@@ -13,8 +13,20 @@
 
 namespace lexwick {
 
-// One processed request as the history keeps it.
+// One processed request as the history keeps it. A value the screens can hold and hand back.
 struct HistoryItem {
+    Q_GADGET
+    Q_PROPERTY(QUuid id MEMBER id)
+    Q_PROPERTY(QString originalText MEMBER originalText)
+    Q_PROPERTY(QString resultText MEMBER resultText)
+    Q_PROPERTY(lexwick::TextActions::TextAction action MEMBER action)
+    Q_PROPERTY(bool hasTone READ hasTone)
+    Q_PROPERTY(lexwick::ToneOptions::ToneOption tone READ toneOrFormal)
+    Q_PROPERTY(QString provider MEMBER provider)
+    Q_PROPERTY(QDateTime timestamp MEMBER timestamp)
+    Q_PROPERTY(bool wasCached MEMBER wasCached)
+
+public:
     QUuid id = QUuid::createUuid();
     QString originalText;
     QString resultText;
@@ -29,6 +41,9 @@ struct HistoryItem {
     // Whether the history screen's search shows the item: an empty query shows everything,
     // otherwise either text must contain the query, ignoring case.
     bool matches(const QString& query) const;
+
+    bool hasTone() const { return tone.has_value(); }
+    ToneOption toneOrFormal() const { return tone.value_or(ToneOption::formal); }
 };
 
 // The stored form: a compact JSON array, newest first.

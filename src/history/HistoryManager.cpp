@@ -8,12 +8,6 @@
 
 namespace lexwick {
 
-HistoryManager& HistoryManager::shared()
-{
-    static HistoryManager history(UserDefaults::standard());
-    return history;
-}
-
 HistoryManager::HistoryManager(UserDefaults& defaults)
     : m_defaults(defaults)
 {

@@ -19,9 +19,6 @@ public:
     static constexpr qsizetype maxItems = 50;
     static inline const QString storageKey = QStringLiteral("lexwick_history");
 
-    // The process-wide history, on the standard key–value store.
-    static HistoryManager& shared();
-
     // Loads what the store holds, as the first operation on the worker thread.
     explicit HistoryManager(UserDefaults& defaults);
     ~HistoryManager();

@@ -100,38 +100,4 @@ ValidationResult InputValidator::validate(const QString& text)
     return result;
 }
 
-QString counterText(const ValidationResult& result)
-{
-    return QString::number(result.characterCount) + u'/' + QString::number(result.maxCharacters);
-}
-
-QString counterSymbol(CharacterState state)
-{
-    switch (state) {
-    case CharacterState::normal:
-        return {};
-    case CharacterState::warning:
-        return QStringLiteral("exclamationmark.triangle");
-    case CharacterState::danger:
-        return QStringLiteral("exclamationmark.triangle.fill");
-    case CharacterState::exceeded:
-        return QStringLiteral("xmark.circle.fill");
-    }
-    std::unreachable();
-}
-
-CounterColour counterColour(CharacterState state)
-{
-    switch (state) {
-    case CharacterState::normal:
-        return CounterColour::secondaryLabel;
-    case CharacterState::warning:
-        return CounterColour::orange;
-    case CharacterState::danger:
-    case CharacterState::exceeded:
-        return CounterColour::red;
-    }
-    std::unreachable();
-}
-
 } // namespace lexwick

@@ -1,13 +1,19 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 #include <optional>
 
 namespace lexwick {
 
+namespace CharacterStates {
+Q_NAMESPACE
 // How close a text is to the length limit, in rising order.
 enum class CharacterState { normal, warning, danger, exceeded };
+Q_ENUM_NS(CharacterState)
+} // namespace CharacterStates
+using CharacterStates::CharacterState;
 
 struct ValidationResult {
     bool isValid = false; // the text may be processed
@@ -30,14 +36,5 @@ inline constexpr qsizetype maxCharacters = 5000;
 ValidationResult validate(const QString& text);
 
 } // namespace InputValidator
-
-// What the character counter shows, without drawing it.
-enum class CounterColour { secondaryLabel, orange, red };
-
-// "4213/5000": the count and the limit, no spaces, no digit grouping.
-QString counterText(const ValidationResult& result);
-// The symbol in front of the count; empty for normal, which has none.
-QString counterSymbol(CharacterState state);
-CounterColour counterColour(CharacterState state);
 
 } // namespace lexwick

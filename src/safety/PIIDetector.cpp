@@ -318,12 +318,4 @@ DetectionResult PIIDetector::detect(const QString& text)
     return result;
 }
 
-QString foundLine(const DetectionResult& result)
-{
-    QStringList labels;
-    for (PIIType type : result.detectedTypes)
-        labels << rawValue(type);
-    return QStringLiteral("Found: ") + labels.join(u", ");
-}
-
 } // namespace lexwick

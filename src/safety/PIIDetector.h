@@ -49,7 +49,4 @@ bool passesCardCheck(QStringView candidate);
 
 } // namespace PIIDetector
 
-// The banner's summary line: "Found: " and the labels of the detected kinds.
-QString foundLine(const DetectionResult& result);
-
 } // namespace lexwick

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringView>
 
@@ -8,8 +9,13 @@
 
 namespace lexwick {
 
+namespace AIProviderModes {
+Q_NAMESPACE
 // Which family of back-ends serves requests. Stored and compared by its raw value.
 enum class AIProviderMode { local, cloud, custom };
+Q_ENUM_NS(AIProviderMode)
+} // namespace AIProviderModes
+using AIProviderModes::AIProviderMode;
 
 inline constexpr std::array allProviderModes{AIProviderMode::local, AIProviderMode::cloud,
                                              AIProviderMode::custom};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QStringView>
 #include <QUrl>
@@ -10,8 +11,13 @@
 
 namespace lexwick {
 
+namespace APIProviders {
+Q_NAMESPACE
 // The providers a user can bring an API key for.
 enum class APIProvider { groq, openai, anthropic };
+Q_ENUM_NS(APIProvider)
+} // namespace APIProviders
+using APIProviders::APIProvider;
 
 inline constexpr std::array allAPIProviders{APIProvider::groq, APIProvider::openai,
                                             APIProvider::anthropic};

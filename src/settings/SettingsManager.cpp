@@ -1,6 +1,6 @@
 #include "settings/SettingsManager.h"
 
-#include "backends/SystemLanguageModel.h"
+#include "localmodel/SystemLanguageModel.h"
 #include "BuildConfig.h"
 #include "settings/UserDefaults.h"
 
@@ -22,13 +22,6 @@ void assign(T& field, const T& value, SettingsManager* owner, void (SettingsMana
 }
 
 } // namespace
-
-SettingsManager& SettingsManager::shared()
-{
-    static SettingsManager* instance =
-        new SettingsManager(UserDefaults::standard(), SystemLanguageModel::defaultModel());
-    return *instance;
-}
 
 SettingsManager::SettingsManager(UserDefaults& defaults, SystemLanguageModel& localModel,
                                  QObject* parent)

@@ -20,10 +20,10 @@ class UserDefaults;
 // to its key at once. Lives on the main thread.
 class SettingsManager : public QObject {
     Q_OBJECT
-    Q_PROPERTY(lexwick::AIProviderMode providerMode READ providerMode WRITE setProviderMode NOTIFY
-                   providerModeChanged)
-    Q_PROPERTY(lexwick::APIProvider customProvider READ customProvider WRITE setCustomProvider
-                   NOTIFY customProviderChanged)
+    Q_PROPERTY(lexwick::AIProviderModes::AIProviderMode providerMode READ providerMode WRITE
+                   setProviderMode NOTIFY providerModeChanged)
+    Q_PROPERTY(lexwick::APIProviders::APIProvider customProvider READ customProvider WRITE
+                   setCustomProvider NOTIFY customProviderChanged)
     Q_PROPERTY(
         QString customModelId READ customModelId WRITE setCustomModelId NOTIFY customModelIdChanged)
     Q_PROPERTY(bool piiDetectionEnabled READ piiDetectionEnabled WRITE setPiiDetectionEnabled NOTIFY
@@ -45,9 +45,6 @@ public:
     static inline const QString onboardingKey = QStringLiteral("has_completed_onboarding");
     static inline const QString localServerKey = QStringLiteral("lexwick_local_server");
     static inline const QString localModelKey = QStringLiteral("lexwick_local_model");
-
-    // The process-wide settings, on the standard store and the default on-device model.
-    static SettingsManager& shared();
 
     // Reads the store once; the on-device model is pointed at the stored server and model.
     SettingsManager(UserDefaults& defaults, SystemLanguageModel& localModel,

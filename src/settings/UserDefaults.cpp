@@ -35,11 +35,10 @@ QCborValue toCbor(const UserDefaults::Value& value)
 
 } // namespace
 
-UserDefaults& UserDefaults::standard()
+QString UserDefaults::standardFilePath()
 {
-    static UserDefaults store(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
-                              QStringLiteral("/defaults.cbor"));
-    return store;
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+           QStringLiteral("/defaults.cbor");
 }
 
 UserDefaults::UserDefaults(QString filePath)

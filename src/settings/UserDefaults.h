@@ -16,8 +16,8 @@ class UserDefaults {
 public:
     using Value = std::variant<QString, bool, QByteArray>;
 
-    // The store of the current user, in the application's configuration folder.
-    static UserDefaults& standard();
+    // The file of the current user's store, in the application's configuration folder.
+    static QString standardFilePath();
 
     // A store kept in that file (tests, or another location).
     explicit UserDefaults(QString filePath);

@@ -1,36 +1,49 @@
 #include "ui/PopoverView.h"
 
-#include "core/AIServiceProvider.h"
 #include "core/CancellableSleep.h"
 #include "core/Log.h"
 #include "history/HistoryManager.h"
+#include "router/AIServiceProvider.h"
 #include "settings/SettingsManager.h"
-#include "ui/AppActions.h"
+#include "ui/WarningBanner.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QJSEngine>
 #include <QPointer>
+#include <QVariantMap>
 
 namespace lexwick {
 
 PopoverView::PopoverView(AIServiceProvider& aiService, SettingsManager& settings,
-                         HistoryManager& history, std::function<void()> onClose, QObject* parent)
+                         HistoryManager& history, QObject* parent)
     : QObject(parent)
     , m_aiService(aiService)
     , m_settings(settings)
     , m_history(history)
-    , m_onClose(std::move(onClose))
     , m_validation(InputValidator::validate(QString()))
 {
+    // These objects go to QML without a parent; the engine must never collect them.
+    for (QObject* object : std::initializer_list<QObject*>{this, &m_aiService, &m_settings})
+        QJSEngine::setObjectOwnership(object, QJSEngine::CppOwnership);
     connect(&m_aiService, &AIServiceProvider::isProcessingChanged, this,
             &PopoverView::updateCanProcess);
-    connect(&m_settings, &SettingsManager::piiDetectionEnabledChanged, this, [this] {
-        m_detection =
-            m_settings.piiDetectionEnabled() ? PIIDetector::detect(m_inputText) : DetectionResult{};
-        updateCanProcess();
-    });
+    for (auto signal :
+         {&AIServiceProvider::isProcessingChanged, &AIServiceProvider::lastResultWasCachedChanged,
+          &AIServiceProvider::lastErrorChanged}) {
+        connect(&m_aiService, signal, this, &PopoverView::processStateChanged);
+    }
+    connect(&m_aiService, &AIServiceProvider::activeModeChanged, this,
+            &PopoverView::providerChanged);
+    connect(&m_settings, &SettingsManager::customProviderChanged, this,
+            &PopoverView::providerChanged);
+    connect(&m_settings, &SettingsManager::piiDetectionEnabledChanged, this,
+            &PopoverView::runChecks);
     connect(&m_settings, &SettingsManager::hasCompletedOnboardingChanged, this,
             &PopoverView::updateScreen);
+    connect(this, &PopoverView::canProcessChanged, this, &PopoverView::processStateChanged);
+    connect(this, &PopoverView::resultTextChanged, this, &PopoverView::processStateChanged);
+    connect(this, &PopoverView::selectedActionChanged, this, &PopoverView::processStateChanged);
     m_shownScreen = currentScreen(); // the first screen is not announced
     updateCanProcess();
 }
@@ -56,12 +69,123 @@ void PopoverView::setInputText(const QString& text)
     if (m_inputText == text)
         return;
     m_inputText = text;
-    // Checked here once, not by every binding that shows a result of the checks.
+    Q_EMIT inputTextChanged();
+    runChecks();
+}
+
+// Checked here once per change, not by every binding that shows a result of the checks.
+void PopoverView::runChecks()
+{
     m_validation = InputValidator::validate(m_inputText);
     m_detection =
         m_settings.piiDetectionEnabled() ? PIIDetector::detect(m_inputText) : DetectionResult{};
-    Q_EMIT inputTextChanged();
+    Q_EMIT checksChanged();
     updateCanProcess();
+}
+
+QString PopoverView::counterText() const
+{
+    return CharacterCounterView::text(m_validation);
+}
+
+QString PopoverView::counterSymbol() const
+{
+    return CharacterCounterView::symbol(m_validation.state);
+}
+
+CharacterCounterView::Colour PopoverView::counterColour() const
+{
+    return CharacterCounterView::colour(m_validation.state);
+}
+
+bool PopoverView::showsSensitiveDataBanner() const
+{
+    return m_settings.piiDetectionEnabled() && m_detection.hasPII;
+}
+
+QString PopoverView::sensitiveDataFoundLine() const
+{
+    return showsSensitiveDataBanner() ? WarningBanner::foundLine(m_detection) : QString();
+}
+
+PopoverView::InputBorder PopoverView::inputBorder() const
+{
+    if (m_validation.state == CharacterState::exceeded)
+        return InputBorder::exceeded;
+    return showsSensitiveDataBanner() ? InputBorder::sensitiveData : InputBorder::neutral;
+}
+
+QVariantList PopoverView::actions() const
+{
+    QVariantList list;
+    for (TextAction action : allTextActions) {
+        list.append(QVariantMap{{QStringLiteral("action"), QVariant::fromValue(action)},
+                                {QStringLiteral("title"), rawValue(action)},
+                                {QStringLiteral("symbol"), icon(action)},
+                                {QStringLiteral("tooltip"), description(action)}});
+    }
+    return list;
+}
+
+QVariantList PopoverView::tones() const
+{
+    QVariantList list;
+    for (ToneOption tone : allToneOptions) {
+        list.append(QVariantMap{{QStringLiteral("tone"), QVariant::fromValue(tone)},
+                                {QStringLiteral("title"), rawValue(tone)},
+                                {QStringLiteral("symbol"), icon(tone)},
+                                {QStringLiteral("tooltip"), instruction(tone)}});
+    }
+    return list;
+}
+
+bool PopoverView::isProcessButtonEnabled() const
+{
+    return m_canProcess || m_aiService.isProcessing();
+}
+
+QString PopoverView::processButtonText() const
+{
+    return m_aiService.isProcessing() ? QStringLiteral("Cancel") : rawValue(m_selectedAction);
+}
+
+QString PopoverView::processButtonSymbol() const
+{
+    return m_aiService.isProcessing() ? QString() : icon(m_selectedAction);
+}
+
+bool PopoverView::showsResultSection() const
+{
+    return !m_resultText.isEmpty() || m_aiService.isProcessing();
+}
+
+bool PopoverView::showsCachedBadge() const
+{
+    return m_aiService.lastResultWasCached() && !m_resultText.isEmpty();
+}
+
+bool PopoverView::showsError() const
+{
+    return m_aiService.lastError().has_value();
+}
+
+QString PopoverView::errorMessage() const
+{
+    return m_aiService.lastErrorMessage();
+}
+
+QString PopoverView::providerChipTooltip() const
+{
+    switch (m_aiService.activeMode()) {
+    case AIProviderMode::local:
+        return QStringLiteral("Using on-device AI (private, no internet required)");
+    case AIProviderMode::cloud:
+        return QStringLiteral("Using built-in cloud AI (requires internet)");
+    case AIProviderMode::custom:
+        return QStringLiteral("Using ") + displayName(m_settings.customProvider()) +
+               QStringLiteral(" with your API key");
+    }
+    std::unreachable();
 }
 
 void PopoverView::updateCanProcess()
@@ -219,17 +343,6 @@ void PopoverView::completeOnboarding()
 {
     m_settings.setHasCompletedOnboarding(true);
     setInputFocused(true);
-}
-
-void PopoverView::close()
-{
-    if (m_onClose)
-        m_onClose();
-}
-
-void PopoverView::quit()
-{
-    AppActions::instance().quit();
 }
 
 } // namespace lexwick

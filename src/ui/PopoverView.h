@@ -1,14 +1,17 @@
 #pragma once
 
 #include "core/TextAction.h"
+#include "history/HistoryItem.h"
 #include "safety/InputValidator.h"
 #include "safety/PIIDetector.h"
+#include "ui/CharacterCounterView.h"
 
 #include <QCoroTask>
 #include <QObject>
 #include <QString>
+#include <QtQml/qqmlregistration.h>
+#include <QVariantList>
 
-#include <functional>
 #include <optional>
 #include <stop_token>
 
@@ -17,18 +20,27 @@ namespace lexwick {
 class AIServiceProvider;
 class HistoryManager;
 class SettingsManager;
-struct HistoryItem;
 
 // The state behind the popover and the operations of its screens. Created once; survives
 // closing and reopening the popover. Lives on the main thread.
+//
+// Everything a screen draws is a property with a change signal, and every rule (enabling,
+// texts, which sections show) is decided here; the QML only lays out, binds and animates.
 class PopoverView : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by the application")
+    Q_MOC_INCLUDE("router/AIServiceProvider.h")
+    Q_MOC_INCLUDE("settings/SettingsManager.h")
+    Q_PROPERTY(lexwick::AIServiceProvider* router READ router CONSTANT)
+    Q_PROPERTY(lexwick::SettingsManager* settings READ settings CONSTANT)
+
     Q_PROPERTY(QString inputText READ inputText WRITE setInputText NOTIFY inputTextChanged)
     Q_PROPERTY(QString resultText READ resultText NOTIFY resultTextChanged)
-    Q_PROPERTY(lexwick::TextAction selectedAction READ selectedAction WRITE setSelectedAction NOTIFY
-                   selectedActionChanged)
-    Q_PROPERTY(lexwick::ToneOption selectedTone READ selectedTone WRITE setSelectedTone NOTIFY
-                   selectedToneChanged)
+    Q_PROPERTY(lexwick::TextActions::TextAction selectedAction READ selectedAction WRITE
+                   setSelectedAction NOTIFY selectedActionChanged)
+    Q_PROPERTY(lexwick::ToneOptions::ToneOption selectedTone READ selectedTone WRITE setSelectedTone
+                   NOTIFY selectedToneChanged)
     Q_PROPERTY(bool showCopiedFeedback READ showCopiedFeedback NOTIFY showCopiedFeedbackChanged)
     Q_PROPERTY(bool showSettings READ showSettings WRITE setShowSettings NOTIFY showSettingsChanged)
     Q_PROPERTY(bool showHistory READ showHistory WRITE setShowHistory NOTIFY showHistoryChanged)
@@ -37,11 +49,44 @@ class PopoverView : public QObject {
     Q_PROPERTY(QString currentScreen READ currentScreen NOTIFY currentScreenChanged)
     Q_PROPERTY(bool canProcess READ canProcess NOTIFY canProcessChanged)
 
+    // The checks of the input.
+    Q_PROPERTY(qsizetype characterCount READ characterCount NOTIFY checksChanged)
+    Q_PROPERTY(lexwick::CharacterStates::CharacterState characterState READ characterState NOTIFY
+                   checksChanged)
+    Q_PROPERTY(QString validationMessage READ validationMessage NOTIFY checksChanged)
+    Q_PROPERTY(QString counterText READ counterText NOTIFY checksChanged)
+    Q_PROPERTY(QString counterSymbol READ counterSymbol NOTIFY checksChanged)
+    Q_PROPERTY(
+        lexwick::CharacterCounterView::Colour counterColour READ counterColour NOTIFY checksChanged)
+    Q_PROPERTY(bool showsSensitiveDataBanner READ showsSensitiveDataBanner NOTIFY checksChanged)
+    Q_PROPERTY(QString sensitiveDataFoundLine READ sensitiveDataFoundLine NOTIFY checksChanged)
+    Q_PROPERTY(lexwick::PopoverView::InputBorder inputBorder READ inputBorder NOTIFY checksChanged)
+
+    // The sections and controls of the main screen.
+    Q_PROPERTY(QVariantList actions READ actions CONSTANT)
+    Q_PROPERTY(QVariantList tones READ tones CONSTANT)
+    Q_PROPERTY(bool showsToneSection READ showsToneSection NOTIFY selectedActionChanged)
+    Q_PROPERTY(bool isProcessButtonEnabled READ isProcessButtonEnabled NOTIFY processStateChanged)
+    Q_PROPERTY(QString processButtonText READ processButtonText NOTIFY processStateChanged)
+    Q_PROPERTY(QString processButtonSymbol READ processButtonSymbol NOTIFY processStateChanged)
+    Q_PROPERTY(bool showsResultSection READ showsResultSection NOTIFY processStateChanged)
+    Q_PROPERTY(bool showsCachedBadge READ showsCachedBadge NOTIFY processStateChanged)
+    Q_PROPERTY(bool showsError READ showsError NOTIFY processStateChanged)
+    Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY processStateChanged)
+    Q_PROPERTY(QString providerChipTooltip READ providerChipTooltip NOTIFY providerChanged)
+
 public:
-    // onClose closes the popover.
+    // How the input's border looks: neutral, marked for sensitive data, or over the limit.
+    enum class InputBorder { neutral, sensitiveData, exceeded };
+    Q_ENUM(InputBorder)
+
+    // The view stays the caller's (C++ ownership), also once it is handed to QML.
     PopoverView(AIServiceProvider& aiService, SettingsManager& settings, HistoryManager& history,
-                std::function<void()> onClose, QObject* parent = nullptr);
+                QObject* parent = nullptr);
     ~PopoverView() override;
+
+    AIServiceProvider* router() const { return &m_aiService; }
+    SettingsManager* settings() const { return &m_settings; }
 
     const QString& inputText() const { return m_inputText; }
     const QString& resultText() const { return m_resultText; }
@@ -57,6 +102,27 @@ public:
     // The checks of the current input, made once per change of the input.
     const ValidationResult& validation() const { return m_validation; }
     const DetectionResult& detection() const { return m_detection; }
+    qsizetype characterCount() const { return m_validation.characterCount; }
+    CharacterState characterState() const { return m_validation.state; }
+    QString validationMessage() const { return m_validation.message.value_or(QString()); }
+    QString counterText() const;
+    QString counterSymbol() const;
+    CharacterCounterView::Colour counterColour() const;
+    bool showsSensitiveDataBanner() const;
+    QString sensitiveDataFoundLine() const;
+    InputBorder inputBorder() const;
+
+    QVariantList actions() const;
+    QVariantList tones() const;
+    bool showsToneSection() const { return m_selectedAction == TextAction::paraphrase; }
+    bool isProcessButtonEnabled() const;
+    QString processButtonText() const;
+    QString processButtonSymbol() const;
+    bool showsResultSection() const;
+    bool showsCachedBadge() const;
+    bool showsError() const;
+    QString errorMessage() const;
+    QString providerChipTooltip() const;
 
     void setInputText(const QString& text);
     void setSelectedAction(TextAction action);
@@ -69,12 +135,13 @@ public:
     Q_INVOKABLE void toggleProcessing();
     // Puts the result on the clipboard and shows the feedback for 1.5 s.
     Q_INVOKABLE void copyResult();
-    void reuseHistoryItem(const HistoryItem& item);
+    // Back to the main screen with the record's text, action and tone; the result stays.
+    Q_INVOKABLE void reuseHistoryItem(const lexwick::HistoryItem& item);
     Q_INVOKABLE void completeOnboarding();
     Q_INVOKABLE void openHistory() { setShowHistory(true); }
     Q_INVOKABLE void openSettings() { setShowSettings(true); }
-    Q_INVOKABLE void close();
-    Q_INVOKABLE void quit();
+    Q_INVOKABLE void close() { Q_EMIT closeRequested(); }
+    Q_INVOKABLE void quit() { Q_EMIT quitRequested(); }
 
 Q_SIGNALS:
     void inputTextChanged();
@@ -87,12 +154,20 @@ Q_SIGNALS:
     void isInputFocusedChanged();
     void currentScreenChanged();
     void canProcessChanged();
+    void checksChanged();
+    // Anything the process button, the result section or the error line depend on.
+    void processStateChanged();
+    void providerChanged();
     // A request ended, whichever way (tests and the Services wait for it).
     void requestFinished();
+    // The application hides the popover, or quits.
+    void closeRequested();
+    void quitRequested();
 
 private:
     QCoro::Task<void> runRequest(std::stop_token stop);
     QCoro::Task<void> clearCopiedFeedbackLater(std::stop_token stop);
+    void runChecks();
     void setResultText(const QString& text);
     void setShowCopiedFeedback(bool show);
     void updateCanProcess();
@@ -101,7 +176,6 @@ private:
     AIServiceProvider& m_aiService;
     SettingsManager& m_settings;
     HistoryManager& m_history;
-    std::function<void()> m_onClose;
 
     QString m_inputText;
     QString m_resultText;

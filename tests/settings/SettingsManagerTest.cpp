@@ -1,5 +1,5 @@
 #include "settings/SettingsManager.h"
-#include "backends/SystemLanguageModel.h"
+#include "localmodel/SystemLanguageModel.h"
 #include "core/HttpClient.h"
 #include "settings/UserDefaults.h"
 #include "support/BackgroundTestHttpServer.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "backends/SystemLanguageModel.h"
+#include "localmodel/SystemLanguageModel.h"
 #include "BackgroundTestHttpServer.h"
-#include "core/AIServiceProvider.h"
+#include "router/AIServiceProvider.h"
 #include "core/HttpClient.h"
 #include "core/ResponseCache.h"
 #include "settings/SettingsManager.h"

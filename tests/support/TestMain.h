@@ -1,22 +1,35 @@
 #pragma once
 
-#include <QObject>
-
-#include <functional>
-#include <memory>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QTest>
 
 namespace lexwick::test {
 
-using TestFactory = std::function<std::unique_ptr<QObject>()>;
+// Isolates the run from the user's own files.
+void prepareTestRun();
 
-// Adds a test class to the executable; every registered class runs in one process.
-bool registerTest(TestFactory factory);
-
-// Runs every registered test class; the number of failed classes is the exit code.
-int runRegisteredTests(int argc, char** argv);
+template <typename Application, typename Test> int runTest(int argc, char** argv)
+{
+    Application app(argc, argv);
+    prepareTestRun();
+    Test test;
+    return QTest::qExec(&test, argc, argv);
+}
 
 } // namespace lexwick::test
 
+// The executable's main: one test class per executable, so Qt Test's own options (a function
+// name, -functions, -o file,format) apply to that class alone.
 #define LEXWICK_TEST(Class)                                                                        \
-    static const bool lexwickRegistered##Class =                                                   \
-        ::lexwick::test::registerTest([] { return std::unique_ptr<QObject>(new Class); });
+    int main(int argc, char** argv)                                                                \
+    {                                                                                              \
+        return ::lexwick::test::runTest<QCoreApplication, Class>(argc, argv);                      \
+    }
+
+// The same for tests that need a GUI application (clipboard, windows).
+#define LEXWICK_GUI_TEST(Class)                                                                    \
+    int main(int argc, char** argv)                                                                \
+    {                                                                                              \
+        return ::lexwick::test::runTest<QGuiApplication, Class>(argc, argv);                       \
+    }

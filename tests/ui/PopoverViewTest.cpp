@@ -5,7 +5,6 @@
 #include "support/RouterFixture.h"
 #include "support/RunTask.h"
 #include "support/TestMain.h"
-#include "ui/AppActions.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -23,8 +22,7 @@ namespace {
 struct Fixture {
     RouterFixture app{{.storedMode = u"custom"_s}};
     HistoryManager history{app.defaults};
-    PopoverView view{*app.router, *app.settings, history, [this] { ++closed; }};
-    int closed = 0;
+    PopoverView view{*app.router, *app.settings, history};
 
     Fixture() { app.settings->setHasCompletedOnboarding(true); }
 
@@ -159,9 +157,8 @@ private Q_SLOTS:
     {
         RouterFixture app;
         HistoryManager history(app.defaults);
-        int closed = 0;
         LogCapture log;
-        PopoverView view(*app.router, *app.settings, history, [&closed] { ++closed; });
+        PopoverView view(*app.router, *app.settings, history);
         QCOMPARE(view.currentScreen(), u"onboarding"_s);
         view.setShowSettings(true);
         view.setShowHistory(true);
@@ -179,10 +176,11 @@ private Q_SLOTS:
                  (QStringList{u"Lexwick: showing settings"_s, u"Lexwick: showing history"_s,
                               u"Lexwick: showing main"_s}));
 
+        QSignalSpy closed(&view, &PopoverView::closeRequested);
+        QSignalSpy quit(&view, &PopoverView::quitRequested);
         view.close();
-        QCOMPARE(closed, 1);
-        QSignalSpy quit(&AppActions::instance(), &AppActions::quitRequested);
         view.quit();
+        QCOMPARE(closed.size(), 1);
         QCOMPARE(quit.size(), 1);
     }
 
@@ -199,5 +197,5 @@ private Q_SLOTS:
     }
 };
 
-LEXWICK_TEST(PopoverViewTest)
+LEXWICK_GUI_TEST(PopoverViewTest)
 #include "PopoverViewTest.moc"

@@ -1,0 +1,14 @@
+#include "ui/AppContext.h"
+
+namespace lexwick {
+
+AppContext::AppContext(const QString& defaultsFile)
+    : defaults(defaultsFile)
+    , localModel(http)
+    , settings(defaults, localModel)
+    , history(defaults)
+    , router(settings, http, cache)
+{
+}
+
+} // namespace lexwick

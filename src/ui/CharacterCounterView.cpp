@@ -1,0 +1,41 @@
+#include "ui/CharacterCounterView.h"
+
+#include <utility>
+
+namespace lexwick::CharacterCounterView {
+
+QString text(const ValidationResult& result)
+{
+    return QString::number(result.characterCount) + u'/' + QString::number(result.maxCharacters);
+}
+
+QString symbol(CharacterState state)
+{
+    switch (state) {
+    case CharacterState::normal:
+        return {};
+    case CharacterState::warning:
+        return QStringLiteral("exclamationmark.triangle");
+    case CharacterState::danger:
+        return QStringLiteral("exclamationmark.triangle.fill");
+    case CharacterState::exceeded:
+        return QStringLiteral("xmark.circle.fill");
+    }
+    std::unreachable();
+}
+
+Colour colour(CharacterState state)
+{
+    switch (state) {
+    case CharacterState::normal:
+        return Colour::secondaryLabel;
+    case CharacterState::warning:
+        return Colour::orange;
+    case CharacterState::danger:
+    case CharacterState::exceeded:
+        return Colour::red;
+    }
+    std::unreachable();
+}
+
+} // namespace lexwick::CharacterCounterView
