@@ -8,9 +8,11 @@
 #include "ui/WarningBanner.h"
 
 #include <QClipboard>
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QJSEngine>
 #include <QPointer>
+#include <QUrl>
 #include <QVariantMap>
 
 namespace lexwick {
@@ -137,6 +139,20 @@ QVariantList PopoverView::tones() const
                                 {QStringLiteral("tooltip"), instruction(tone)}});
     }
     return list;
+}
+
+QString PopoverView::resultRichText() const
+{
+    return m_resultText.toHtmlEscaped();
+}
+
+void PopoverView::openLink(const QString& link)
+{
+    const QUrl url(link, QUrl::StrictMode);
+    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"),
+                                     QStringLiteral("mailto")};
+    if (url.isValid() && schemes.contains(url.scheme()))
+        QDesktopServices::openUrl(url);
 }
 
 bool PopoverView::isProcessButtonEnabled() const

@@ -37,6 +37,7 @@ class PopoverView : public QObject {
 
     Q_PROPERTY(QString inputText READ inputText WRITE setInputText NOTIFY inputTextChanged)
     Q_PROPERTY(QString resultText READ resultText NOTIFY resultTextChanged)
+    Q_PROPERTY(QString resultRichText READ resultRichText NOTIFY resultTextChanged)
     Q_PROPERTY(lexwick::TextActions::TextAction selectedAction READ selectedAction WRITE
                    setSelectedAction NOTIFY selectedActionChanged)
     Q_PROPERTY(lexwick::ToneOptions::ToneOption selectedTone READ selectedTone WRITE setSelectedTone
@@ -90,6 +91,8 @@ public:
 
     const QString& inputText() const { return m_inputText; }
     const QString& resultText() const { return m_resultText; }
+    // The result's inline Markdown as rich text; nothing the model sent is taken as markup.
+    QString resultRichText() const;
     TextAction selectedAction() const { return m_selectedAction; }
     ToneOption selectedTone() const { return m_selectedTone; }
     bool showCopiedFeedback() const { return m_showCopiedFeedback; }
@@ -138,6 +141,8 @@ public:
     // Back to the main screen with the record's text, action and tone; the result stays.
     Q_INVOKABLE void reuseHistoryItem(const lexwick::HistoryItem& item);
     Q_INVOKABLE void completeOnboarding();
+    // Opens a link of the result in the browser: http, https and mailto only.
+    Q_INVOKABLE void openLink(const QString& link);
     Q_INVOKABLE void openHistory() { setShowHistory(true); }
     Q_INVOKABLE void openSettings() { setShowSettings(true); }
     Q_INVOKABLE void close() { Q_EMIT closeRequested(); }

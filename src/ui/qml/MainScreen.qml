@@ -1,0 +1,476 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Lexwick
+
+// The popover's main screen: the text, the action (and tone), the process button, the result.
+Rectangle {
+    id: screen
+    required property PopoverView view
+    readonly property AIServiceProvider router: view.router
+
+    implicitWidth: 400
+    implicitHeight: 520
+    color: Theme.window
+
+    function focusInput() { input.forceActiveFocus() }
+
+    component SectionLabel: Row {
+        property string symbol
+        property string title
+        spacing: 4
+        SymbolIcon {
+            anchors.verticalCenter: parent.verticalCenter
+            name: parent.symbol
+            size: 11
+            color: Theme.secondaryLabel
+        }
+        Text {
+            anchors.verticalCenter: parent.verticalCenter
+            text: parent.title
+            font: Theme.captionFont
+            color: Theme.secondaryLabel
+        }
+    }
+
+    component HeaderButton: ToolButton {
+        property string symbol
+        property string tip
+        property bool material: true
+        padding: 6
+        focusPolicy: Qt.StrongFocus
+        Accessible.name: tip
+        ToolTip.visible: hovered
+        ToolTip.text: tip
+        ToolTip.delay: 600
+        contentItem: SymbolIcon { name: parent.symbol; size: 20; color: Theme.secondaryLabel }
+        background: Rectangle {
+            radius: 6
+            color: parent.material ? Theme.ultraThinMaterial : "transparent"
+        }
+    }
+
+    // Ctrl+Return and Ctrl+Enter act as the process button while it is enabled.
+    Shortcut {
+        sequences: ["Ctrl+Return", "Ctrl+Enter"]
+        enabled: screen.visible && screen.view.isProcessButtonEnabled
+        onActivated: screen.view.toggleProcessing()
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        // Header
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: header.implicitHeight + 24
+            color: Theme.thinMaterial
+            RowLayout {
+                id: header
+                anchors.fill: parent
+                anchors.margins: 12
+                spacing: 8
+                SymbolIcon { name: "text.bubble.fill"; size: 22; color: Theme.accent }
+                Text { text: "Lexwick"; font: Theme.titleFont; color: Theme.label }
+                Item { Layout.fillWidth: true }
+                HeaderButton {
+                    symbol: "clock.arrow.circlepath"; tip: "History"
+                    onClicked: screen.view.openHistory()
+                }
+                HeaderButton {
+                    symbol: "gearshape.fill"; tip: "Settings"
+                    onClicked: screen.view.openSettings()
+                }
+                HeaderButton {
+                    symbol: "xmark.circle.fill"; tip: "Close"; material: false
+                    onClicked: screen.view.close()
+                }
+            }
+        }
+
+        // Content
+        ScrollView {
+            id: scroll
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            contentWidth: availableWidth
+            clip: true
+            background: Rectangle { color: Theme.ultraThinMaterial }
+
+            ColumnLayout {
+                width: scroll.availableWidth
+                spacing: 16
+
+                Item { implicitHeight: 0 } // the stack's top margin comes from its spacing
+
+                // Input
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 16
+                    Layout.rightMargin: 16
+                    spacing: 6
+                    SectionLabel { symbol: "text.alignleft"; title: "Your Text" }
+                    Rectangle {
+                        Layout.fillWidth: true
+                        implicitHeight: Math.max(80, Math.min(120, input.implicitHeight))
+                        radius: 10
+                        color: Theme.ultraThinMaterial
+                        border.width: screen.view.inputBorder === PopoverView.InputBorder.exceeded ? 2 : 1
+                        border.color: screen.view.inputBorder === PopoverView.InputBorder.exceeded ? Theme.red
+                                    : screen.view.inputBorder === PopoverView.InputBorder.sensitiveData
+                                      ? Theme.withAlpha(Theme.red, 0.5)
+                                      : Theme.withAlpha(Theme.separator, 0.5)
+                        Behavior on border.color { ColorAnimation { duration: 200; easing.type: Easing.InOutQuad } }
+                        ScrollView {
+                            anchors.fill: parent
+                            contentWidth: availableWidth
+                            TextArea {
+                                id: input
+                                text: screen.view.inputText
+                                onTextChanged: if (screen.view.inputText !== text) screen.view.inputText = text
+                                onActiveFocusChanged: screen.view.isInputFocused = activeFocus
+                                wrapMode: TextEdit.Wrap
+                                padding: 8
+                                font: Theme.bodyFont
+                                color: Theme.label
+                                selectByMouse: true
+                                persistentSelection: true
+                                background: null
+                                Accessible.name: "Your Text"
+
+                                TapHandler {
+                                    acceptedButtons: Qt.RightButton
+                                    onTapped: (point) => contextMenu.popup()
+                                }
+                                Menu {
+                                    id: contextMenu
+                                    MenuItem { text: "Undo"; enabled: input.canUndo; onTriggered: input.undo() }
+                                    MenuItem { text: "Redo"; enabled: input.canRedo; onTriggered: input.redo() }
+                                    MenuSeparator {}
+                                    MenuItem { text: "Cut"; enabled: input.selectedText !== ""; onTriggered: input.cut() }
+                                    MenuItem { text: "Copy"; enabled: input.selectedText !== ""; onTriggered: input.copy() }
+                                    MenuItem { text: "Paste"; enabled: input.canPaste; onTriggered: input.paste() }
+                                    MenuItem { text: "Select All"; onTriggered: input.selectAll() }
+                                }
+                            }
+                        }
+                    }
+                    RowLayout {
+                        Layout.fillWidth: true
+                        Text {
+                            visible: screen.view.validationMessage !== ""
+                            text: screen.view.validationMessage
+                            font: Theme.captionFont
+                            color: screen.view.counterColour === CharacterCounterView.Colour.orange ? Theme.orange
+                                 : screen.view.counterColour === CharacterCounterView.Colour.red ? Theme.red
+                                 : Theme.secondaryLabel
+                        }
+                        Item { Layout.fillWidth: true }
+                        CharacterCounter {
+                            text: screen.view.counterText
+                            symbol: screen.view.counterSymbol
+                            colour: screen.view.counterColour
+                        }
+                    }
+                }
+
+                // Sensitive data
+                WarningBanner {
+                    id: banner
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 16
+                    Layout.rightMargin: 16
+                    visible: opacity > 0
+                    opacity: screen.view.showsSensitiveDataBanner ? 1 : 0
+                    foundLine: screen.view.sensitiveDataFoundLine
+                    Behavior on opacity { NumberAnimation { duration: 200; easing.type: Easing.InOutQuad } }
+                    transform: Translate {
+                        y: screen.view.showsSensitiveDataBanner ? 0 : -banner.height
+                        Behavior on y { NumberAnimation { duration: 200; easing.type: Easing.InOutQuad } }
+                    }
+                }
+
+                // Action
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 16
+                    Layout.rightMargin: 16
+                    spacing: 6
+                    SectionLabel { symbol: "wand.and.stars"; title: "Action" }
+                    RowLayout {
+                        Layout.fillWidth: true
+                        spacing: 8
+                        Repeater {
+                            model: screen.view.actions
+                            ActionButton {
+                                required property var modelData
+                                Layout.fillWidth: true
+                                symbol: modelData.symbol
+                                title: modelData.title
+                                tooltip: modelData.tooltip
+                                isSelected: modelData.action === screen.view.selectedAction
+                                onClicked: screen.view.selectedAction = modelData.action
+                            }
+                        }
+                    }
+                }
+
+                // Tone
+                ColumnLayout {
+                    id: toneSection
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 16
+                    Layout.rightMargin: 16
+                    spacing: 6
+                    visible: opacity > 0
+                    opacity: screen.view.showsToneSection ? 1 : 0
+                    Behavior on opacity { NumberAnimation { duration: 200; easing.type: Easing.InOutQuad } }
+                    transform: Translate {
+                        y: screen.view.showsToneSection ? 0 : -toneSection.height
+                        Behavior on y { NumberAnimation { duration: 200; easing.type: Easing.InOutQuad } }
+                    }
+                    SectionLabel { symbol: "speaker.wave.2"; title: "Tone" }
+                    ToneSelector {
+                        Layout.fillWidth: true
+                        tones: screen.view.tones
+                        selectedTone: screen.view.selectedTone
+                        onToneChosen: (tone) => screen.view.selectedTone = tone
+                    }
+                }
+
+                // Process
+                AbstractButton {
+                    id: processButton
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 16
+                    Layout.rightMargin: 16
+                    implicitHeight: 24 + processLabel.implicitHeight
+                    enabled: screen.view.isProcessButtonEnabled
+                    focusPolicy: Qt.StrongFocus
+                    Accessible.name: screen.view.processButtonText
+                    onClicked: screen.view.toggleProcessing()
+                    background: Rectangle {
+                        radius: 10
+                        color: screen.router.isProcessing ? Theme.orange
+                             : screen.view.canProcess ? Theme.accent : Theme.withAlpha(Theme.accent, 0.5)
+                        Rectangle {
+                            z: -1
+                            anchors.fill: parent
+                            anchors.margins: -2
+                            radius: 12
+                            color: "transparent"
+                            border.width: 3
+                            border.color: Theme.withAlpha(Theme.accent, 0.3)
+                        }
+                    }
+                    contentItem: Item {
+                        Row {
+                            id: processLabel
+                            anchors.centerIn: parent
+                            spacing: 8
+                            BusyIndicator {
+                                visible: screen.router.isProcessing
+                                running: visible
+                                width: 16
+                                height: 16
+                                scale: 0.8
+                                anchors.verticalCenter: parent.verticalCenter
+                            }
+                            SymbolIcon {
+                                visible: !screen.router.isProcessing
+                                anchors.verticalCenter: parent.verticalCenter
+                                name: screen.view.processButtonSymbol
+                                size: 16
+                                color: "white"
+                            }
+                            Text {
+                                anchors.verticalCenter: parent.verticalCenter
+                                text: screen.view.processButtonText
+                                font: Theme.headlineFont
+                                color: "white"
+                            }
+                        }
+                    }
+                }
+
+                // Result
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 16
+                    Layout.rightMargin: 16
+                    spacing: 6
+                    visible: screen.view.showsResultSection
+                    RowLayout {
+                        Layout.fillWidth: true
+                        SectionLabel { symbol: "sparkles"; title: "Result" }
+                        Rectangle {
+                            visible: screen.view.showsCachedBadge
+                            implicitWidth: cached.implicitWidth + 12
+                            implicitHeight: cached.implicitHeight + 4
+                            radius: 4
+                            color: Theme.withAlpha(Theme.green, 0.15)
+                            Text {
+                                id: cached
+                                anchors.centerIn: parent
+                                text: "Cached"
+                                font.pixelSize: 9
+                                font.weight: Font.DemiBold
+                                color: Theme.green
+                            }
+                        }
+                        Item { Layout.fillWidth: true }
+                        AbstractButton {
+                            id: copyButton
+                            implicitWidth: copyRow.implicitWidth + 12
+                            implicitHeight: copyRow.implicitHeight + 6
+                            focusPolicy: Qt.StrongFocus
+                            Accessible.name: screen.view.showCopiedFeedback ? "Copied!" : "Copy"
+                            onClicked: screen.view.copyResult()
+                            background: Rectangle { radius: 6; color: Theme.ultraThinMaterial }
+                            contentItem: Item {
+                                Row {
+                                    id: copyRow
+                                    anchors.centerIn: parent
+                                    spacing: 4
+                                    SymbolIcon {
+                                        anchors.verticalCenter: parent.verticalCenter
+                                        name: screen.view.showCopiedFeedback ? "checkmark" : "doc.on.doc"
+                                        size: 11
+                                        color: Theme.accent
+                                    }
+                                    Text {
+                                        anchors.verticalCenter: parent.verticalCenter
+                                        text: screen.view.showCopiedFeedback ? "Copied!" : "Copy"
+                                        font: Theme.captionFont
+                                        color: Theme.accent
+                                    }
+                                }
+                            }
+                        }
+                    }
+                    Rectangle {
+                        Layout.fillWidth: true
+                        implicitHeight: (screen.router.isProcessing ? spinner.implicitHeight : result.implicitHeight) + 24
+                        radius: 10
+                        color: Theme.ultraThinMaterial
+                        border.width: 1
+                        border.color: Theme.withAlpha(Theme.green, 0.5)
+                        BusyIndicator {
+                            id: spinner
+                            anchors.centerIn: parent
+                            visible: screen.router.isProcessing
+                            running: visible
+                        }
+                        TextEdit {
+                            id: result
+                            visible: !screen.router.isProcessing
+                            anchors.fill: parent
+                            anchors.margins: 12
+                            readOnly: true
+                            selectByMouse: true
+                            wrapMode: TextEdit.Wrap
+                            textFormat: TextEdit.RichText
+                            text: screen.view.resultRichText
+                            font: Theme.bodyFont
+                            color: Theme.label
+                            selectionColor: Theme.accent
+                            onLinkActivated: (link) => screen.view.openLink(link)
+                            Accessible.name: "Result"
+                        }
+                    }
+                }
+
+                // Error
+                Rectangle {
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 16
+                    Layout.rightMargin: 16
+                    visible: screen.view.showsError
+                    implicitHeight: errorRow.implicitHeight + 16
+                    radius: 6
+                    color: Theme.ultraThinMaterial
+                    border.width: 1
+                    border.color: Theme.withAlpha(Theme.red, 0.3)
+                    Accessible.role: Accessible.AlertMessage
+                    Accessible.name: screen.view.errorMessage
+                    RowLayout {
+                        id: errorRow
+                        anchors.fill: parent
+                        anchors.margins: 8
+                        spacing: 6
+                        SymbolIcon {
+                            Layout.alignment: Qt.AlignTop
+                            name: "exclamationmark.triangle.fill"
+                            size: 12
+                            color: Theme.red
+                        }
+                        Text {
+                            Layout.fillWidth: true
+                            text: screen.view.errorMessage
+                            font: Theme.captionFont
+                            color: Theme.red
+                            wrapMode: Text.Wrap
+                        }
+                    }
+                }
+
+                Item { implicitHeight: 0 }
+            }
+        }
+
+        // Footer
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: footer.implicitHeight + 16
+            color: Theme.thinMaterial
+            RowLayout {
+                id: footer
+                anchors.fill: parent
+                anchors.margins: 8
+                AbstractButton {
+                    id: chip
+                    implicitWidth: chipRow.implicitWidth + 12
+                    implicitHeight: chipRow.implicitHeight + 6
+                    hoverEnabled: true
+                    focusPolicy: Qt.StrongFocus
+                    Accessible.name: screen.view.providerChipTooltip
+                    ToolTip.visible: hovered
+                    ToolTip.text: screen.view.providerChipTooltip
+                    ToolTip.delay: 600
+                    onClicked: screen.view.openSettings()
+                    background: Rectangle { radius: 6; color: Theme.ultraThinMaterial }
+                    contentItem: Item {
+                        Row {
+                            id: chipRow
+                            anchors.centerIn: parent
+                            spacing: 4
+                            Rectangle {
+                                anchors.verticalCenter: parent.verticalCenter
+                                width: 6; height: 6; radius: 3
+                                color: screen.router.activeMode === AIProviderMode.AIProviderMode.local ? Theme.green
+                                     : screen.router.activeMode === AIProviderMode.AIProviderMode.cloud ? Theme.blue
+                                     : Theme.purple
+                            }
+                            Text {
+                                anchors.verticalCenter: parent.verticalCenter
+                                text: screen.router.providerName
+                                font: Theme.captionFont
+                                color: Theme.secondaryLabel
+                            }
+                        }
+                    }
+                }
+                Item { Layout.fillWidth: true }
+                Text { text: "Ctrl+↩ to process"; font: Theme.captionFont; color: Theme.secondaryLabel }
+                Item { Layout.fillWidth: true }
+                Button {
+                    text: "Quit"
+                    flat: true
+                    font: Theme.captionFont
+                    onClicked: screen.view.quit()
+                }
+            }
+        }
+    }
+}

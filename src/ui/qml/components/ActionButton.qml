@@ -1,0 +1,60 @@
+import QtQuick
+import QtQuick.Controls
+import Lexwick
+
+// One of the three action buttons: symbol over title, highlighted while selected.
+AbstractButton {
+    id: button
+    required property string symbol
+    required property string title
+    required property string tooltip
+    property bool isSelected: false
+
+    implicitHeight: content.implicitHeight + 24
+    hoverEnabled: true
+    focusPolicy: Qt.StrongFocus
+    Accessible.name: title
+    Accessible.description: tooltip
+    ToolTip.visible: hovered
+    ToolTip.text: tooltip
+    ToolTip.delay: 600
+
+    scale: isSelected ? 1.02 : 1.0
+    Behavior on scale { SpringAnimation { spring: 5; damping: 0.35 } }
+
+    background: Rectangle {
+        radius: 10
+        color: button.isSelected ? Theme.thinMaterial : Theme.ultraThinMaterial
+        border.width: button.isSelected ? 2 : 0.5
+        border.color: button.isSelected ? Theme.accent : Qt.rgba(1, 1, 1, 0.1)
+        Behavior on border.color { ColorAnimation { duration: 200 } }
+        // The selected button's glow.
+        Rectangle {
+            z: -1
+            anchors.fill: parent
+            anchors.margins: -2
+            radius: 12
+            color: "transparent"
+            border.width: 4
+            border.color: Theme.withAlpha(Theme.accent, 0.2)
+            visible: button.isSelected
+        }
+    }
+
+    contentItem: Column {
+        id: content
+        spacing: 4
+        SymbolIcon {
+            anchors.horizontalCenter: parent.horizontalCenter
+            name: button.symbol
+            size: 22
+            color: button.isSelected ? Theme.accent : Theme.secondaryLabel
+        }
+        Text {
+            anchors.horizontalCenter: parent.horizontalCenter
+            text: button.title
+            font: Theme.captionFont
+            color: button.isSelected ? Theme.accent : Theme.secondaryLabel
+        }
+    }
+}

@@ -1,0 +1,55 @@
+import QtQuick
+import QtQuick.Controls
+import Lexwick
+
+// One tone in the tone picker: a capsule with the tone's symbol and name.
+AbstractButton {
+    id: button
+    required property string symbol
+    required property string title
+    required property string tooltip
+    property bool isSelected: false
+
+    implicitHeight: row.implicitHeight + 12
+    implicitWidth: row.implicitWidth + 16
+    hoverEnabled: true
+    focusPolicy: Qt.StrongFocus
+    Accessible.name: title
+    Accessible.description: tooltip
+    ToolTip.visible: hovered
+    ToolTip.text: tooltip
+    ToolTip.delay: 600
+
+    scale: isSelected ? 1.02 : 1.0
+    Behavior on scale { SpringAnimation { spring: 5; damping: 0.35 } }
+
+    background: Rectangle {
+        radius: height / 2
+        color: button.isSelected ? Theme.thinMaterial : Theme.ultraThinMaterial
+        border.width: button.isSelected ? 2 : 0.5
+        border.color: button.isSelected ? Theme.accent : Qt.rgba(1, 1, 1, 0.1)
+    }
+
+    contentItem: Item {
+        implicitWidth: row.implicitWidth
+        implicitHeight: row.implicitHeight
+        Row {
+            id: row
+            anchors.centerIn: parent
+            spacing: 4
+            SymbolIcon {
+                anchors.verticalCenter: parent.verticalCenter
+                name: button.symbol
+                size: 10
+                color: button.isSelected ? Theme.accent : Theme.secondaryLabel
+            }
+            Text {
+                anchors.verticalCenter: parent.verticalCenter
+                text: button.title
+                font.pixelSize: 10
+                font.weight: Font.Medium
+                color: button.isSelected ? Theme.accent : Theme.secondaryLabel
+            }
+        }
+    }
+}
