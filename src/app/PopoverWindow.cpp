@@ -4,6 +4,7 @@
 #include "ui/PopoverView.h"
 
 #include <QGuiApplication>
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QScreen>
 
@@ -39,8 +40,9 @@ void PopoverWindow::ensureContent()
     if (m_contentLoaded)
         return;
     m_contentLoaded = true;
+    engine()->addImportPath(QStringLiteral("qrc:/qt/qml")); // Qt 6.4 does not look there itself
     setInitialProperties({{QStringLiteral("view"), QVariant::fromValue(&m_view)}});
-    setSource(QUrl(QStringLiteral("qrc:/qt/qml/Lexwick/Popover.qml")));
+    setSource(QUrl(QStringLiteral("qrc:/qt/qml/Lexwick/qml/Popover.qml")));
     for (const QQmlError& error : errors())
         logLine(QStringLiteral("QML: ") + error.toString());
 }
@@ -53,8 +55,9 @@ void PopoverWindow::popUp(const QRect& anchor)
     show();
     raise();
     requestActivate();
-    m_view.setInputFocused(false); // announce the focus afresh, so the field takes it
-    m_view.setInputFocused(true);
+    // A focus item inside a ScrollView is not enough: the input asks for the focus itself.
+    if (QQuickItem* root = rootObject())
+        QMetaObject::invokeMethod(root, "focusInput");
 }
 
 // Below (or above, beside) the anchor, on the side away from the nearest screen edge, which is

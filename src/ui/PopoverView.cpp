@@ -5,6 +5,7 @@
 #include "history/HistoryManager.h"
 #include "router/AIServiceProvider.h"
 #include "settings/SettingsManager.h"
+#include "ui/InlineMarkdown.h"
 #include "ui/WarningBanner.h"
 
 #include <QClipboard>
@@ -143,7 +144,7 @@ QVariantList PopoverView::tones() const
 
 QString PopoverView::resultRichText() const
 {
-    return m_resultText.toHtmlEscaped();
+    return InlineMarkdown::toRichText(m_resultText);
 }
 
 void PopoverView::openLink(const QString& link)

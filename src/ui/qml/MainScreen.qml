@@ -112,6 +112,8 @@ Rectangle {
                     spacing: 6
                     SectionLabel { symbol: "text.alignleft"; title: "Your Text" }
                     Rectangle {
+                        id: inputFrame
+                        objectName: "inputFrame"
                         Layout.fillWidth: true
                         implicitHeight: Math.max(80, Math.min(120, input.implicitHeight))
                         radius: 10
@@ -126,6 +128,7 @@ Rectangle {
                             anchors.fill: parent
                             contentWidth: availableWidth
                             TextArea {
+                                objectName: "input"
                                 id: input
                                 text: screen.view.inputText
                                 onTextChanged: if (screen.view.inputText !== text) screen.view.inputText = text
@@ -168,6 +171,7 @@ Rectangle {
                         }
                         Item { Layout.fillWidth: true }
                         CharacterCounter {
+                            objectName: "counter"
                             text: screen.view.counterText
                             symbol: screen.view.counterSymbol
                             colour: screen.view.counterColour
@@ -177,6 +181,7 @@ Rectangle {
 
                 // Sensitive data
                 WarningBanner {
+                    objectName: "banner"
                     id: banner
                     Layout.fillWidth: true
                     Layout.leftMargin: 16
@@ -219,6 +224,7 @@ Rectangle {
                 // Tone
                 ColumnLayout {
                     id: toneSection
+                    objectName: "toneSection"
                     Layout.fillWidth: true
                     Layout.leftMargin: 16
                     Layout.rightMargin: 16
@@ -242,6 +248,7 @@ Rectangle {
                 // Process
                 AbstractButton {
                     id: processButton
+                    objectName: "processButton"
                     Layout.fillWidth: true
                     Layout.leftMargin: 16
                     Layout.rightMargin: 16
@@ -305,6 +312,8 @@ Rectangle {
                         Layout.fillWidth: true
                         SectionLabel { symbol: "sparkles"; title: "Result" }
                         Rectangle {
+                            id: cachedBadge
+                            objectName: "cachedBadge"
                             visible: screen.view.showsCachedBadge
                             implicitWidth: cached.implicitWidth + 12
                             implicitHeight: cached.implicitHeight + 4
@@ -322,6 +331,7 @@ Rectangle {
                         Item { Layout.fillWidth: true }
                         AbstractButton {
                             id: copyButton
+                            objectName: "copyButton"
                             implicitWidth: copyRow.implicitWidth + 12
                             implicitHeight: copyRow.implicitHeight + 6
                             focusPolicy: Qt.StrongFocus
@@ -358,12 +368,14 @@ Rectangle {
                         border.color: Theme.withAlpha(Theme.green, 0.5)
                         BusyIndicator {
                             id: spinner
+                            objectName: "spinner"
                             anchors.centerIn: parent
                             visible: screen.router.isProcessing
                             running: visible
                         }
                         TextEdit {
                             id: result
+                            objectName: "result"
                             visible: !screen.router.isProcessing
                             anchors.fill: parent
                             anchors.margins: 12
@@ -383,6 +395,8 @@ Rectangle {
 
                 // Error
                 Rectangle {
+                    id: errorLine
+                    objectName: "errorLine"
                     Layout.fillWidth: true
                     Layout.leftMargin: 16
                     Layout.rightMargin: 16
@@ -430,6 +444,7 @@ Rectangle {
                 anchors.margins: 8
                 AbstractButton {
                     id: chip
+                    objectName: "chip"
                     implicitWidth: chipRow.implicitWidth + 12
                     implicitHeight: chipRow.implicitHeight + 6
                     hoverEnabled: true

@@ -1,0 +1,194 @@
+#include "history/HistoryManager.h"
+#include "support/Expect.h"
+#include "support/RouterFixture.h"
+#include "support/RunTask.h"
+#include "support/TestMain.h"
+#include "ui/PopoverView.h"
+
+#include <QClipboard>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <functional>
+
+Q_IMPORT_QML_PLUGIN(LexwickPlugin)
+
+using namespace lexwick;
+using namespace lexwick::test;
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+#define QVERIFY_RESULT(condition)                                                                  \
+    if (!(condition))                                                                              \
+        qWarning("Not met: %s", #condition);
+
+bool shown(const QQuickItem* item)
+{
+    for (; item; item = item->parentItem()) {
+        if (!item->isVisible() || item->opacity() <= 0.0)
+            return false;
+    }
+    return true;
+}
+
+// The popover as the application shows it, on a router served by the local provider server,
+// in an offscreen window that receives real key events.
+struct Screen {
+    RouterFixture app{{.storedMode = u"custom"_s}};
+    HistoryManager history{app.defaults};
+    PopoverView view{*app.router, *app.settings, history};
+    QQuickView window;
+
+    Screen()
+    {
+        app.settings->setHasCompletedOnboarding(true);
+        window.engine()->addImportPath(u"qrc:/qt/qml"_s);
+        window.setInitialProperties({{u"view"_s, QVariant::fromValue(&view)}});
+        window.setSource(QUrl(u"qrc:/qt/qml/Lexwick/qml/Popover.qml"_s));
+        window.show();
+        window.requestActivate();
+        QVERIFY_RESULT(QTest::qWaitForWindowActive(&window));
+        QMetaObject::invokeMethod(window.rootObject(), "focusInput");
+    }
+
+    QQuickItem* item(const char* name) const
+    {
+        return window.rootObject()->findChild<QQuickItem*>(QString::fromLatin1(name));
+    }
+
+    // The texts a user can see now (labels, not the text fields' contents).
+    QStringList visibleTexts() const
+    {
+        QStringList texts;
+        const std::function<void(QQuickItem*)> collect = [&](QQuickItem* item) {
+            if (!item->isVisible() || item->opacity() <= 0.0)
+                return;
+            const QVariant text = item->property("text");
+            if (item->inherits("QQuickText") && !text.toString().isEmpty())
+                texts << text.toString();
+            for (QQuickItem* child : item->childItems())
+                collect(child);
+        };
+        collect(window.contentItem());
+        return texts;
+    }
+
+    void type(const QString& text)
+    {
+        for (QChar c : text)
+            QTest::keyClick(&window, c.toLatin1());
+    }
+    void pressCtrlReturn() { QTest::keyClick(&window, Qt::Key_Return, Qt::ControlModifier); }
+};
+
+} // namespace
+
+class MainScreenTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { QTest::failOnWarning(QRegularExpression(u".*"_s)); }
+
+    void typingAndCtrlReturnShowTheAnswer()
+    {
+        Screen s;
+        QVERIFY(!s.item("processButton")->isEnabled());
+        s.type(u"Teh text"_s);
+        QCOMPARE(s.view.inputText(), u"Teh text"_s);
+        QVERIFY(s.item("processButton")->isEnabled());
+        QVERIFY(!s.visibleTexts().contains(u"Result"_s));
+
+        s.app.provider.enqueue(ScriptedReply::json(200, chatAnswer(u"The **text**"_s)));
+        QSignalSpy finished(&s.view, &PopoverView::requestFinished);
+        s.pressCtrlReturn();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
+        QVERIFY(shown(s.item("result")));
+        QVERIFY(s.visibleTexts().contains(u"Result"_s));
+        QVERIFY(!shown(s.item("cachedBadge")));
+        QCOMPARE(runTask(s.history.items())->size(), 1);
+
+        QTest::mouseClick(&s.window, Qt::LeftButton, {},
+                          s.item("copyButton")->mapToScene({5, 5}).toPoint());
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"The **text**"_s);
+        QVERIFY(s.visibleTexts().contains(u"Copied!"_s));
+
+        // The same request again is answered by the cache.
+        s.pressCtrlReturn();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 10000);
+        QVERIFY(shown(s.item("cachedBadge")));
+        QCOMPARE(s.app.providerRequests(), 1);
+    }
+
+    void whileProcessingTheButtonCancels()
+    {
+        Screen s;
+        s.type(u"slow"_s);
+        ScriptedReply slow = ScriptedReply::json(200, chatAnswer(u"late"_s));
+        slow.delay = 5s;
+        s.app.provider.enqueue(slow);
+        QSignalSpy finished(&s.view, &PopoverView::requestFinished);
+        s.pressCtrlReturn();
+        QTRY_VERIFY(s.visibleTexts().contains(u"Cancel"_s));
+        QVERIFY(shown(s.item("spinner")));
+        QVERIFY(s.item("processButton")->isEnabled());
+
+        s.pressCtrlReturn();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
+        QTRY_VERIFY(s.visibleTexts().contains(u"Correct"_s));
+        QVERIFY(!shown(s.item("result")));
+        QVERIFY(runTask(s.history.items())->isEmpty());
+    }
+
+    void theErrorLineShowsTheRoutersError()
+    {
+        Screen s;
+        s.type(u"text"_s);
+        s.app.provider.enqueue(ScriptedReply::json(401, R"({"error":{"message":"bad key"}})"));
+        QSignalSpy finished(&s.view, &PopoverView::requestFinished);
+        s.pressCtrlReturn();
+        QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
+        QVERIFY(shown(s.item("errorLine")));
+        QVERIFY(s.visibleTexts().contains(s.view.errorMessage()));
+    }
+
+    void theChecksShowAsTheUserTypes()
+    {
+        Screen s;
+        s.view.setInputText(QString(4213, u'a'));
+        QVERIFY(s.visibleTexts().contains(u"4213/5000"_s));
+        QVERIFY(s.visibleTexts().contains(u"Approaching character limit"_s));
+        QCOMPARE(s.item("inputFrame")->property("border").value<QObject*>()->property("width"),
+                 QVariant(1.0));
+
+        s.view.setInputText(QString(5001, u'a'));
+        QVERIFY(s.visibleTexts().contains(u"Character limit exceeded (1 over)"_s));
+        QCOMPARE(s.item("inputFrame")->property("border").value<QObject*>()->property("width"),
+                 QVariant(2.0));
+        QVERIFY(!s.item("processButton")->isEnabled());
+
+        s.view.setInputText(u"mail me: someone@example.com"_s);
+        QTRY_VERIFY(shown(s.item("banner")));
+        QVERIFY(s.visibleTexts().contains(u"Found: Email"_s));
+        s.app.settings->setPiiDetectionEnabled(false);
+        QTRY_VERIFY(!shown(s.item("banner")));
+    }
+
+    void theToneSectionBelongsToParaphrase()
+    {
+        Screen s;
+        QVERIFY(!shown(s.item("toneSection")));
+        s.view.setSelectedAction(TextAction::paraphrase);
+        QTRY_VERIFY(shown(s.item("toneSection")));
+        QVERIFY(s.visibleTexts().contains(u"Persuasive"_s));
+        QVERIFY(s.visibleTexts().contains(u"Paraphrase"_s));
+    }
+};
+
+LEXWICK_GUI_TEST(MainScreenTest)
+#include "MainScreenTest.moc"
