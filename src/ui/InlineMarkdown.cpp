@@ -4,6 +4,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <limits>
 #include <vector>
 
 namespace lexwick::InlineMarkdown {
@@ -164,28 +165,33 @@ public:
 
         QString out = u"<span style=\"white-space: pre-wrap\">"_s;
         for (const Node& node : nodes) {
-            out += node.closes;
-            if (!node.delimiter.isNull())
-                out += QString(node.count, node.delimiter);
-            out += node.html;
-            out += node.opens;
+            if (node.run < 0) {
+                out += node.html;
+                continue;
+            }
+            const Delimiter& run = delimiters[node.run];
+            out += run.closes;
+            out += QString(run.count, run.ch);
+            out += run.opens;
         }
         out += u"</span>";
         return out;
     }
 
 private:
+    // Kept small: an answer of brackets alone makes one node per character.
     struct Node {
         QString html;
-        QChar delimiter; // * or _ for a delimiter run, whose `count` characters are unused
-        qsizetype count = 0;
-        QString opens, closes; // emphasis tags matched on this run
+        int run = -1; // for a run of * or _, its entry in `delimiters`
         bool mergeable = true;
     };
+    // Every run of * or _; those that can open or close are also linked into the stack.
     struct Delimiter {
         int node;
         QChar ch;
-        qsizetype length; // of the whole run, for the rule of three
+        qsizetype length;      // of the whole run, for the rule of three
+        qsizetype count;       // characters not used by emphasis
+        QString opens, closes; // emphasis tags matched on this run
         bool canOpen, canClose;
         int previous = -1, next = -1;
     };
@@ -298,15 +304,16 @@ private:
             canClose = rightFlanking && (!leftFlanking || isPunctuation(after));
         }
 
-        nodes.push_back({.delimiter = ch, .count = end - i, .mergeable = false});
+        const int index = int(delimiters.size());
+        nodes.push_back({.run = index, .mergeable = false});
+        delimiters.push_back({.node = int(nodes.size()) - 1,
+                              .ch = ch,
+                              .length = end - i,
+                              .count = end - i,
+                              .canOpen = canOpen,
+                              .canClose = canClose});
         if (canOpen || canClose) {
-            delimiters.push_back({.node = int(nodes.size()) - 1,
-                                  .ch = ch,
-                                  .length = end - i,
-                                  .canOpen = canOpen,
-                                  .canClose = canClose,
-                                  .previous = top});
-            const int index = int(delimiters.size()) - 1;
+            delimiters[index].previous = top;
             if (top >= 0)
                 delimiters[top].next = index;
             top = index;
@@ -364,8 +371,8 @@ private:
             }
 
             if (opener > limit) {
-                Node& on = nodes[delimiters[opener].node];
-                Node& cn = nodes[c.node];
+                Delimiter& on = delimiters[opener];
+                Delimiter& cn = c;
                 const qsizetype use = on.count >= 2 && cn.count >= 2 ? 2 : 1;
                 on.count -= use;
                 cn.count -= use;
@@ -412,6 +419,8 @@ private:
     qsizetype destinationEnd(qsizetype start)
     {
         const qsizetype n = s.size();
+        if (n >= std::numeric_limits<int>::max())
+            return -1;
         if (lowerBalance.empty()) {
             std::vector<int> balance(n + 1, 0);
             bool escaped = false;
@@ -421,16 +430,16 @@ private:
                 escaped = !escaped && c == u'\\';
             }
             lowerBalance.assign(n + 1, -1);
-            std::vector<qsizetype> stack;
-            for (qsizetype k = n; k >= 0; --k) {
+            std::vector<int> stack;
+            for (int k = int(n); k >= 0; --k) {
                 while (!stack.empty() && balance[stack.back()] >= balance[k])
                     stack.pop_back();
                 if (!stack.empty())
                     lowerBalance[k] = stack.back();
                 stack.push_back(k);
             }
-            nextBreak.assign(n + 1, n);
-            for (qsizetype k = n - 1; k >= 0; --k)
+            nextBreak.assign(n + 1, int(n));
+            for (int k = int(n) - 1; k >= 0; --k)
                 nextBreak[k] = endsDestination(s[k]) ? k : nextBreak[k + 1];
         }
         const qsizetype lower = lowerBalance[start];
@@ -485,7 +494,7 @@ private:
     size_t inactiveBelow = 0;
     bool backtickRunsBuilt = false;
     QHash<qsizetype, BacktickRuns> backtickRuns;
-    std::vector<qsizetype> lowerBalance, nextBreak;
+    std::vector<int> lowerBalance, nextBreak; // int: half the memory to touch
 };
 
 } // namespace
