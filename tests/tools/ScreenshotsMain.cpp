@@ -1,0 +1,160 @@
+// lexwick-screenshots DIR: renders every state of the screens offscreen to PNG files, in a
+// light and a dark palette, so anyone can look at them.
+
+#include "history/HistoryManager.h"
+#include "support/Expect.h"
+#include "support/RouterFixture.h"
+#include "ui/PopoverView.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <cstdio>
+#include <functional>
+
+Q_IMPORT_QML_PLUGIN(LexwickPlugin)
+
+using namespace lexwick;
+using namespace lexwick::test;
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QPalette darkPalette()
+{
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(0x2b, 0x2d, 0x30));
+    p.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+    p.setColor(QPalette::Base, QColor(0x1e, 0x1f, 0x22));
+    p.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+    p.setColor(QPalette::Button, QColor(0x3c, 0x3f, 0x41));
+    p.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
+    p.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::PlaceholderText, QColor(0x90, 0x90, 0x90));
+    return p;
+}
+
+QPalette lightPalette()
+{
+    QPalette p;
+    p.setColor(QPalette::Window, QColor(0xef, 0xf0, 0xf1));
+    p.setColor(QPalette::WindowText, QColor(0x23, 0x26, 0x29));
+    p.setColor(QPalette::Base, Qt::white);
+    p.setColor(QPalette::Text, QColor(0x23, 0x26, 0x29));
+    p.setColor(QPalette::Button, QColor(0xfc, 0xfc, 0xfc));
+    p.setColor(QPalette::ButtonText, QColor(0x23, 0x26, 0x29));
+    p.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::PlaceholderText, QColor(0x80, 0x80, 0x80));
+    return p;
+}
+
+struct Shooter {
+    QDir dir;
+    QString theme;
+
+    // Renders one state: `prepare` sets it up on a fresh popover.
+    bool shoot(const QString& name, const std::function<void(RouterFixture&, PopoverView&)>& prepare)
+    {
+        RouterFixture app{{.storedMode = u"custom"_s}};
+        app.settings->setHasCompletedOnboarding(true);
+        HistoryManager history(app.defaults);
+        PopoverView view(*app.router, *app.settings, history);
+        QQuickView window;
+        window.engine()->addImportPath(u"qrc:/qt/qml"_s);
+        window.setInitialProperties({{u"view"_s, QVariant::fromValue(&view)}});
+        window.setSource(QUrl(u"qrc:/qt/qml/Lexwick/qml/Popover.qml"_s));
+        window.resize(400, 520);
+        window.show();
+        QTest::qWaitForWindowExposed(&window);
+        prepare(app, view);
+        QTest::qWait(400); // let the animations settle
+        const QString file = dir.filePath(name + u'-' + theme + u".png"_s);
+        const bool saved = window.grabWindow().save(file);
+        std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
+        return saved;
+    }
+};
+
+void waitFor(PopoverView& view)
+{
+    QSignalSpy finished(&view, &PopoverView::requestFinished);
+    finished.wait(10000);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: lexwick-screenshots DIR\n");
+        return 2;
+    }
+    QDir dir(QString::fromLocal8Bit(argv[1]));
+    if (!dir.mkpath(u"."_s))
+        return 1;
+
+    const QString prose = u"Lorem ipsum dolor sit amet, consectetur adipiscing elit. "_s;
+    bool ok = true;
+    for (const auto& [theme, palette] : {std::pair{u"light"_s, lightPalette()},
+                                          std::pair{u"dark"_s, darkPalette()}}) {
+        QGuiApplication::setPalette(palette);
+        Shooter s{dir, theme};
+        ok &= s.shoot(u"main-empty"_s, [](RouterFixture&, PopoverView&) {});
+        ok &= s.shoot(u"main-typing"_s, [](RouterFixture&, PopoverView& v) {
+            v.setInputText(u"Their going to the libary tomorow, weather or not it rains."_s);
+        });
+        ok &= s.shoot(u"main-warning"_s, [&](RouterFixture&, PopoverView& v) {
+            v.setInputText(prose.repeated(80).left(4213));
+        });
+        ok &= s.shoot(u"main-exceeded"_s, [&](RouterFixture&, PopoverView& v) {
+            v.setInputText(prose.repeated(100).left(5200));
+        });
+        ok &= s.shoot(u"main-sensitive-data"_s, [](RouterFixture&, PopoverView& v) {
+            v.setInputText(u"Write to jane.doe@example.com or call 555-123-4567."_s);
+        });
+        ok &= s.shoot(u"main-paraphrase"_s, [](RouterFixture&, PopoverView& v) {
+            v.setInputText(u"We need the report by Friday."_s);
+            v.setSelectedAction(TextAction::paraphrase);
+            v.setSelectedTone(ToneOption::friendly);
+        });
+        ok &= s.shoot(u"main-processing"_s, [](RouterFixture& a, PopoverView& v) {
+            ScriptedReply slow = ScriptedReply::json(200, chatAnswer(u"late"_s));
+            slow.delay = 3s;
+            a.provider.enqueue(slow);
+            v.setInputText(u"Teh quick brown fox."_s);
+            v.toggleProcessing();
+        });
+        ok &= s.shoot(u"main-result-cached-copied"_s, [](RouterFixture& a, PopoverView& v) {
+            a.provider.enqueue(ScriptedReply::json(
+                200, chatAnswer(u"They're going to the **library** tomorrow, *whether* or not "
+                                u"it rains. See `notes` or [the guide](https://example.com)."_s)));
+            v.setInputText(u"Their going to the libary tomorow, weather or not it rains."_s);
+            v.toggleProcessing();
+            waitFor(v);
+            v.toggleProcessing(); // the same again: from the cache
+            waitFor(v);
+            v.copyResult();
+        });
+        ok &= s.shoot(u"main-error"_s, [](RouterFixture& a, PopoverView& v) {
+            a.provider.enqueue(
+                ScriptedReply::json(401, R"({"error":{"message":"Invalid API Key"}})"));
+            v.setInputText(u"Some text."_s);
+            v.toggleProcessing();
+            waitFor(v);
+        });
+    }
+    return ok ? 0 : 1;
+}
