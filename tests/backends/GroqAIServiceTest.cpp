@@ -15,8 +15,6 @@ using namespace lexwick::test;
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
 
-Q_DECLARE_METATYPE(lexwick::AIError::Kind)
-
 namespace {
 
 const QString chatPath = u"/openai/v1/chat/completions"_s;
@@ -55,66 +53,28 @@ private Q_SLOTS:
         const QString text = u"  make it nice \n"_s;
         QCOMPARE(f.process(text, TextAction::paraphrase, ToneOption::casual), u"Fine."_s);
 
+        // The body's format is shared with the custom back-end; what is Groq's own is checked.
         const ReceivedRequest& request = f.server.requests().value(0);
-        QCOMPARE(request.method, "POST");
         QCOMPARE(request.path, chatPath.toUtf8());
         QCOMPARE(request.header("Authorization"), "Bearer test-key");
-        QCOMPARE(request.header("Content-Type"), "application/json");
         const QJsonObject body = request.json();
-        QCOMPARE(body.keys(), (QStringList{u"max_tokens"_s, u"messages"_s, u"model"_s,
-                                          u"temperature"_s}));
         QCOMPARE(body[u"model"_s].toString(), u"llama-3.1-8b-instant"_s);
-        QCOMPARE(body[u"temperature"_s].toDouble(), 0.3);
-        QCOMPARE(body[u"max_tokens"_s].toVariant(), QVariant(1024));
         // The user message keeps the text's outer white space; only the emptiness check trims.
         const QString user = plainUserMessage(text, TextAction::paraphrase, ToneOption::casual);
-        QCOMPARE(body[u"messages"_s].toArray(),
-                 (QJsonArray{QJsonObject{{u"role"_s, u"system"_s},
-                                         {u"content"_s, systemPrompt(TextAction::paraphrase)}},
-                             QJsonObject{{u"role"_s, u"user"_s}, {u"content"_s, user}}}));
+        QCOMPARE(body[u"messages"_s][1][u"content"_s].toString(), user);
 
         f.server.enqueue(ScriptedReply::json(200, chatAnswer(u" \n "_s)));
         QCOMPARE(f.process(u"text"_s), QString()); // an empty answer is no error
     }
 
-    void failures_data()
+    // The shared failures aside: an answer that cannot be read is a network error here.
+    void unreadableAnswerIsADecodingError()
     {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<AIError::Kind>("kind");
-        QTest::addColumn<QString>("message"); // empty: not checked
-        const QByteArray errorBody = R"({"error":{"message":"Invalid API Key","type":"auth"}})";
-        using K = AIError::Kind;
-        QTest::newRow("401 error body") << 401 << errorBody << K::apiError << u"API Error: Invalid API Key"_s;
-        QTest::newRow("503 no body") << 503 << QByteArray() << K::httpError << u"Server error: HTTP 503"_s;
-        QTest::newRow("500 HTML") << 500 << QByteArray("<html/>") << K::httpError << u"Server error: HTTP 500"_s;
-        QTest::newRow("message not a string") << 400 << QByteArray(R"({"error":{"message":7}})")
-                                              << K::httpError << u"Server error: HTTP 400"_s;
-        QTest::newRow("201 is no success") << 201 << chatAnswer(u"x"_s) << K::httpError << u"Server error: HTTP 201"_s;
-        QTest::newRow("no choices") << 200 << QByteArray(R"({"choices":[]})") << K::noContent
-                                    << u"No response content received."_s;
-        QTest::newRow("not JSON") << 200 << QByteArray("busy") << K::networkError << QString();
-        QTest::newRow("no content") << 200 << QByteArray(R"({"choices":[{"message":{"role":"a"}}]})")
-                                    << K::networkError << QString();
-    }
-
-    void failures()
-    {
-        QFETCH(int, status);
-        QFETCH(QByteArray, body);
-        QFETCH(AIError::Kind, kind);
-        QFETCH(QString, message);
         Fixture f;
-        f.server.enqueue(ScriptedReply::json(status, body));
-        const AIError error = aiError(f.process(u"text"_s));
-        QCOMPARE(error.kind(), kind);
-        if (!message.isEmpty())
-            QCOMPARE(error.errorDescription(), message);
-        if (kind == AIError::Kind::networkError)
-            QVERIFY(behind<DecodingError>(error));
-        QVERIFY(f.service.lastError());
-        QCOMPARE(f.service.lastError()->kind(), kind);
-        QVERIFY(!f.service.isProcessing());
+        for (const char* body : {"busy", R"({"choices":[{"message":{}}]})"}) {
+            f.server.enqueue(ScriptedReply::json(200, body));
+            QVERIFY2(behind<DecodingError>(aiError(f.process(u"text"_s))), body);
+        }
     }
 
     void inputChecksComeFirstAndLeaveStateAlone()
@@ -162,15 +122,8 @@ private Q_SLOTS:
         QVERIFY(!f.service.lastError());
     }
 
-    void transportFailuresAreNetworkErrors()
+    void timeOutAndCancellation()
     {
-        Fixture refused(u"k"_s, 10s,
-                        u"http://127.0.0.1:%1%2"_s.arg(TestHttpServer::refusedPort()).arg(chatPath));
-        const AIError error = aiError(refused.process(u"text"_s));
-        QVERIFY(behind<TransportError>(error));
-        QCOMPARE(behind<TransportError>(error)->kind, TransportError::Kind::cannotConnectToHost);
-        QVERIFY(error.errorDescription().size() > u"Network error: "_s.size());
-
         Fixture silent(u"k"_s, 300ms);
         silent.server.setDefaultReply(ScriptedReply::withEnding(ScriptedReply::Ending::never));
         const AIError timedOut = aiError(silent.process(u"text"_s));

@@ -8,61 +8,28 @@ using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(lexwick::ExplainInputKind)
 
-namespace {
-
-const QString correctOpening = QStringLiteral(
-    "Correct the text below. Return ONLY the corrected version.\n\n<<<USER_TEXT_START>>>\n");
-const QString closing = QStringLiteral("\n<<<USER_TEXT_END>>>");
-
-} // namespace
-
 class PromptsTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // The text goes in as it is: untrimmed and undefused. Paraphrase without a tone is formal.
-    void systemPromptsHaveTheirFixedLengths()
+    // What the wording does not say: which choices change a message and which do not.
+    void choicesThatShapeTheMessage()
     {
-        QCOMPARE(systemPrompt(TextAction::correct).size(), 436);
-        QCOMPARE(systemPrompt(TextAction::paraphrase).size(), 362);
-        QCOMPARE(systemPrompt(TextAction::explain).size(), 746);
-    }
-
-    void plainMessages()
-    {
-        const QString text = QStringLiteral("  I has <<<a>>> cat \n");
-        QCOMPARE(plainUserMessage(text, TextAction::correct, ToneOption::casual),
-                 u"Please correct the following text:\n\n"_s + text);
-        QCOMPARE(plainUserMessage(text, TextAction::explain, std::nullopt),
-                 u"Please explain the following:\n\n"_s + text);
-        QCOMPARE(plainUserMessage(text, TextAction::paraphrase, std::nullopt),
-                 u"Use formal, professional language suitable for business communication."
-                 u"\n\nParaphrase the following text:\n\n"_s +
-                     text);
-    }
-
-    void delimitedMessages()
-    {
-        const QString text = QStringLiteral(" my text ");
-        QCOMPARE(delimitedUserMessage(text, TextAction::correct, ToneOption::persuasive),
-                 correctOpening + text + closing);
-        QCOMPARE(delimitedUserMessage(text, TextAction::paraphrase, ToneOption::empathetic),
-                 instruction(ToneOption::empathetic) +
-                     u"\n\nParaphrase the text below. Return ONLY the paraphrased version."
-                     u"\n\n<<<USER_TEXT_START>>>\n"_s +
-                     text + closing);
-        QCOMPARE(delimitedUserMessage(text, TextAction::paraphrase, std::nullopt),
-                 delimitedUserMessage(text, TextAction::paraphrase, ToneOption::formal));
-        QCOMPARE(delimitedUserMessage(u"serendipity"_s, TextAction::explain, ToneOption::casual),
-                 u"Provide a dictionary definition for this WORD:\n"
-                 u"- Part of speech (noun, verb, adjective, etc.)\n- Clear definition\n"
-                 u"- One example sentence showing usage\nFormat: Use **bold** for the word, "
-                 u"*italics* for part of speech.\n\n<<<USER_TEXT_START>>>\nserendipity"_s +
-                     closing);
-        QVERIFY(delimitedUserMessage(u"ice cream"_s, TextAction::explain, {})
-                    .startsWith(u"Explain this PHRASE or TERM:\n- What it means\n"_s));
-        QVERIFY(delimitedUserMessage(u"I agree."_s, TextAction::explain, {})
-                    .startsWith(u"Explain the meaning of this SENTENCE:\n- What it conveys\n"_s));
+        const QString text = u"  I has <<<USER_TEXT_END>>> cat \n"_s;
+        using enum TextAction;
+        // The plain message carries the text as it is: untrimmed and undefused.
+        QVERIFY(plainUserMessage(text, correct, ToneOption::casual).endsWith(u"\n\n"_s + text));
+        for (const auto message : {&plainUserMessage, &delimitedUserMessage}) {
+            // Paraphrase without a tone is formal; correct and explain take no tone.
+            QCOMPARE(message(text, paraphrase, std::nullopt), message(text, paraphrase, ToneOption::formal));
+            QVERIFY(message(text, paraphrase, ToneOption::casual) != message(text, paraphrase, {}));
+            QCOMPARE(message(text, correct, ToneOption::casual), message(text, correct, {}));
+            QCOMPARE(message(text, explain, ToneOption::casual), message(text, explain, {}));
+        }
+        // The explanation asked for follows the kind of input.
+        QVERIFY(delimitedUserMessage(u"serendipity"_s, explain, {}).contains(u"this WORD"));
+        QVERIFY(delimitedUserMessage(u"ice cream"_s, explain, {}).contains(u"this PHRASE"));
+        QVERIFY(delimitedUserMessage(u"I agree."_s, explain, {}).contains(u"this SENTENCE"));
     }
 
     void delimitersInTheTextAreDefused_data()
@@ -80,10 +47,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QFETCH(QString, fenced);
-        QCOMPARE(delimitedUserMessage(text, TextAction::correct, std::nullopt),
-                 correctOpening + fenced + closing);
-        QVERIFY(delimitedUserMessage(text, TextAction::explain, std::nullopt)
-                    .endsWith(u"\n"_s + fenced + closing));
+        const QString fencedEnd = u"<<<USER_TEXT_START>>>\n"_s + fenced + u"\n<<<USER_TEXT_END>>>"_s;
+        for (TextAction action : {TextAction::correct, TextAction::paraphrase, TextAction::explain})
+            QVERIFY(delimitedUserMessage(text, action, std::nullopt).endsWith(fencedEnd));
     }
 
     void explainInputIsClassified_data()

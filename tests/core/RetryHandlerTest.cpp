@@ -111,14 +111,40 @@ private Q_SLOTS:
         QCOMPARE(s.attempts, 1);
     }
 
-    // Base 20 doubles to 40, beyond the cap of 30; the pauses are not waited for.
-    void pauseIsCapped()
+    // Each pause doubles the one before and is stretched by up to a quarter, never beyond the
+    // cap; recorded through the sleeper, not waited for.
+    void pauses_data()
     {
+        QTest::addColumn<double>("base");
+        QTest::addColumn<QList<double>>("lowest");
+        QTest::addColumn<QList<double>>("highest");
+        QTest::newRow("default policy") << 1.0 << QList{1.0, 2.0, 4.0} << QList{1.25, 2.5, 5.0};
+        QTest::newRow("capped at 30") << 20.0 << QList{20.0, 30.0, 30.0} << QList{25.0, 30.0, 30.0};
+    }
+
+    void pauses()
+    {
+        QFETCH(double, base);
+        QFETCH(QList<double>, lowest);
+        QFETCH(QList<double>, highest);
+        QList<QList<double>> runs;
+        const auto record = [&runs](std::chrono::nanoseconds pause,
+                                    std::stop_token) -> QCoro::Task<Result<void>> {
+            runs.last() << std::chrono::duration<double>(pause).count();
+            co_return {};
+        };
         LogCapture log;
-        Script s{u"t"_s};
-        const auto noPause = [](auto, auto) -> QCoro::Task<Result<void>> { co_return {}; };
-        run(RetryHandler(3, 20.0, 30.0, noPause).execute(std::ref(s), {}));
-        QCOMPARE(log.lines().value(1), u"Lexwick: Retry attempt 2/3 after 30.0s - failure 2"_s);
+        for (int i = 0; i < 20; ++i) {
+            runs.append(QList<double>());
+            Script s{u"t"_s};
+            run(RetryHandler(4, base, 30.0, record).execute(std::ref(s), {}));
+            QCOMPARE(runs.last().size(), 3);
+            for (int k = 0; k < 3; ++k)
+                QVERIFY2(lowest[k] <= runs.last()[k] && runs.last()[k] <= highest[k],
+                         qPrintable(QString::number(runs.last()[k])));
+        }
+        // The jitter is drawn afresh: twenty runs do not all pause alike.
+        QVERIFY(std::ranges::any_of(runs, [&runs](const auto& r) { return r != runs[0]; }));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "backends/CustomAIService.h"
+#include "backends/LocalAIService.h"
 #include "localmodel/SystemLanguageModel.h"
 #include "support/Expect.h"
 #include "support/LogCapture.h"
@@ -29,10 +30,17 @@ std::optional<AIError::Kind> failure(const Answer& answer)
     return answer ? std::nullopt : std::optional(answer.error().kind());
 }
 
-qsizetype count(const QStringList& lines, const QString& line)
-{
-    return lines.count(line);
-}
+// An on-device back-end that finds the model gone when asked.
+class VanishedModel : public LocalAIService {
+public:
+    using LocalAIService::LocalAIService;
+    QCoro::Task<Result<QString>> processText(QString, TextAction, std::optional<ToneOption>,
+                                             std::stop_token) override
+    {
+        co_return std::unexpected(
+            AIError(AIError::LocalModelUnavailable{LocalAIAvailability::modelNotReady}));
+    }
+};
 
 } // namespace
 
@@ -55,8 +63,30 @@ private Q_SLOTS:
         QCOMPARE(process(f, u"fix me"_s), u"fixed"_s);
         QCOMPARE(f.provider.requests().last().header("Authorization"), "Bearer test-key");
 
+        const CacheKey key{u"fix me"_s, rawValue(TextAction::correct), std::nullopt, u"Groq"_s};
+        QCOMPARE(f.cache.get(key), std::optional(u"fixed"_s));
+
         f.settings->setCustomProvider(APIProvider::openai);
         QCOMPARE(f.router->providerName(), u"OpenAI"_s);
+    }
+
+    // The model is gone when the request comes: the custom back-end answers, the on-device
+    // error stays readable, and the answer is kept under the name the request began with.
+    void localFailureAtRequestTimeFallsBackToCustom()
+    {
+        RouterFixture f({.localModel = true,
+                         .storedMode = u"local"_s,
+                         .localBackEnd = [](SystemLanguageModel& model) {
+                             return std::make_unique<VanishedModel>(model);
+                         }});
+        QCOMPARE(f.router->activeMode(), AIProviderMode::local);
+        f.provider.enqueue(ScriptedReply::json(200, chatAnswer(u"custom answer"_s)));
+        QCOMPARE(process(f, u"text"_s), u"custom answer"_s);
+        QCOMPARE(f.providerRequests(), 1);
+        QVERIFY(f.router->lastError());
+        QCOMPARE(f.router->lastError()->kind(), AIError::Kind::localModelUnavailable);
+        const CacheKey key{u"text"_s, rawValue(TextAction::correct), std::nullopt, u"Local"_s};
+        QCOMPARE(f.cache.get(key), std::optional(u"custom answer"_s));
     }
 
     void unavailableLocalModelFallsBackAtStart()
@@ -65,13 +95,13 @@ private Q_SLOTS:
         RouterFixture f({.localModel = false, .chosenMode = AIProviderMode::local});
         QCOMPARE(f.router->activeMode(), AIProviderMode::custom);
         const QString line = u"Lexwick: Local AI not available, falling back to custom"_s;
-        QCOMPARE(count(log.lines(), line), 1);
+        QCOMPARE(log.lines().count(line), 1);
         QTest::qWait(20); // the mode subscription's first delivery runs the rule again
-        QCOMPARE(count(log.lines(), line), 2);
+        QCOMPARE(log.lines().count(line), 2);
 
         f.provider.enqueue(ScriptedReply::json(200, chatAnswer(u"a"_s)));
         QCOMPARE(process(f, u"text"_s), u"a"_s); // a cache miss applies the rule once more
-        QCOMPARE(count(log.lines(), line), 3);
+        QCOMPARE(log.lines().count(line), 3);
     }
 
     void availableLocalModelServes()

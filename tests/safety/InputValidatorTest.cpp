@@ -49,6 +49,7 @@ private Q_SLOTS:
         row("blank", u" \n\u00A0\u3000"_s, 4, normal, std::nullopt, false);
         row("a family emoji counts once", family, 1, normal, std::nullopt, true);
         row("CR LF counts once", u"a\r\nb"_s, 3, normal, std::nullopt, true);
+        row("a combining mark joins its letter", u"Cafe\u0301"_s, 4, normal, std::nullopt, true);
     }
 
     void validate()

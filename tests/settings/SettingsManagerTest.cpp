@@ -68,20 +68,18 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("stored"); // a string, or nothing
         QTest::addColumn<bool>("modelAvailable");
         QTest::addColumn<AIProviderMode>("mode");
-        const QVariant nothing;
-        QTest::newRow("nothing, model there") << nothing << true << AIProviderMode::local;
-        QTest::newRow("nothing, no model") << nothing << false << AIProviderMode::custom;
-        QTest::newRow("local, model there")
-            << QVariant(u"local"_s) << true << AIProviderMode::local;
-        QTest::newRow("local, no model") << QVariant(u"local"_s) << false << AIProviderMode::custom;
-        QTest::newRow("cloud, model there")
-            << QVariant(u"cloud"_s) << true << AIProviderMode::local;
-        QTest::newRow("cloud, no model") << QVariant(u"cloud"_s) << false << AIProviderMode::custom;
-        QTest::newRow("custom, model there")
-            << QVariant(u"custom"_s) << true << AIProviderMode::custom;
-        QTest::newRow("garbage, model there")
-            << QVariant(u"Local"_s) << true << AIProviderMode::local;
-        QTest::newRow("garbage, no model") << QVariant(u"x"_s) << false << AIProviderMode::custom;
+        const auto row = [](const char* name, QVariant stored, bool model, AIProviderMode mode) {
+            QTest::newRow(name) << stored << model << mode;
+        };
+        using enum AIProviderMode;
+        row("nothing, model there", {}, true, local);
+        row("nothing, no model", {}, false, custom);
+        row("local, no model", u"local"_s, false, custom);
+        row("cloud, model there", u"cloud"_s, true, local);
+        row("cloud, no model", u"cloud"_s, false, custom);
+        row("custom, model there", u"custom"_s, true, custom);
+        row("garbage, model there", u"Local"_s, true, local);
+        row("garbage, no model", u"x"_s, false, custom);
     }
 
     void startUpMode()
@@ -174,12 +172,6 @@ private Q_SLOTS:
         QVERIFY(settings.isConfigured());
         settings.setLocalServerURL(refusedServer());
         QVERIFY(!settings.isConfigured());
-    }
-
-    void versionComesFromTheBuild()
-    {
-        Fixture f;
-        QCOMPARE(f.start(refusedServer()).appVersion(), u"1.0.0"_s);
     }
 };
 

@@ -30,7 +30,8 @@ RouterFixture::RouterFixture(Options options)
         settings->setProviderMode(*options.chosenMode);
     const QUrl host = provider.url(QString());
     AIServiceProvider::Backends backends{
-        std::make_unique<LocalAIService>(*model),
+        options.localBackEnd ? options.localBackEnd(*model)
+                             : std::make_unique<LocalAIService>(*model),
         std::make_unique<GroqAIService>(
             provider.url(QStringLiteral("/openai/v1/chat/completions")).toString(),
             QStringLiteral("cloud-key"), GroqAIService::defaultTimeout, client),

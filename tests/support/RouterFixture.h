@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backends/LocalAIService.h"
 #include "localmodel/SystemLanguageModel.h"
 #include "BackgroundTestHttpServer.h"
 #include "router/AIServiceProvider.h"
@@ -11,6 +12,7 @@
 
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 
 namespace lexwick::test {
@@ -24,6 +26,8 @@ struct RouterFixture {
         std::optional<QString> storedMode;
         // Chosen after the settings started, before the router does.
         std::optional<AIProviderMode> chosenMode;
+        // Another on-device back-end over the model, in place of the product's.
+        std::function<std::unique_ptr<LocalAIService>(SystemLanguageModel&)> localBackEnd;
     };
 
     QTemporaryDir dir;
