@@ -1,6 +1,5 @@
 #include "core/ChatCompletions.h"
 
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,9 +16,7 @@ QJsonObject message(const QString& role, const QString& content)
 std::unexpected<Error> malformed(const QString& why)
 {
     return std::unexpected(
-        Error(DecodingError{QCoreApplication::translate("lexwick::chatcompletions",
-                                                        "The server's answer could not be read: %1")
-                                .arg(why)}));
+        Error(DecodingError{QStringLiteral("The server's answer could not be read: %1").arg(why)}));
 }
 
 } // namespace

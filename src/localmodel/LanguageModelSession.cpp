@@ -16,11 +16,6 @@ namespace {
 using Kind = GenerationError::Kind;
 using Response = LanguageModelSession::Response;
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("lexwick::LanguageModelSession", text);
-}
-
 QString caseName(Kind kind)
 {
     switch (kind) {
@@ -47,7 +42,7 @@ std::unexpected<Error> failure(Kind kind, QString description, const QString& de
 
 std::unexpected<Error> cancelled()
 {
-    return failure(Kind::cancelled, tr("The request was cancelled."),
+    return failure(Kind::cancelled, QStringLiteral("The request was cancelled."),
                    QStringLiteral("the task was cancelled"));
 }
 
@@ -55,24 +50,27 @@ std::unexpected<Error> unavailable(const SystemLanguageModel* model,
                                    SystemLanguageModel::Availability availability)
 {
     if (!model) {
-        return failure(Kind::modelUnavailable, tr("The on-device model is not available."),
+        return failure(Kind::modelUnavailable,
+                       QStringLiteral("The on-device model is not available."),
                        QStringLiteral("no model"));
     }
     const QString address = model->serverURL();
     if (!model->endpoint(u"")) {
-        return failure(Kind::modelUnavailable,
-                       tr("The model server address %1 is not on this computer; on-device text "
-                          "is only sent to this computer.")
-                           .arg(address),
-                       QStringLiteral("not a loopback address: ") + address);
+        return failure(
+            Kind::modelUnavailable,
+            QStringLiteral("The model server address %1 is not on this computer; on-device text "
+                           "is only sent to this computer.")
+                .arg(address),
+            QStringLiteral("not a loopback address: ") + address);
     }
     if (availability.unavailableReason() == SystemLanguageModel::UnavailableReason::modelNotReady) {
-        return failure(Kind::modelUnavailable,
-                       tr("The model server at %1 has not loaded the model yet.").arg(address),
-                       QStringLiteral("modelNotReady at ") + address);
+        return failure(
+            Kind::modelUnavailable,
+            QStringLiteral("The model server at %1 has not loaded the model yet.").arg(address),
+            QStringLiteral("modelNotReady at ") + address);
     }
     return failure(Kind::modelUnavailable,
-                   tr("The model server at %1 is not answering.").arg(address),
+                   QStringLiteral("The model server at %1 is not answering.").arg(address),
                    QStringLiteral("no model server at ") + address);
 }
 
@@ -140,7 +138,8 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
             model->refresh();
         const QString why = response.error().localizedDescription();
         co_return failure(Kind::connectionFailed,
-                          tr("The model server could not be reached: %1").arg(why), why);
+                          QStringLiteral("The model server could not be reached: %1").arg(why),
+                          why);
     }
     if (response->statusCode != 200) {
         if (model)
@@ -149,7 +148,7 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
             chatcompletions::decodeErrorMessage(response->body)
                 .value_or(QStringLiteral("HTTP ") + QString::number(response->statusCode));
         co_return failure(Kind::serverError,
-                          tr("The model server answered with an error: %1").arg(why),
+                          QStringLiteral("The model server answered with an error: %1").arg(why),
                           QStringLiteral("status %1: %2").arg(response->statusCode).arg(why));
     }
     const auto answer = chatcompletions::decodeAnswer(response->body);
@@ -158,7 +157,8 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
         co_return failure(Kind::invalidAnswer, why, why);
     }
     if (!answer->has_value()) {
-        co_return failure(Kind::invalidAnswer, tr("The model server returned no answer."),
+        co_return failure(Kind::invalidAnswer,
+                          QStringLiteral("The model server returned no answer."),
                           QStringLiteral("no choices"));
     }
     co_return Response{answer->value()};
