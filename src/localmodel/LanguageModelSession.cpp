@@ -111,13 +111,13 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
     if (!model)
         co_return unavailable(nullptr, noServer);
 
-    // Afresh: the server may have stopped, or dropped the model, since the last look.
+    // Afresh: the server may have stopped, or dropped the model, since the last probe.
     const auto availability = co_await model->probe(stop);
     if (stop.stop_requested())
         co_return cancelled();
     if (!model || !availability.isAvailable())
         co_return unavailable(model, availability);
-    // Asked again: the address may have changed while the look was on its way.
+    // Asked again: the address may have changed while the probe was on its way.
     const std::optional<QUrl> url = model->endpoint(u"/chat/completions");
     const QString modelName = model->effectiveModelName();
     if (!url || modelName.isEmpty())
