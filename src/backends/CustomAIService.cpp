@@ -125,7 +125,9 @@ QCoro::Task<Result<QString>> CustomAIService::sendChatCompletionsRequest(APIProv
     return exchange(
         provider,
         {{"Authorization", "Bearer " + key.toUtf8()}, {"Content-Type", "application/json"}},
-        chatcompletions::encodeRequest(model, systemPrompt, userMessage), std::move(stop));
+        chatcompletions::encodeRequest(model, systemPrompt, userMessage,
+                                       chatcompletions::serviceOptions),
+        std::move(stop));
 }
 
 QCoro::Task<Result<QString>> CustomAIService::sendMessagesRequest(QString key, QString model,

@@ -22,15 +22,20 @@ std::unexpected<Error> malformed(const QString& why)
 } // namespace
 
 QByteArray encodeRequest(const QString& model, const QString& systemPrompt,
-                         const QString& userMessage)
+                         const QString& userMessage, const RequestOptions& options)
 {
-    const QJsonObject body{
-        {QStringLiteral("model"), model},
-        {QStringLiteral("messages"), QJsonArray{message(QStringLiteral("system"), systemPrompt),
-                                                message(QStringLiteral("user"), userMessage)}},
-        {QStringLiteral("temperature"), 0.3},
-        {QStringLiteral("max_tokens"), 1024},
-    };
+    QJsonArray messages;
+    if (!systemPrompt.isEmpty())
+        messages.append(message(QStringLiteral("system"), systemPrompt));
+    messages.append(message(QStringLiteral("user"), userMessage));
+    // QJsonObject keeps its keys sorted, so the order of insertion does not reach the bytes.
+    QJsonObject body{{QStringLiteral("model"), model}, {QStringLiteral("messages"), messages}};
+    if (options.temperature)
+        body.insert(QStringLiteral("temperature"), *options.temperature);
+    if (options.maxTokens)
+        body.insert(QStringLiteral("max_tokens"), *options.maxTokens);
+    if (options.stream)
+        body.insert(QStringLiteral("stream"), *options.stream);
     return QJsonDocument(body).toJson(QJsonDocument::Compact);
 }
 

@@ -4,11 +4,6 @@
 #include "localmodel/SystemLanguageModel.h"
 #include "core/HttpClient.h"
 
-#include <QCoreApplication>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
 namespace lexwick {
 
 namespace {
@@ -74,30 +69,6 @@ std::unexpected<Error> unavailable(const SystemLanguageModel* model,
                    QStringLiteral("no model server at ") + address);
 }
 
-QJsonObject message(const QString& role, const QString& content)
-{
-    return QJsonObject{{QStringLiteral("role"), role}, {QStringLiteral("content"), content}};
-}
-
-QByteArray encodeRequest(const QString& model, const QString& instructions, const QString& prompt,
-                         const GenerationOptions& options)
-{
-    QJsonArray messages;
-    if (!instructions.isEmpty())
-        messages.append(message(QStringLiteral("system"), instructions));
-    messages.append(message(QStringLiteral("user"), prompt));
-    QJsonObject body{
-        {QStringLiteral("model"), model},
-        {QStringLiteral("messages"), messages},
-        {QStringLiteral("stream"), false},
-    };
-    if (options.temperature)
-        body.insert(QStringLiteral("temperature"), *options.temperature);
-    if (options.maximumResponseTokens)
-        body.insert(QStringLiteral("max_tokens"), *options.maximumResponseTokens);
-    return QJsonDocument(body).toJson(QJsonDocument::Compact);
-}
-
 // Value parameters only: the session may be gone while this runs, and the model is re-checked
 // after every wait.
 QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QString instructions,
@@ -126,7 +97,11 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
     HttpRequest request{.method = "POST",
                         .url = *url,
                         .headers = {{"Content-Type", "application/json"}},
-                        .body = encodeRequest(modelName, instructions, prompt, options),
+                        .body = chatcompletions::encodeRequest(
+                            modelName, instructions, prompt,
+                            {.temperature = options.temperature,
+                             .maxTokens = options.maximumResponseTokens,
+                             .stream = false}),
                         .timeout = LanguageModelSession::generationTimeout};
     HttpClient& client = model->httpClient();
     const Result<HttpResponse> response = co_await client.send(std::move(request), stop);
