@@ -49,9 +49,9 @@ void BM_ChatRequestRoundTrip(benchmark::State& state)
     for (auto _ : state) {
         const QString plain = plainUserMessage(text, TextAction::paraphrase, ToneOption::casual);
         const QString delimited = delimitedUserMessage(text, TextAction::explain, std::nullopt);
-        const QByteArray body =
-            chatcompletions::encodeRequest(QStringLiteral("llama-3.1-8b-instant"),
-                                           systemPrompt(TextAction::paraphrase), delimited);
+        const QByteArray body = chatcompletions::encodeRequest(
+            QStringLiteral("llama-3.1-8b-instant"), systemPrompt(TextAction::paraphrase), delimited,
+            chatcompletions::serviceOptions);
         const auto content = chatcompletions::decodeAnswer(answer);
         benchmark::DoNotOptimize(plain);
         benchmark::DoNotOptimize(body);

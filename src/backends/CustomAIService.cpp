@@ -83,18 +83,13 @@ QCoro::Task<Result<QString>> CustomAIService::processText(QString text, TextActi
     const QString user = delimitedUserMessage(text, action, tone);
     // The task is named before it is awaited: GCC 12 mishandles lambdas built inside a
     // co_await expression.
-    QCoro::Task<Result<QString>> attempts =
-        provider == APIProvider::anthropic
-            ? m_retryHandler.execute(
-                  [this, key = *key, model, system, user, stop] {
-                      return sendMessagesRequest(key, model, system, user, stop);
-                  },
-                  &CustomAIService::shouldRetryRequest, stop)
-            : m_retryHandler.execute(
-                  [this, provider, key = *key, model, system, user, stop] {
-                      return sendChatCompletionsRequest(provider, key, model, system, user, stop);
-                  },
-                  &CustomAIService::shouldRetryRequest, stop);
+    QCoro::Task<Result<QString>> attempts = m_retryHandler.execute(
+        [this, provider, key = *key, model, system, user, stop] {
+            return provider == APIProvider::anthropic
+                       ? sendMessagesRequest(key, model, system, user, stop)
+                       : sendChatCompletionsRequest(provider, key, model, system, user, stop);
+        },
+        &CustomAIService::shouldRetryRequest, stop);
     QPointer self(this);
     Result<QString> answer = co_await std::move(attempts);
     if (!self)
@@ -125,7 +120,9 @@ QCoro::Task<Result<QString>> CustomAIService::sendChatCompletionsRequest(APIProv
     return exchange(
         provider,
         {{"Authorization", "Bearer " + key.toUtf8()}, {"Content-Type", "application/json"}},
-        chatcompletions::encodeRequest(model, systemPrompt, userMessage), std::move(stop));
+        chatcompletions::encodeRequest(model, systemPrompt, userMessage,
+                                       chatcompletions::serviceOptions),
+        std::move(stop));
 }
 
 QCoro::Task<Result<QString>> CustomAIService::sendMessagesRequest(QString key, QString model,

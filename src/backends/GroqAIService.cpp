@@ -59,7 +59,8 @@ GroqAIService::sendChatRequest(QString systemPrompt, QString userMessage, std::s
         .url = url,
         .headers = {{"Authorization", "Bearer " + m_apiKey.toUtf8()},
                     {"Content-Type", "application/json"}},
-        .body = chatcompletions::encodeRequest(m_model, systemPrompt, userMessage),
+        .body = chatcompletions::encodeRequest(m_model, systemPrompt, userMessage,
+                                               chatcompletions::serviceOptions),
         .timeout = m_timeout,
     };
     const Result<HttpResponse> response = co_await m_client.send(std::move(request), stop);

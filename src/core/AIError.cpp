@@ -61,36 +61,42 @@ QString AIError::errorDescription() const
 {
     return std::visit(
         Overloaded{
-            [](const HttpError& e) {
+            [](const HttpError& e) -> QString {
                 return QStringLiteral("Server error: HTTP ") + QString::number(e.statusCode);
             },
-            [](const ApiError& e) { return QStringLiteral("API Error: ") + e.message; },
-            [](const NetworkError& e) {
+            [](const ApiError& e) -> QString { return QStringLiteral("API Error: ") + e.message; },
+            [](const NetworkError& e) -> QString {
                 return QStringLiteral("Network error: ") + e.underlying->localizedDescription();
             },
-            [](const LocalModelUnavailable& e) { return availabilityMessage(e.availability); },
-            [](const InputTooLong& e) {
+            [](const LocalModelUnavailable& e) -> QString {
+                return availabilityMessage(e.availability);
+            },
+            [](const InputTooLong& e) -> QString {
                 return QStringLiteral("Text too long (%1 characters). Maximum is %2.")
                     .arg(e.current)
                     .arg(e.max);
             },
-            [](const PiiDetected& e) {
+            [](const PiiDetected& e) -> QString {
                 QStringList names;
                 for (PIIType type : e.types)
                     names << rawValue(type);
                 return QStringLiteral("Sensitive data detected: ") + names.join(u", ") +
                        QStringLiteral(". Please remove before processing.");
             },
-            [](const EmptyInput&) { return QStringLiteral("Please enter some text to process."); },
-            [](const MissingAPIKey&) {
+            [](const EmptyInput&) -> QString {
+                return QStringLiteral("Please enter some text to process.");
+            },
+            [](const MissingAPIKey&) -> QString {
                 return QStringLiteral("API key not configured. Please add your Groq API key.");
             },
-            [](const InvalidURL&) { return QStringLiteral("Invalid API URL."); },
-            [](const InvalidResponse&) {
+            [](const InvalidURL&) -> QString { return QStringLiteral("Invalid API URL."); },
+            [](const InvalidResponse&) -> QString {
                 return QStringLiteral("Received an invalid response from the server.");
             },
-            [](const NoContent&) { return QStringLiteral("No response content received."); },
-            [](const Cancelled&) { return QStringLiteral("Request was cancelled."); },
+            [](const NoContent&) -> QString {
+                return QStringLiteral("No response content received.");
+            },
+            [](const Cancelled&) -> QString { return QStringLiteral("Request was cancelled."); },
         },
         m_case);
 }

@@ -5,7 +5,9 @@
 #include <QString>
 
 #include <array>
+#include <cstddef>
 #include <memory>
+#include <type_traits>
 #include <variant>
 
 namespace lexwick {
@@ -69,7 +71,7 @@ public:
     struct NoContent {};
     struct Cancelled {};
 
-    // In the order of the alternatives of Case.
+    // In the order of the alternatives of Case; the assertions below the class hold them together.
     enum class Kind {
         httpError,
         apiError,
@@ -109,5 +111,28 @@ public:
 private:
     Case m_case;
 };
+
+namespace detail {
+template <AIError::Kind kind, typename Alternative>
+inline constexpr bool kindNames =
+    std::is_same_v<std::variant_alternative_t<static_cast<std::size_t>(kind), AIError::Case>,
+                   Alternative>;
+} // namespace detail
+
+static_assert(std::variant_size_v<AIError::Case> ==
+              static_cast<std::size_t>(AIError::Kind::cancelled) + 1);
+static_assert(detail::kindNames<AIError::Kind::httpError, AIError::HttpError>);
+static_assert(detail::kindNames<AIError::Kind::apiError, AIError::ApiError>);
+static_assert(detail::kindNames<AIError::Kind::networkError, AIError::NetworkError>);
+static_assert(
+    detail::kindNames<AIError::Kind::localModelUnavailable, AIError::LocalModelUnavailable>);
+static_assert(detail::kindNames<AIError::Kind::inputTooLong, AIError::InputTooLong>);
+static_assert(detail::kindNames<AIError::Kind::piiDetected, AIError::PiiDetected>);
+static_assert(detail::kindNames<AIError::Kind::emptyInput, AIError::EmptyInput>);
+static_assert(detail::kindNames<AIError::Kind::missingAPIKey, AIError::MissingAPIKey>);
+static_assert(detail::kindNames<AIError::Kind::invalidURL, AIError::InvalidURL>);
+static_assert(detail::kindNames<AIError::Kind::invalidResponse, AIError::InvalidResponse>);
+static_assert(detail::kindNames<AIError::Kind::noContent, AIError::NoContent>);
+static_assert(detail::kindNames<AIError::Kind::cancelled, AIError::Cancelled>);
 
 } // namespace lexwick

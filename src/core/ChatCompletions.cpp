@@ -1,6 +1,5 @@
 #include "core/ChatCompletions.h"
 
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,23 +16,26 @@ QJsonObject message(const QString& role, const QString& content)
 std::unexpected<Error> malformed(const QString& why)
 {
     return std::unexpected(
-        Error(DecodingError{QCoreApplication::translate("lexwick::chatcompletions",
-                                                        "The server's answer could not be read: %1")
-                                .arg(why)}));
+        Error(DecodingError{QStringLiteral("The server's answer could not be read: %1").arg(why)}));
 }
 
 } // namespace
 
 QByteArray encodeRequest(const QString& model, const QString& systemPrompt,
-                         const QString& userMessage)
+                         const QString& userMessage, const RequestOptions& options)
 {
-    const QJsonObject body{
-        {QStringLiteral("model"), model},
-        {QStringLiteral("messages"), QJsonArray{message(QStringLiteral("system"), systemPrompt),
-                                                message(QStringLiteral("user"), userMessage)}},
-        {QStringLiteral("temperature"), 0.3},
-        {QStringLiteral("max_tokens"), 1024},
-    };
+    QJsonArray messages;
+    if (!systemPrompt.isEmpty())
+        messages.append(message(QStringLiteral("system"), systemPrompt));
+    messages.append(message(QStringLiteral("user"), userMessage));
+    // QJsonObject keeps its keys sorted, so the order of insertion does not reach the bytes.
+    QJsonObject body{{QStringLiteral("model"), model}, {QStringLiteral("messages"), messages}};
+    if (options.temperature)
+        body.insert(QStringLiteral("temperature"), *options.temperature);
+    if (options.maxTokens)
+        body.insert(QStringLiteral("max_tokens"), *options.maxTokens);
+    if (options.stream)
+        body.insert(QStringLiteral("stream"), *options.stream);
     return QJsonDocument(body).toJson(QJsonDocument::Compact);
 }
 

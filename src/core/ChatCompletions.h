@@ -10,9 +10,21 @@
 // The chat-completions wire format, shared by every back-end that speaks it.
 namespace lexwick::chatcompletions {
 
-// The compact JSON request: model, the system and user messages, temperature 0.3, 1024 tokens.
+// What a request asks for besides its messages; whatever is unset is not sent, which leaves it
+// to the server.
+struct RequestOptions {
+    std::optional<double> temperature;
+    std::optional<int> maxTokens;
+    std::optional<bool> stream;
+};
+
+// The cloud and custom-key services ask for the same temperature and length everywhere.
+inline constexpr RequestOptions serviceOptions{.temperature = 0.3, .maxTokens = 1024};
+
+// The compact JSON request: model, the system message (left out when the prompt is empty), the
+// user message, and the options that are set.
 QByteArray encodeRequest(const QString& model, const QString& systemPrompt,
-                         const QString& userMessage);
+                         const QString& userMessage, const RequestOptions& options);
 
 // The first choice's message content of a success body, untrimmed; nothing when "choices" is
 // empty. Fails with DecodingError when the body is not a success body.

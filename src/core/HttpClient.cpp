@@ -1,6 +1,5 @@
 #include "core/HttpClient.h"
 
-#include <QCoreApplication>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPointer>
@@ -174,15 +173,15 @@ QCoro::Task<Result<HttpResponse>> HttpClient::send(HttpRequest request, std::sto
     case Ending::stopped:
         co_return std::unexpected(CancellationError{});
     case Ending::timedOut:
-        co_return std::unexpected(
-            TransportError{TransportError::Kind::timedOut, tr("The request timed out.")});
+        co_return std::unexpected(TransportError{TransportError::Kind::timedOut,
+                                                 QStringLiteral("The request timed out.")});
     case Ending::tooLarge:
-        co_return std::unexpected(
-            TransportError{TransportError::Kind::other, tr("The response is larger than 8 MiB.")});
+        co_return std::unexpected(TransportError{
+            TransportError::Kind::other, QStringLiteral("The response is larger than 8 MiB.")});
     case Ending::redirectRefused:
         co_return std::unexpected(TransportError{
             TransportError::Kind::other,
-            tr("Refused to follow a redirect to another host: %1")
+            QStringLiteral("Refused to follow a redirect to another host: %1")
                 .arg(transfer->refusedRedirect.toDisplayString(QUrl::RemoveUserInfo))});
     case Ending::none:
         break;
@@ -194,7 +193,7 @@ QCoro::Task<Result<HttpResponse>> HttpClient::send(HttpRequest request, std::sto
         co_return std::unexpected(TransportError{transportKind(code), r->errorString()});
     if (!status.isValid()) {
         const QString description = code == QNetworkReply::NoError
-                                        ? tr("The server's answer is not HTTP.")
+                                        ? QStringLiteral("The server's answer is not HTTP.")
                                         : r->errorString();
         co_return std::unexpected(TransportError{TransportError::Kind::other, description});
     }
@@ -202,8 +201,8 @@ QCoro::Task<Result<HttpResponse>> HttpClient::send(HttpRequest request, std::sto
     if (r->isOpen())
         transfer->body += r->readAll();
     if (transfer->body.size() > maxBodySize) {
-        co_return std::unexpected(
-            TransportError{TransportError::Kind::other, tr("The response is larger than 8 MiB.")});
+        co_return std::unexpected(TransportError{
+            TransportError::Kind::other, QStringLiteral("The response is larger than 8 MiB.")});
     }
     co_return HttpResponse{status.toInt(), r->rawHeaderPairs(), std::move(transfer->body)};
 }

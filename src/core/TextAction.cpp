@@ -1,22 +1,10 @@
 #include "core/TextAction.h"
 
+#include "core/RawValue.h"
+
 #include <utility>
 
 namespace lexwick {
-
-namespace {
-
-template <typename Enum, std::size_t N>
-std::optional<Enum> fromRawValue(const std::array<Enum, N>& all, QStringView raw)
-{
-    for (Enum value : all) {
-        if (rawValue(value) == raw)
-            return value;
-    }
-    return std::nullopt;
-}
-
-} // namespace
 
 QString rawValue(TextAction action)
 {
@@ -59,7 +47,7 @@ QString description(TextAction action)
 
 std::optional<TextAction> textActionFromRawValue(QStringView raw)
 {
-    return fromRawValue(allTextActions, raw);
+    return fromRawValue(raw, allTextActions, rawValue);
 }
 
 QString rawValue(ToneOption tone)
@@ -140,7 +128,7 @@ QString instruction(ToneOption tone)
 
 std::optional<ToneOption> toneOptionFromRawValue(QStringView raw)
 {
-    return fromRawValue(allToneOptions, raw);
+    return fromRawValue(raw, allToneOptions, rawValue);
 }
 
 } // namespace lexwick

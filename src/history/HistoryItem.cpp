@@ -1,6 +1,5 @@
 #include "history/HistoryItem.h"
 
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -10,11 +9,6 @@ namespace {
 
 // Stored timestamps count seconds from 2001-01-01 00:00:00 UTC.
 constexpr qint64 referenceEpochMSecs = 978307200000;
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("lexwick::HistoryItem", text);
-}
 
 QJsonObject encodeItem(const HistoryItem& item)
 {
@@ -97,15 +91,15 @@ Result<QList<HistoryItem>> decodeHistory(const QByteArray& document)
     if (error.error != QJsonParseError::NoError)
         return std::unexpected(Error(DecodingError{error.errorString()}));
     if (!json.isArray())
-        return std::unexpected(Error(DecodingError{tr("the history is not a list")}));
+        return std::unexpected(Error(DecodingError{QStringLiteral("the history is not a list")}));
     QList<HistoryItem> items;
     const QJsonArray array = json.array();
     items.reserve(array.size());
     for (qsizetype i = 0; i < array.size(); ++i) {
         std::optional<HistoryItem> item = decodeItem(array.at(i));
         if (!item)
-            return std::unexpected(
-                Error(DecodingError{tr("record %1 is incomplete or malformed").arg(i)}));
+            return std::unexpected(Error(
+                DecodingError{QStringLiteral("record %1 is incomplete or malformed").arg(i)}));
         items.append(std::move(*item));
     }
     return items;

@@ -4,22 +4,12 @@
 #include "localmodel/SystemLanguageModel.h"
 #include "core/HttpClient.h"
 
-#include <QCoreApplication>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
 namespace lexwick {
 
 namespace {
 
 using Kind = GenerationError::Kind;
 using Response = LanguageModelSession::Response;
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("lexwick::LanguageModelSession", text);
-}
 
 QString caseName(Kind kind)
 {
@@ -47,7 +37,7 @@ std::unexpected<Error> failure(Kind kind, QString description, const QString& de
 
 std::unexpected<Error> cancelled()
 {
-    return failure(Kind::cancelled, tr("The request was cancelled."),
+    return failure(Kind::cancelled, QStringLiteral("The request was cancelled."),
                    QStringLiteral("the task was cancelled"));
 }
 
@@ -55,49 +45,28 @@ std::unexpected<Error> unavailable(const SystemLanguageModel* model,
                                    SystemLanguageModel::Availability availability)
 {
     if (!model) {
-        return failure(Kind::modelUnavailable, tr("The on-device model is not available."),
+        return failure(Kind::modelUnavailable,
+                       QStringLiteral("The on-device model is not available."),
                        QStringLiteral("no model"));
     }
     const QString address = model->serverURL();
     if (!model->endpoint(u"")) {
-        return failure(Kind::modelUnavailable,
-                       tr("The model server address %1 is not on this computer; on-device text "
-                          "is only sent to this computer.")
-                           .arg(address),
-                       QStringLiteral("not a loopback address: ") + address);
+        return failure(
+            Kind::modelUnavailable,
+            QStringLiteral("The model server address %1 is not on this computer; on-device text "
+                           "is only sent to this computer.")
+                .arg(address),
+            QStringLiteral("not a loopback address: ") + address);
     }
     if (availability.unavailableReason() == SystemLanguageModel::UnavailableReason::modelNotReady) {
-        return failure(Kind::modelUnavailable,
-                       tr("The model server at %1 has not loaded the model yet.").arg(address),
-                       QStringLiteral("modelNotReady at ") + address);
+        return failure(
+            Kind::modelUnavailable,
+            QStringLiteral("The model server at %1 has not loaded the model yet.").arg(address),
+            QStringLiteral("modelNotReady at ") + address);
     }
     return failure(Kind::modelUnavailable,
-                   tr("The model server at %1 is not answering.").arg(address),
+                   QStringLiteral("The model server at %1 is not answering.").arg(address),
                    QStringLiteral("no model server at ") + address);
-}
-
-QJsonObject message(const QString& role, const QString& content)
-{
-    return QJsonObject{{QStringLiteral("role"), role}, {QStringLiteral("content"), content}};
-}
-
-QByteArray encodeRequest(const QString& model, const QString& instructions, const QString& prompt,
-                         const GenerationOptions& options)
-{
-    QJsonArray messages;
-    if (!instructions.isEmpty())
-        messages.append(message(QStringLiteral("system"), instructions));
-    messages.append(message(QStringLiteral("user"), prompt));
-    QJsonObject body{
-        {QStringLiteral("model"), model},
-        {QStringLiteral("messages"), messages},
-        {QStringLiteral("stream"), false},
-    };
-    if (options.temperature)
-        body.insert(QStringLiteral("temperature"), *options.temperature);
-    if (options.maximumResponseTokens)
-        body.insert(QStringLiteral("max_tokens"), *options.maximumResponseTokens);
-    return QJsonDocument(body).toJson(QJsonDocument::Compact);
 }
 
 // Value parameters only: the session may be gone while this runs, and the model is re-checked
@@ -113,13 +82,13 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
     if (!model)
         co_return unavailable(nullptr, noServer);
 
-    // Afresh: the server may have stopped, or dropped the model, since the last look.
+    // Afresh: the server may have stopped, or dropped the model, since the last probe.
     const auto availability = co_await model->probe(stop);
     if (stop.stop_requested())
         co_return cancelled();
     if (!model || !availability.isAvailable())
         co_return unavailable(model, availability);
-    // Asked again: the address may have changed while the look was on its way.
+    // Asked again: the address may have changed while the probe was on its way.
     const std::optional<QUrl> url = model->endpoint(u"/chat/completions");
     const QString modelName = model->effectiveModelName();
     if (!url || modelName.isEmpty())
@@ -128,7 +97,11 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
     HttpRequest request{.method = "POST",
                         .url = *url,
                         .headers = {{"Content-Type", "application/json"}},
-                        .body = encodeRequest(modelName, instructions, prompt, options),
+                        .body = chatcompletions::encodeRequest(
+                            modelName, instructions, prompt,
+                            {.temperature = options.temperature,
+                             .maxTokens = options.maximumResponseTokens,
+                             .stream = false}),
                         .timeout = LanguageModelSession::generationTimeout};
     HttpClient& client = model->httpClient();
     const Result<HttpResponse> response = co_await client.send(std::move(request), stop);
@@ -140,7 +113,8 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
             model->refresh();
         const QString why = response.error().localizedDescription();
         co_return failure(Kind::connectionFailed,
-                          tr("The model server could not be reached: %1").arg(why), why);
+                          QStringLiteral("The model server could not be reached: %1").arg(why),
+                          why);
     }
     if (response->statusCode != 200) {
         if (model)
@@ -149,7 +123,7 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
             chatcompletions::decodeErrorMessage(response->body)
                 .value_or(QStringLiteral("HTTP ") + QString::number(response->statusCode));
         co_return failure(Kind::serverError,
-                          tr("The model server answered with an error: %1").arg(why),
+                          QStringLiteral("The model server answered with an error: %1").arg(why),
                           QStringLiteral("status %1: %2").arg(response->statusCode).arg(why));
     }
     const auto answer = chatcompletions::decodeAnswer(response->body);
@@ -158,7 +132,8 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
         co_return failure(Kind::invalidAnswer, why, why);
     }
     if (!answer->has_value()) {
-        co_return failure(Kind::invalidAnswer, tr("The model server returned no answer."),
+        co_return failure(Kind::invalidAnswer,
+                          QStringLiteral("The model server returned no answer."),
                           QStringLiteral("no choices"));
     }
     co_return Response{answer->value()};

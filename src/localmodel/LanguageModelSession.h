@@ -31,7 +31,7 @@ public:
 
     const QString& instructions() const { return m_instructions; }
 
-    // Looks at the model server afresh, then sends one chat-completions request with the
+    // Probes the model server afresh, then sends one chat-completions request with the
     // instructions as the system message and the prompt as the user message. Fails only with
     // GenerationError; a stop ends the wait at once with its cancelled case. The session may be
     // dropped while the returned task runs.

@@ -1,16 +1,14 @@
 #include "localmodel/SystemLanguageModel.h"
 
 #include "core/HttpClient.h"
+#include "localmodel/BlockingProbe.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkProxy>
 #include <QPointer>
-#include <QTcpSocket>
 
 namespace lexwick {
 
@@ -22,7 +20,7 @@ namespace {
 struct Outcome {
     Availability availability;
     QString model;          // the model a generation would ask for, when available
-    bool undecided = false; // the first look ran out of time: the answer is provisional
+    bool undecided = false; // the first probe ran out of time: the answer is provisional
 };
 
 const Availability noServer = Availability::unavailable(UnavailableReason::other);
@@ -82,112 +80,12 @@ Outcome classify(int status, const QByteArray& body, const QString& wanted)
     return {notReady, {}};
 }
 
-// The status and body of a complete HTTP response; nothing while it is incomplete. Fails when
-// no HTTP answer came, or one that this reader does not take apart (chunked bodies).
-struct RawResponse {
-    int status = 0;
-    QByteArray body;
-};
-enum class RawFailure { noAnswer, unsupported };
-using RawAnswer = std::expected<RawResponse, RawFailure>;
-
-std::optional<RawAnswer> parseResponse(const QByteArray& data, bool closed)
-{
-    const RawAnswer noAnswer(std::unexpect, RawFailure::noAnswer);
-    const bool mayStillBeHttp = QByteArrayView("HTTP/1.").startsWith(data);
-    if (!data.startsWith("HTTP/1.") && (closed || !mayStillBeHttp))
-        return noAnswer;
-    const qsizetype headEnd = data.indexOf("\r\n\r\n");
-    if (headEnd < 0 && closed)
-        return noAnswer;
-    if (headEnd < 0)
-        return std::nullopt;
-    const QList<QByteArray> lines = data.left(headEnd).split('\n');
-    const QList<QByteArray> statusLine = lines.first().trimmed().split(' ');
-    bool ok = false;
-    const int status = statusLine.value(1).toInt(&ok);
-    if (!ok || status < 100 || status > 599)
-        return noAnswer;
-    std::optional<qsizetype> length;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const qsizetype colon = lines[i].indexOf(':');
-        if (colon < 0)
-            continue;
-        const QByteArray name = lines[i].left(colon).trimmed();
-        const QByteArray value = lines[i].mid(colon + 1).trimmed();
-        if (name.compare("transfer-encoding", Qt::CaseInsensitive) == 0)
-            return RawAnswer(std::unexpect, RawFailure::unsupported);
-        if (name.compare("content-length", Qt::CaseInsensitive) == 0) {
-            length = value.toLongLong(&ok);
-            if (!ok || *length < 0)
-                return noAnswer;
-        }
-    }
-    const QByteArray body = data.mid(headEnd + 4);
-    if (length && body.size() >= *length)
-        return RawResponse{status, body.left(*length)};
-    if (!closed)
-        return std::nullopt;
-    if (length) // cut short
-        return noAnswer;
-    return RawResponse{status, body};
-}
-
-int remainingMs(const QDeadlineTimer& deadline)
-{
-    return int(std::clamp<qint64>(deadline.remainingTime(), 0, std::numeric_limits<int>::max()));
-}
-
-// GET over a plain blocking socket, within the deadline, without running the event loop (so
-// nothing else of the application runs while the caller waits). HTTP/1.0 keeps the answer
-// simple: no chunks, and the body ends where the connection does.
-std::optional<RawAnswer> blockingGet(const QUrl& url, QDeadlineTimer deadline)
-{
-    QTcpSocket socket;
-    // The address is a loopback one; it must not be handed to a proxy either.
-    socket.setProxy(QNetworkProxy::NoProxy);
-    const quint16 port = quint16(url.port(80));
-    if (QHostAddress address; address.setAddress(url.host()))
-        socket.connectToHost(address, port);
-    else
-        socket.connectToHost(url.host(), port); // "localhost"
-    if (!socket.waitForConnected(remainingMs(deadline))) {
-        if (deadline.hasExpired())
-            return std::nullopt;
-        return RawAnswer(std::unexpect, RawFailure::noAnswer); // refused, or no such host
-    }
-
-    QByteArray host = url.host(QUrl::FullyEncoded).toUtf8();
-    if (host.contains(':'))
-        host = '[' + host + ']';
-    if (url.port() != -1)
-        host += ':' + QByteArray::number(url.port());
-    socket.write("GET " + url.path(QUrl::FullyEncoded).toUtf8() + " HTTP/1.0\r\nHost: " + host +
-                 "\r\nAccept: application/json\r\nConnection: close\r\n\r\n");
-
-    QByteArray data;
-    for (;;) {
-        data += socket.readAll();
-        if (data.size() > maxListSize)
-            return RawAnswer(std::unexpect, RawFailure::noAnswer);
-        if (auto parsed = parseResponse(data, socket.state() != QAbstractSocket::ConnectedState))
-            return parsed;
-        // The request goes out while this waits; false means out of time, or closed.
-        if (!socket.waitForReadyRead(remainingMs(deadline))) {
-            if (deadline.hasExpired())
-                return std::nullopt;
-            data += socket.readAll();
-            return parseResponse(data, true); // what came is all there is
-        }
-    }
-}
-
-// The first look, while the caller waits: a refused port answers at once; a server that takes
-// longer than the bound gets a provisional "no" and a background look.
+// The first probe, while the caller waits: a refused port answers at once; a server that takes
+// longer than the bound gets a provisional "no" and a background probe.
 Outcome probeBlocking(const QUrl& url, const QString& wanted, std::chrono::milliseconds bound)
 {
-    const auto answer = blockingGet(url, QDeadlineTimer(bound));
-    if (!answer || (!*answer && answer->error() == RawFailure::unsupported))
+    const auto answer = blockingprobe::get(url, QDeadlineTimer(bound), maxListSize);
+    if (!answer || (!*answer && answer->error() == blockingprobe::Failure::unsupported))
         return {noServer, {}, true};
     if (!*answer)
         return {noServer, {}};
@@ -217,7 +115,7 @@ SystemLanguageModel::SystemLanguageModel(QString serverURL, QString modelName, H
     , m_client(client)
     , m_timing(timing)
 {
-    // The look at start: once the event loop runs, unless somebody has asked by then. A first
+    // The probe at start: once the event loop runs, unless somebody has asked by then. A first
     // question after it has answered does not wait at all.
     QMetaObject::invokeMethod(
         this,
@@ -336,7 +234,7 @@ QCoro::Task<Availability> SystemLanguageModel::probe(std::stop_token stop)
     if (generation == m_generation)
         --m_currentProbesInFlight;
 
-    // A look that was called off says nothing about the server.
+    // A probe that was called off says nothing about the server.
     if (!response && response.error().is<CancellationError>())
         co_return m_answer.value_or(noServer);
     const Outcome outcome =

@@ -20,9 +20,9 @@ class HttpClient;
 //
 // Whether the model can be used is asked often and from code that cannot wait, so the answer
 // is kept and returned at once. A question that finds no answer yet (the first one, unless the
-// look at start has answered already, and the first after the address or the model changed)
-// looks at the server while the caller waits, for a short bounded time and without running the
-// event loop. Every other look runs in the background: at start, before each generation, on
+// probe at start has answered already, and the first after the address or the model changed)
+// probes the server while the caller waits, for a short bounded time and without running the
+// event loop. Every other probe runs in the background: at start, before each generation, on
 // refresh(), after a failed generation, and when a question finds the kept answer older than
 // the probe interval. A changed answer is published through availabilityChanged(). Lives on
 // the main thread.
@@ -56,8 +56,8 @@ public:
         std::optional<UnavailableReason> m_reason;
     };
 
-    // How long the first look may keep the caller waiting, how long a background look may
-    // take, and how old a kept answer may grow before a question starts a background look.
+    // How long the first probe may keep the caller waiting, how long a background probe may
+    // take, and how old a kept answer may grow before a question starts a background probe.
     struct Timing {
         std::chrono::milliseconds firstProbeBound{300};
         std::chrono::milliseconds probeTimeout{10'000};
@@ -81,30 +81,30 @@ public:
 
     const QString& serverURL() const { return m_serverURL; }
     const QString& modelName() const { return m_modelName; }
-    // Each change forgets the kept answer and looks at the server afresh.
+    // Each change forgets the kept answer and probes the server afresh.
     void setServerURL(QString serverURL);
     void setModelName(QString modelName);
 
-    // The kept answer, at once. See the class comment for when it looks at the server.
+    // The kept answer, at once. See the class comment for when it probes the server.
     Availability availability();
     bool isAvailable() { return availability().isAvailable(); }
 
-    // Looks at the server now and waits for the answer, which is kept and published. Used
+    // Probes the server now and waits for the answer, which is kept and published. Used
     // before each generation.
     QCoro::Task<Availability> probe(std::stop_token stop);
-    // Whether a look at the server is on its way.
+    // Whether a probe of the server is on its way.
     bool isProbing() const { return m_probesInFlight > 0; }
 
     // The server's endpoint at this path below its address; nothing when the address is not
     // a loopback http address.
     std::optional<QUrl> endpoint(QStringView path) const;
     // The model a generation asks for: the listed model that matched the configured name, or
-    // the first listed one when no name is configured. Empty until a look found one.
+    // the first listed one when no name is configured. Empty until a probe found one.
     const QString& effectiveModelName() const { return m_effectiveModelName; }
     HttpClient& httpClient() const { return m_client; }
 
 public Q_SLOTS:
-    // Starts a background look at the server, unless one is already on its way.
+    // Starts a background probe of the server, unless one is already on its way.
     void refresh();
 
 Q_SIGNALS:
@@ -128,7 +128,7 @@ private:
     int m_probesInFlight = 0;
     int m_currentProbesInFlight = 0; // of them, those for the current generation
     std::chrono::steady_clock::time_point m_lastProbe;
-    std::stop_source m_lifetime; // ends background looks with the object
+    std::stop_source m_lifetime; // ends background probes with the object
 };
 
 } // namespace lexwick

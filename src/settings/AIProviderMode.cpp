@@ -1,5 +1,7 @@
 #include "settings/AIProviderMode.h"
 
+#include "core/RawValue.h"
+
 #include <utility>
 
 namespace lexwick {
@@ -59,11 +61,7 @@ QString icon(AIProviderMode mode)
 
 std::optional<AIProviderMode> providerModeFromRawValue(QStringView raw)
 {
-    for (AIProviderMode mode : allProviderModes) {
-        if (rawValue(mode) == raw)
-            return mode;
-    }
-    return std::nullopt;
+    return fromRawValue(raw, allProviderModes, rawValue);
 }
 
 } // namespace lexwick

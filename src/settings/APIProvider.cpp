@@ -1,5 +1,7 @@
 #include "settings/APIProvider.h"
 
+#include "core/RawValue.h"
+
 #include <utility>
 
 namespace lexwick {
@@ -71,11 +73,7 @@ QList<AIModel> availableModels(APIProvider provider)
 
 std::optional<APIProvider> apiProviderFromRawValue(QStringView raw)
 {
-    for (APIProvider provider : allAPIProviders) {
-        if (rawValue(provider) == raw)
-            return provider;
-    }
-    return std::nullopt;
+    return fromRawValue(raw, allAPIProviders, rawValue);
 }
 
 } // namespace lexwick
