@@ -5,6 +5,9 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
+#include <cstring>
+
 #include <memory>
 
 namespace lexwick {
@@ -12,13 +15,60 @@ namespace lexwick {
 namespace {
 
 // Why the client itself ended a transfer; Qt reports each of these as an abort.
-enum class Ending { none, stopped, timedOut, tooLarge, redirectRefused };
+enum class Ending { none, stopped, timedOut, tooLarge };
+
+// A request body that can be read once. Qt silently sends a request again when its connection
+// closes before the answer, and does so by rewinding the body: refusing the rewind turns that
+// resend into a failure of its own (ContentReSendError), so every attempt is one request.
+class OneShotBody : public QIODevice {
+public:
+    OneShotBody(QByteArray data, QObject* parent)
+        : QIODevice(parent)
+        , m_data(std::move(data))
+    {
+        open(QIODevice::ReadOnly);
+    }
+    qint64 size() const override { return m_data.size(); }
+    bool seek(qint64 position) override
+    {
+        // Qt may rewind before it has sent anything; after that, never.
+        return !m_started && position == 0 && QIODevice::seek(0);
+    }
+    bool reset() override { return seek(0); }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        const qint64 count = std::min(maxSize, m_data.size() - pos());
+        if (count <= 0)
+            return count == 0 && pos() >= m_data.size() ? -1 : 0;
+        m_started = true;
+        std::memcpy(data, m_data.constData() + pos(), size_t(count));
+        return count;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_data;
+    bool m_started = false;
+};
 
 struct Transfer {
     Ending ending = Ending::none;
     QByteArray body;
-    QUrl refusedRedirect;
 };
+
+constexpr int maxRedirects = 10;
+
+bool isRedirect(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+bool hasBody(const HttpRequest& request)
+{
+    return !request.body.isEmpty() || (request.method != "GET" && request.method != "HEAD");
+}
 
 // Resumes the awaiting coroutine the moment the reply finishes, not a turn later: a transfer
 // ended while the client is destroyed must still complete its coroutine.
@@ -56,11 +106,12 @@ bool sameOrigin(const QUrl& a, const QUrl& b)
     return a.scheme() == b.scheme() && a.host() == b.host() && port(a) == port(b);
 }
 
-// Qt's codes below 200 are failures of the connection or the proxy; the others describe an
-// HTTP answer that did arrive.
+// Qt's codes below 200 are failures of the connection or the proxy; most others describe an
+// HTTP answer that did arrive. A resend Qt could not make means the connection was lost.
 bool isTransportFailure(QNetworkReply::NetworkError code)
 {
-    return code != QNetworkReply::NoError && code < QNetworkReply::ContentAccessDenied;
+    return (code != QNetworkReply::NoError && code < QNetworkReply::ContentAccessDenied) ||
+           code == QNetworkReply::ContentReSendError;
 }
 
 TransportError::Kind transportKind(QNetworkReply::NetworkError code)
@@ -71,6 +122,7 @@ TransportError::Kind transportKind(QNetworkReply::NetworkError code)
         return TransportError::Kind::timedOut;
     case QNetworkReply::RemoteHostClosedError:
     case QNetworkReply::ProxyConnectionClosedError:
+    case QNetworkReply::ContentReSendError:
         return TransportError::Kind::networkConnectionLost;
     case QNetworkReply::ConnectionRefusedError:
     case QNetworkReply::ProxyConnectionRefusedError:
@@ -113,19 +165,67 @@ HttpClient::~HttpClient()
 
 QCoro::Task<Result<HttpResponse>> HttpClient::send(HttpRequest request, std::stop_token stop)
 {
+    // Redirects are followed here rather than by Qt: Qt's own following on a kept-alive
+    // connection now and then reports a failure although the answer arrived, and sends the
+    // request again.
+    const QUrl origin = request.url;
+    for (int redirects = 0;; ++redirects) {
+        auto exchange = sendOnce(request, stop);
+        Result<HttpResponse> response = co_await std::move(exchange);
+        if (!response || !isRedirect(response->statusCode))
+            co_return response;
+        const QByteArray location = response->header("Location");
+        if (location.isEmpty())
+            co_return response;
+        const QUrl target = request.url.resolved(QUrl::fromEncoded(location));
+        const QString shown = target.toDisplayString(QUrl::RemoveUserInfo);
+        // Following would send the body a second time; the APIs we post to do not redirect.
+        if (hasBody(request)) {
+            co_return std::unexpected(TransportError{
+                TransportError::Kind::other,
+                QStringLiteral("Refused to follow a redirect of a %1 request to %2")
+                    .arg(QString::fromLatin1(request.method), shown)});
+        }
+        // An API key must never travel to another host.
+        if (!sameOrigin(origin, target)) {
+            co_return std::unexpected(
+                TransportError{TransportError::Kind::other,
+                               QStringLiteral("Refused to follow a redirect to another host: %1").arg(shown)});
+        }
+        if (redirects == maxRedirects) {
+            co_return std::unexpected(
+                TransportError{TransportError::Kind::other, QStringLiteral("Too many redirects.")});
+        }
+        request.url = target;
+    }
+}
+
+QCoro::Task<Result<HttpResponse>> HttpClient::sendOnce(HttpRequest request, std::stop_token stop)
+{
     if (stop.stop_requested())
         co_return std::unexpected(CancellationError{});
 
     QNetworkRequest networkRequest(request.url);
     for (const auto& [name, value] : request.headers)
         networkRequest.setRawHeader(name, value);
-    // An API key must never travel to another host: each redirect is checked below.
     networkRequest.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                                QNetworkRequest::UserVerifiedRedirectPolicy);
+                                QNetworkRequest::ManualRedirectPolicy);
+    // Qt checks the inflation ratio only past its threshold; our cap applies to the inflated
+    // size from the first byte, and the check must not end a body the cap allows.
+    networkRequest.setDecompressedSafetyCheckThreshold(-1);
 
-    std::unique_ptr<QNetworkReply, DeleteLater> reply(
-        m_manager.sendCustomRequest(networkRequest, request.method, request.body));
-    QNetworkReply* const r = reply.get();
+    QNetworkReply* r = nullptr;
+    if (hasBody(request)) {
+        networkRequest.setHeader(QNetworkRequest::ContentLengthHeader, request.body.size());
+        // Read straight from the device, so that Qt keeps no copy it could resend from.
+        networkRequest.setAttribute(QNetworkRequest::DoNotBufferUploadDataAttribute, true);
+        auto* body = new OneShotBody(request.body, nullptr);
+        r = m_manager.sendCustomRequest(networkRequest, request.method, body);
+        body->setParent(r);
+    } else {
+        r = m_manager.sendCustomRequest(networkRequest, request.method);
+    }
+    std::unique_ptr<QNetworkReply, DeleteLater> reply(r);
     m_inFlight.insert(r);
     auto transfer = std::make_shared<Transfer>();
 
@@ -147,16 +247,6 @@ QCoro::Task<Result<HttpResponse>> HttpClient::send(HttpRequest request, std::sto
         if (transfer->body.size() > maxBodySize)
             endTransfer(Ending::tooLarge);
     });
-    const QUrl origin = request.url;
-    QObject::connect(r, &QNetworkReply::redirected, r,
-                     [r, transfer, origin, endTransfer](const QUrl& target) {
-                         if (sameOrigin(origin, target)) {
-                             Q_EMIT r->redirectAllowed();
-                         } else {
-                             transfer->refusedRedirect = target;
-                             endTransfer(Ending::redirectRefused);
-                         }
-                     });
     idle.start();
 
     // The stop may come from any thread; the reply is aborted on its own.
@@ -176,13 +266,8 @@ QCoro::Task<Result<HttpResponse>> HttpClient::send(HttpRequest request, std::sto
         co_return std::unexpected(TransportError{TransportError::Kind::timedOut,
                                                  QStringLiteral("The request timed out.")});
     case Ending::tooLarge:
-        co_return std::unexpected(TransportError{
-            TransportError::Kind::other, QStringLiteral("The response is larger than 8 MiB.")});
-    case Ending::redirectRefused:
-        co_return std::unexpected(TransportError{
-            TransportError::Kind::other,
-            QStringLiteral("Refused to follow a redirect to another host: %1")
-                .arg(transfer->refusedRedirect.toDisplayString(QUrl::RemoveUserInfo))});
+        co_return std::unexpected(
+            TransportError{TransportError::Kind::other, QStringLiteral("The response is larger than 8 MiB.")});
     case Ending::none:
         break;
     }
@@ -191,6 +276,10 @@ QCoro::Task<Result<HttpResponse>> HttpClient::send(HttpRequest request, std::sto
     const QVariant status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (isTransportFailure(code))
         co_return std::unexpected(TransportError{transportKind(code), r->errorString()});
+    // Qt reports an error of its own for a status below 400 only when it could not deliver
+    // the body (a broken compressed stream, for one): that body is not the whole answer.
+    if (code != QNetworkReply::NoError && status.isValid() && status.toInt() < 400)
+        co_return std::unexpected(TransportError{TransportError::Kind::other, r->errorString()});
     if (!status.isValid()) {
         const QString description = code == QNetworkReply::NoError
                                         ? QStringLiteral("The server's answer is not HTTP.")

@@ -50,10 +50,15 @@ public:
 
     // Sends the request and waits for the whole response. Any HTTP status is a response; the
     // errors are TransportError (no answer, a time-out, a body over maxBodySize, a refused
-    // redirect to another origin) and CancellationError (the stop was requested).
+    // redirect to another origin or of a request with a body) and CancellationError (the stop
+    // was requested). Each exchange sends the request once: a connection closed before the
+    // answer is a lost connection, never a silent resend.
     QCoro::Task<Result<HttpResponse>> send(HttpRequest request, std::stop_token stop);
 
 private:
+    // One exchange, redirects not followed.
+    QCoro::Task<Result<HttpResponse>> sendOnce(HttpRequest request, std::stop_token stop);
+
     QNetworkAccessManager m_manager;
     QSet<QNetworkReply*> m_inFlight;
 };

@@ -3,12 +3,19 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <algorithm>
+#include <cmath>
+
 namespace lexwick {
 
 namespace {
 
 // Stored timestamps count seconds from 2001-01-01 00:00:00 UTC.
 constexpr qint64 referenceEpochMSecs = 978307200000;
+// A stored number may be any double; dates are clamped to the years 1 to 9999 so that the
+// conversion to milliseconds cannot overflow.
+constexpr double earliestSeconds = (-62135596800000 - referenceEpochMSecs) / 1000.0;
+constexpr double latestSeconds = (253402300799999 - referenceEpochMSecs) / 1000.0;
 
 QJsonObject encodeItem(const HistoryItem& item)
 {
@@ -60,8 +67,12 @@ std::optional<HistoryItem> decodeItem(const QJsonValue& value)
     item.originalText = *originalText;
     item.resultText = *resultText;
     item.provider = *provider;
+    const double seconds = timestamp.toDouble();
+    if (std::isnan(seconds))
+        return std::nullopt;
     item.timestamp = QDateTime::fromMSecsSinceEpoch(
-        referenceEpochMSecs + qRound64(timestamp.toDouble() * 1000.0), Qt::UTC);
+        referenceEpochMSecs + qRound64(std::clamp(seconds, earliestSeconds, latestSeconds) * 1000.0),
+        Qt::UTC);
     item.wasCached = wasCached.toBool();
     return item;
 }
@@ -84,7 +95,7 @@ QByteArray encodeHistory(const QList<HistoryItem>& items)
     return QJsonDocument(array).toJson(QJsonDocument::Compact);
 }
 
-Result<QList<HistoryItem>> decodeHistory(const QByteArray& document)
+Result<DecodedHistory> decodeHistory(const QByteArray& document)
 {
     QJsonParseError error;
     const QJsonDocument json = QJsonDocument::fromJson(document, &error);
@@ -92,17 +103,22 @@ Result<QList<HistoryItem>> decodeHistory(const QByteArray& document)
         return std::unexpected(Error(DecodingError{error.errorString()}));
     if (!json.isArray())
         return std::unexpected(Error(DecodingError{QStringLiteral("the history is not a list")}));
-    QList<HistoryItem> items;
+    DecodedHistory decoded;
     const QJsonArray array = json.array();
-    items.reserve(array.size());
+    decoded.items.reserve(array.size());
+    QStringList unreadable;
     for (qsizetype i = 0; i < array.size(); ++i) {
-        std::optional<HistoryItem> item = decodeItem(array.at(i));
-        if (!item)
-            return std::unexpected(Error(
-                DecodingError{QStringLiteral("record %1 is incomplete or malformed").arg(i)}));
-        items.append(std::move(*item));
+        if (std::optional<HistoryItem> item = decodeItem(array.at(i)))
+            decoded.items.append(std::move(*item));
+        else
+            unreadable.append(QString::number(i));
     }
-    return items;
+    decoded.skipped = unreadable.size();
+    if (!unreadable.isEmpty())
+        decoded.problem = QStringLiteral("records %1 of %2 are incomplete or malformed")
+                              .arg(unreadable.join(u", "))
+                              .arg(array.size());
+    return decoded;
 }
 
 } // namespace lexwick

@@ -48,7 +48,14 @@ public:
 
 // The stored form: a compact JSON array, newest first.
 QByteArray encodeHistory(const QList<HistoryItem>& items);
-// Fails with DecodingError when any element is not a complete record.
-Result<QList<HistoryItem>> decodeHistory(const QByteArray& document);
+
+struct DecodedHistory {
+    QList<HistoryItem> items;
+    qsizetype skipped = 0; // records that could not be read
+    QString problem;       // what was wrong with them; empty when nothing was skipped
+};
+// Reads every record that can be read and skips the others. Fails with DecodingError only when
+// the document is not a JSON array.
+Result<DecodedHistory> decodeHistory(const QByteArray& document);
 
 } // namespace lexwick

@@ -61,18 +61,31 @@ void HistoryManager::load()
     const std::optional<QByteArray> stored = m_defaults.dataForKey(storageKey);
     if (!stored)
         return;
-    // Kept whole, even past the limit: the next add trims it. An unreadable document stays
-    // in the store until the next save replaces it.
-    Result<QList<HistoryItem>> decoded = decodeHistory(*stored);
-    if (decoded)
-        m_items = std::move(*decoded);
-    else
-        logLine(QStringLiteral("Failed to load history: ") +
-                decoded.error().localizedDescription());
+    // Kept whole, even past the limit: the next add trims it.
+    Result<DecodedHistory> decoded = decodeHistory(*stored);
+    QString problem;
+    if (!decoded) {
+        problem = decoded.error().localizedDescription();
+    } else {
+        m_items = std::move(decoded->items);
+        problem = decoded->problem;
+    }
+    if (problem.isEmpty())
+        return;
+    logLine(QStringLiteral("Failed to load history: ") + problem);
+    m_unreadable = *stored;
 }
 
-void HistoryManager::save() const
+void HistoryManager::save()
 {
+    if (m_unreadable) {
+        const QString aside = unreadableKeyPrefix +
+                              QDateTime::currentDateTimeUtc().toString(
+                                  QStringLiteral("yyyyMMdd-hhmmss-zzz"));
+        m_defaults.setObject(*m_unreadable, aside);
+        m_unreadable.reset();
+        logLine(QStringLiteral("History that could not be read is kept under ") + aside);
+    }
     m_defaults.setObject(encodeHistory(m_items), storageKey);
 }
 

@@ -18,6 +18,9 @@ class HistoryManager {
 public:
     static constexpr qsizetype maxItems = 50;
     static inline const QString storageKey = QStringLiteral("lexwick_history");
+    // Followed by the time it was set aside.
+    static inline const QString unreadableKeyPrefix =
+        QStringLiteral("lexwick_history_unreadable-");
 
     // Loads what the store holds, as the first operation on the worker thread.
     explicit HistoryManager(UserDefaults& defaults);
@@ -34,10 +37,13 @@ public:
 private:
     // Worker-thread side; m_items is only touched from there.
     void load();
-    void save() const;
+    void save();
 
     UserDefaults& m_defaults;
     QList<HistoryItem> m_items;
+    // The stored document as it was, when part of it could not be read; kept aside by the
+    // first save, which would otherwise lose it.
+    std::optional<QByteArray> m_unreadable;
     QThreadPool m_worker;
 };
 

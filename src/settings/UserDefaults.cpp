@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -44,7 +45,28 @@ QString UserDefaults::standardFilePath()
 UserDefaults::UserDefaults(QString filePath)
     : m_filePath(std::move(filePath))
 {
+    removeStaleCopies();
     load();
+}
+
+void UserDefaults::removeStaleCopies()
+{
+    // A writer killed before its commit leaves QSaveFile's copy, "<name>.XXXXXX", which holds
+    // the API keys like the store itself. Only names of exactly that form are ours.
+    const QFileInfo store(m_filePath);
+    const QRegularExpression copy(QStringLiteral("^%1\\.[A-Za-z0-9]{6}$")
+                                      .arg(QRegularExpression::escape(store.fileName())));
+    const QFileInfoList candidates = store.dir().entryInfoList(
+        {store.fileName() + QStringLiteral(".??????")}, QDir::Files | QDir::Hidden | QDir::System);
+    QStringList removed;
+    for (const QFileInfo& candidate : candidates) {
+        if (!candidate.isSymLink() && copy.match(candidate.fileName()).hasMatch() &&
+            QFile::remove(candidate.filePath()))
+            removed.append(candidate.fileName());
+    }
+    if (!removed.isEmpty())
+        logLine(QStringLiteral("Removed unfinished copies of the settings file: ") +
+                removed.join(QStringLiteral(", ")));
 }
 
 void UserDefaults::load()
@@ -107,6 +129,15 @@ std::optional<QByteArray> UserDefaults::dataForKey(const QString& key) const
     if (const QByteArray* data = value ? std::get_if<QByteArray>(&*value) : nullptr)
         return *data;
     return std::nullopt;
+}
+
+QStringList UserDefaults::keys() const
+{
+    QMutexLocker lock(&m_mutex);
+    QStringList keys;
+    for (auto it = m_values.constBegin(); it != m_values.constEnd(); ++it)
+        keys.append(it.key().toString());
+    return keys;
 }
 
 void UserDefaults::setObject(const QString& value, const QString& key)

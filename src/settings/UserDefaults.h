@@ -4,6 +4,7 @@
 #include <QCborMap>
 #include <QMutex>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <variant>
@@ -29,6 +30,7 @@ public:
     std::optional<Value> objectForKey(const QString& key) const;
     bool boolForKey(const QString& key) const; // false when absent
     std::optional<QByteArray> dataForKey(const QString& key) const;
+    QStringList keys() const;
 
     void setObject(const QString& value, const QString& key);
     void setObject(const QByteArray& value, const QString& key);
@@ -38,6 +40,7 @@ public:
     const QString& filePath() const { return m_filePath; }
 
 private:
+    void removeStaleCopies();
     void load();
     void store(const QString& key, std::optional<Value> value);
     bool write(const QByteArray& encoded) const;

@@ -53,6 +53,21 @@ class CustomAIServiceTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // A lost connection is transient: retried, but each attempt reaches the provider once.
+    void droppedConnectionIsOneRequestPerAttempt()
+    {
+        Fixture f;
+        f.provider.setDefaultReply(
+            ScriptedReply::withEnding(ScriptedReply::Ending::dropBeforeAnswer));
+        LogCapture log;
+        const AIError error = aiError(f.process(u"text"_s));
+        QVERIFY(behind<TransportError>(error));
+        QCOMPARE(behind<TransportError>(error)->kind, TransportError::Kind::networkConnectionLost);
+        QTest::qWait(100);
+        QCOMPARE(f.provider.requests().size(), 3);
+        QCOMPARE(log.lines().size(), 2);
+    }
+
     void requestPerProvider_data()
     {
         QTest::addColumn<APIProvider>("provider");

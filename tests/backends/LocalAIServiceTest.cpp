@@ -60,6 +60,16 @@ class LocalAIServiceTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void droppedGenerationIsSentOnce()
+    {
+        Fixture f;
+        f.look();
+        f.generation = ScriptedReply::withEnding(ScriptedReply::Ending::dropBeforeAnswer);
+        QVERIFY(!f.process(u"text"_s));
+        QTest::qWait(100);
+        QCOMPARE(f.generations().size(), 1);
+    }
+
     void unavailableModelOpensNoSession_data()
     {
         QTest::addColumn<int>("status");

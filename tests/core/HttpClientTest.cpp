@@ -10,6 +10,7 @@
 using namespace lexwick;
 
 Q_DECLARE_METATYPE(lexwick::test::ScriptedReply::Ending)
+Q_DECLARE_METATYPE(lexwick::TransportError::Kind)
 using namespace lexwick::test;
 using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
@@ -83,6 +84,57 @@ private Q_SLOTS:
         QVERIFY(result && !result->has_value());
         QCOMPARE(transportKind(*result), std::optional(TransportError::Kind::cannotConnectToHost));
         QVERIFY(!result->error().localizedDescription().isEmpty());
+    }
+
+    // Qt resends a request whose connection closed before the answer; a POST must reach the
+    // provider once per attempt, or the retry policy's count means nothing.
+    void postIsSentOnce_data()
+    {
+        QTest::addColumn<ScriptedReply::Ending>("ending");
+        QTest::addColumn<bool>("reused"); // sent on a connection kept alive by an earlier answer
+        QTest::addColumn<TransportError::Kind>("kind");
+        const auto lost = TransportError::Kind::networkConnectionLost;
+        for (const bool reused : {false, true}) {
+            const char* on = reused ? "reused connection" : "fresh connection";
+            QTest::addRow("%s: closed before the answer", on)
+                << ScriptedReply::Ending::dropBeforeAnswer << reused << lost;
+            QTest::addRow("%s: closed mid-body", on)
+                << ScriptedReply::Ending::dropMidBody << reused << lost;
+            QTest::addRow("%s: reset mid-body", on)
+                << ScriptedReply::Ending::resetMidBody << reused << lost;
+            QTest::addRow("%s: stalled", on)
+                << ScriptedReply::Ending::never << reused << TransportError::Kind::timedOut;
+        }
+    }
+
+    void postIsSentOnce()
+    {
+        QFETCH(ScriptedReply::Ending, ending);
+        QFETCH(bool, reused);
+        QFETCH(TransportError::Kind, kind);
+        TestHttpServer server;
+        server.setKeepAlive(true);
+        HttpClient client;
+        const HttpRequest post{.method = "POST",
+                               .url = server.url(u"/v1/chat"_s),
+                               .headers = {{"Content-Type", "application/json"}},
+                               .body = R"({"q":1})",
+                               .timeout = 500ms};
+        if (reused) {
+            server.enqueue(ScriptedReply::json(200, "{}"));
+            const auto first = runTask(client.send(post, {}));
+            QVERIFY(first && first->has_value());
+        }
+        ScriptedReply failing = ScriptedReply::json(200, QByteArray(4000, 'x'));
+        failing.ending = ending;
+        server.setDefaultReply(failing);
+        const qsizetype before = server.requests().size();
+
+        const auto result = runTask(client.send(post, {}));
+        QVERIFY(result && !result->has_value());
+        QCOMPARE(transportKind(*result), std::optional(kind));
+        QTest::qWait(100); // a resend would arrive now
+        QCOMPARE(server.requests().size() - before, 1);
     }
 
     void droppedConnectionIsLost_data()
@@ -179,6 +231,54 @@ private Q_SLOTS:
         QCOMPARE(server.requests().size(), 2);
     }
 
+    // Qt's redirect handling on a kept-alive connection now and then reported an error
+    // although the answer arrived; repeat to catch the race.
+    void redirectOnAReusedConnectionAlwaysSucceeds()
+    {
+        TestHttpServer server;
+        server.setKeepAlive(true);
+        server.setHandler([&server](const ReceivedRequest& request) {
+            if (request.path == "/old")
+                return ScriptedReply{.status = 307,
+                                     .headers = {{"Location", server.url(u"/new"_s).toEncoded()}}};
+            return ScriptedReply::json(200, "moved here");
+        });
+        HttpClient client;
+        for (int i = 0; i < 40; ++i) {
+            const auto result = runTask(client.send(get(server.url(u"/old"_s)), {}));
+            QVERIFY2(result && result->has_value(),
+                     qPrintable(u"try %1: %2"_s.arg(i).arg(
+                         result ? result->error().localizedDescription() : u"hung"_s)));
+            QCOMPARE((*result)->body, "moved here");
+            QCOMPARE(server.requests().size(), 2 * (i + 1));
+        }
+        QCOMPARE(server.connections(), 1);
+    }
+
+    // The APIs we post to never redirect; following one would send the request again.
+    void redirectOfAPostIsRefused()
+    {
+        TestHttpServer server;
+        server.setKeepAlive(true);
+        server.setHandler([&server](const ReceivedRequest& request) {
+            if (request.path == "/old")
+                return ScriptedReply{.status = 307,
+                                     .headers = {{"Location", server.url(u"/new"_s).toEncoded()}}};
+            return ScriptedReply::json(200, "moved here");
+        });
+        HttpClient client;
+        for (int i = 0; i < 10; ++i) {
+            const auto result = runTask(client.send(
+                HttpRequest{.method = "POST", .url = server.url(u"/old"_s), .body = "{}"}, {}));
+            QVERIFY(result && !result->has_value());
+            QVERIFY2(result->error().localizedDescription().contains(u"redirect"_s),
+                     qPrintable(result->error().localizedDescription()));
+            QCOMPARE(transportKind(*result), std::optional(TransportError::Kind::other));
+        }
+        QTest::qWait(50);
+        QCOMPARE(server.requests().size(), 10);
+    }
+
     // "localhost" and "127.0.0.1" reach the same machine but are different hosts: a key sent
     // to one must not be replayed to the other.
     void redirectToAnotherHostIsRefused()
@@ -210,6 +310,35 @@ private Q_SLOTS:
         const auto overCap = runTask(client.send(get(server.url()), {}));
         QVERIFY(overCap && !overCap->has_value());
         QCOMPARE(transportKind(*overCap), std::optional(TransportError::Kind::other));
+    }
+
+    // Qt inflates the body itself; the cap applies to what it expands to.
+    void compressedBodyIsCappedOnceInflated_data()
+    {
+        QTest::addColumn<qsizetype>("size");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("small") << qsizetype(10'000) << true;
+        QTest::newRow("at the cap") << HttpClient::maxBodySize << true;
+        QTest::newRow("just over the cap") << HttpClient::maxBodySize + 1 << false;
+        QTest::newRow("far over the cap") << 20 * HttpClient::maxBodySize << false;
+    }
+
+    void compressedBodyIsCappedOnceInflated()
+    {
+        QFETCH(qsizetype, size);
+        QFETCH(bool, accepted);
+        TestHttpServer server;
+        server.enqueue(ScriptedReply::deflated(200, QByteArray(size, 'a')));
+        HttpClient client;
+        const auto result = runTask(client.send(get(server.url()), {}));
+        QVERIFY(result);
+        if (accepted) {
+            QVERIFY2(result->has_value(), qPrintable(result->error().localizedDescription()));
+            QCOMPARE((*result)->body, QByteArray(size, 'a'));
+        } else {
+            QVERIFY(!result->has_value());
+            QCOMPARE(result->error().localizedDescription(), u"The response is larger than 8 MiB."_s);
+        }
     }
 };
 

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -38,6 +39,23 @@ void run(QCoro::Task<void> task)
         co_await std::move(t);
         co_return true;
     }(std::move(task))));
+}
+
+// A stored record, with one piece of its text replaced to spoil it.
+QByteArray record(const QString& original, QByteArrayView from = {}, QByteArrayView to = {})
+{
+    QByteArray json = R"({"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","originalText":")" +
+                      original.toUtf8() +
+                      R"(","resultText":"b","action":"Paraphrase","tone":"Casual",)"
+                      R"("provider":"Groq","timestamp":1.5,"wasCached":false})";
+    if (!from.isEmpty())
+        json.replace(from.toByteArray(), to.toByteArray());
+    return json;
+}
+
+QStringList asideKeys(const UserDefaults& store)
+{
+    return store.keys().filter(QRegularExpression(u"^lexwick_history_unreadable-"_s));
 }
 
 QJsonArray storedArray(UserDefaults& store)
@@ -131,36 +149,89 @@ private Q_SLOTS:
         QCOMPARE(items.last().originalText, u"in 12"_s);
     }
 
-    void unreadableDocumentLeavesTheHistoryEmpty_data()
+    // One bad record must not cost the others; whatever could not be read is kept aside
+    // before the first save replaces it.
+    void unreadableRecordsAreSkippedAndKept_data()
     {
         QTest::addColumn<QByteArray>("document");
-        QTest::newRow("not JSON") << QByteArray("[{\"id\":");
-        QTest::newRow("no resultText") << QByteArray(
-            R"([{"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","originalText":"a",)"
-            R"("action":"Correct","provider":"Groq","timestamp":1.0,"wasCached":false}])");
-        QTest::newRow("unknown tone") << QByteArray(
-            R"([{"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","originalText":"a",)"
-            R"("resultText":"b","action":"Correct","tone":"Grumpy","provider":"Groq",)"
-            R"("timestamp":1.0,"wasCached":false}])");
+        QTest::addColumn<QStringList>("readable"); // originalText of the records read
+
+        const QByteArray good1 = record(u"first"_s);
+        const QByteArray good2 = record(u"second"_s);
+        const auto list = [](const QList<QByteArray>& elements) {
+            return "[" + elements.join(',') + "]";
+        };
+        QTest::newRow("not JSON") << QByteArray("[{\"id\":") << QStringList{};
+        QTest::newRow("not a list") << QByteArray(R"({"id":1})") << QStringList{};
+        QTest::newRow("no resultText")
+            << list({good1, record(u"x"_s, R"("resultText":"b",)", ""), good2})
+            << QStringList{u"first"_s, u"second"_s};
+        QTest::newRow("tone of a newer version")
+            << list({good1, record(u"x"_s, R"("tone":"Casual")", R"("tone":"Grumpy")")})
+            << QStringList{u"first"_s};
         QTest::newRow("timestamp as text")
-            << QByteArray(R"([{"id":"E621E1F8-C36C-495A-93FC-0C247A3E6E5F","originalText":"a",)"
-                          R"("resultText":"b","action":"Correct","provider":"Groq",)"
-                          R"("timestamp":"yesterday","wasCached":false}])");
+            << list({record(u"x"_s, R"("timestamp":1.5)", R"("timestamp":"yesterday")"), good2})
+            << QStringList{u"second"_s};
+        QTest::newRow("not an object") << list({"42", good1}) << QStringList{u"first"_s};
     }
 
-    void unreadableDocumentLeavesTheHistoryEmpty()
+    void unreadableRecordsAreSkippedAndKept()
     {
         QFETCH(QByteArray, document);
+        QFETCH(QStringList, readable);
         m_store->setObject(document, HistoryManager::storageKey);
         LogCapture log;
         HistoryManager history(*m_store);
-        QVERIFY(itemsOf(history).isEmpty());
+        QStringList read;
+        for (const HistoryItem& item : itemsOf(history))
+            read.append(item.originalText);
+        QCOMPARE(read, readable);
         QCOMPARE(log.lines().size(), 1);
         QVERIFY(log.lines().first().startsWith(u"Lexwick: Failed to load history: "));
-        QCOMPARE(m_store->dataForKey(HistoryManager::storageKey), document); // not removed
+        QCOMPARE(m_store->dataForKey(HistoryManager::storageKey), document); // not yet replaced
 
         run(history.add(item(1)));
-        QCOMPARE(storedArray(*m_store).size(), 1);
+        QCOMPARE(storedArray(*m_store).size(), readable.size() + 1);
+        QCOMPARE(log.lines().size(), 2);
+        const QStringList aside = asideKeys(*m_store);
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(m_store->dataForKey(aside.first()), document);
+
+        // Set aside once; what is stored now reads cleanly.
+        run(history.add(item(2)));
+        QCOMPARE(asideKeys(*m_store).size(), 1);
+        LogCapture quiet;
+        HistoryManager reopened(*m_store);
+        QCOMPARE(itemsOf(reopened).size(), readable.size() + 2);
+        QVERIFY(quiet.lines().isEmpty());
+    }
+
+    // A date no clock can show must not break the decoder: the record is read, clamped.
+    void timestampOutOfRangeIsClamped_data()
+    {
+        QTest::addColumn<QByteArray>("timestamp");
+        QTest::addColumn<int>("year");
+        QTest::newRow("far future") << QByteArray("1e300") << 9999;
+        QTest::newRow("far past") << QByteArray("-1e300") << 1;
+        QTest::newRow("largest double") << QByteArray("1.7976931348623157e308") << 9999;
+        QTest::newRow("ordinary") << QByteArray("86400.25") << 2001;
+    }
+
+    void timestampOutOfRangeIsClamped()
+    {
+        QFETCH(QByteArray, timestamp);
+        QFETCH(int, year);
+        m_store->setObject(
+            "[" + record(u"t"_s, R"("timestamp":1.5)", "\"timestamp\":" + timestamp) + "]",
+            HistoryManager::storageKey);
+        HistoryManager history(*m_store);
+        const QList<HistoryItem> items = itemsOf(history);
+        QCOMPARE(items.size(), 1);
+        QCOMPARE(items.first().timestamp.date().year(), year);
+        // What is written back reads back the same.
+        run(history.add(item(1)));
+        HistoryManager reopened(*m_store);
+        QCOMPARE(itemsOf(reopened), itemsOf(history));
     }
 
     void deleteAndClear()

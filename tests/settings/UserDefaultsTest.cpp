@@ -5,10 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <thread>
 
@@ -33,6 +36,48 @@ private Q_SLOTS:
     {
         QDir(m_dir.path()).removeRecursively();
         QDir().mkpath(m_dir.path());
+    }
+
+    // A writer killed before its commit leaves QSaveFile's copy, API keys and all, beside the
+    // store; the next start removes it and nothing else.
+    void staleCopiesOfAKilledWriterAreRemoved()
+    {
+        { UserDefaults(path()).setObject(u"sk-secret"_s, u"key"_s); }
+        const pid_t child = ::fork();
+        if (child == 0) {
+            QSaveFile file(path());
+            file.open(QIODevice::WriteOnly);
+            file.write("sk-secret, half written");
+            file.flush();
+            ::_exit(0); // no commit, no clean-up: as if killed
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+
+        const QDir folder = QFileInfo(path()).dir();
+        const QStringList others{u"defaults.cbor.unreadable-20260101-120000-000"_s,
+                                 u"defaults.cbor.bak"_s, u"defaults.cbor.abcdefg"_s,
+                                 u"my-defaults.cbor.abcdef"_s, u"notes.txt"_s};
+        for (const QString& name : others) {
+            QFile file(folder.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(folder.mkdir(u"defaults.cbor.Folder"_s));
+        const auto leftovers = [&folder] {
+            QStringList names = folder.entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+            names.removeAll(u"defaults.cbor"_s);
+            return names;
+        };
+        QCOMPARE(leftovers().size(), others.size() + 2); // the killed writer's copy is there
+
+        test::LogCapture log;
+        UserDefaults store(path());
+        QCOMPARE(store.stringForKey(u"key"_s), u"sk-secret"_s);
+        QStringList expected = others;
+        expected.append(u"defaults.cbor.Folder"_s);
+        expected.sort();
+        QCOMPARE(leftovers(), expected);
+        QCOMPARE(log.lines().size(), 1);
     }
 
     void valuesKeepTheirTypeAcrossRuns()

@@ -45,6 +45,10 @@ public:
     {
         onServerThread([&] { m_server->setHandler(std::move(handler)); });
     }
+    void setKeepAlive(bool keepAlive)
+    {
+        onServerThread([&] { m_server->setKeepAlive(keepAlive); });
+    }
     QList<ReceivedRequest> requests() const
     {
         return onServerThread([this] { return m_server->requests(); });

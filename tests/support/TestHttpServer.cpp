@@ -55,6 +55,15 @@ ScriptedReply ScriptedReply::withEnding(Ending ending)
     return reply;
 }
 
+ScriptedReply ScriptedReply::deflated(int status, const QByteArray& body)
+{
+    // qCompress puts a four-byte length before the zlib stream.
+    return ScriptedReply{.status = status,
+                         .headers = {{"Content-Type", "application/json"},
+                                     {"Content-Encoding", "deflate"}},
+                         .body = qCompress(body, 9).mid(4)};
+}
+
 QByteArray ReceivedRequest::header(QByteArrayView name) const
 {
     for (const auto& [key, value] : headers) {
@@ -76,6 +85,7 @@ TestHttpServer::TestHttpServer(const QHostAddress& address)
     connect(&m_server, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket* socket = m_server.nextPendingConnection()) {
             socket->setParent(this);
+            ++m_connections;
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         }
@@ -133,11 +143,22 @@ void TestHttpServer::answer(QTcpSocket* socket, const ScriptedReply& reply)
     for (const auto& [name, value] : reply.headers)
         head += name + ": " + value + "\r\n";
     head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
-    head += "Connection: close\r\n\r\n";
+    const bool keepOpen = m_keepAlive && reply.ending == Ending::complete;
+    head += keepOpen ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
     socket->write(head);
-    socket->write(reply.ending == Ending::dropMidBody ? reply.body.left(reply.body.size() / 2)
-                                                      : reply.body);
-    socket->disconnectFromHost();
+    if (reply.ending == Ending::complete) {
+        socket->write(reply.body);
+        if (!keepOpen)
+            socket->disconnectFromHost();
+        return;
+    }
+    socket->write(reply.body.left(reply.body.size() / 2));
+    if (reply.ending == Ending::resetMidBody) {
+        socket->flush();
+        socket->abort();
+    } else {
+        socket->disconnectFromHost();
+    }
 }
 
 } // namespace lexwick::test

@@ -23,6 +23,7 @@ struct ScriptedReply {
         complete,         // the whole answer
         dropBeforeAnswer, // close the connection without a word
         dropMidBody,      // headers and half the body, then close
+        resetMidBody,     // headers and half the body, then a reset
         never             // keep the connection open and never answer
     };
 
@@ -34,6 +35,8 @@ struct ScriptedReply {
 
     static ScriptedReply json(int status, const QByteArray& body);
     static ScriptedReply withEnding(Ending ending);
+    // The body sent compressed with the "deflate" content coding (a zlib stream).
+    static ScriptedReply deflated(int status, const QByteArray& body);
 };
 
 struct ReceivedRequest {
@@ -64,6 +67,10 @@ public:
     void setDefaultReply(ScriptedReply reply) { m_default = std::move(reply); }
     // Decides every answer itself, ahead of the queue.
     void setHandler(Handler handler) { m_handler = std::move(handler); }
+    // Keeps each connection open after a complete answer, so that the client reuses it.
+    void setKeepAlive(bool keepAlive) { m_keepAlive = keepAlive; }
+    // Connections accepted so far.
+    int connections() const { return m_connections; }
 
     const QList<ReceivedRequest>& requests() const { return m_requests; }
 
@@ -79,6 +86,8 @@ private:
     ScriptedReply m_default;
     Handler m_handler;
     QList<ReceivedRequest> m_requests;
+    bool m_keepAlive = false;
+    int m_connections = 0;
 };
 
 } // namespace lexwick::test
