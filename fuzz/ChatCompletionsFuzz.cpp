@@ -1,6 +1,6 @@
 #include "Fuzz.h"
 
-#include "backends/ChatCompletions.h"
+#include "core/ChatCompletions.h"
 
 namespace {
 

@@ -274,6 +274,10 @@ QCoro::Task<Result<HttpResponse>> HttpClient::sendOnce(HttpRequest request, std:
 
     const auto code = r->error();
     const QVariant status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    // Qt flags a redirect of a request with a body as an error of its own; the answer arrived,
+    // and send() decides about it.
+    if (status.isValid() && isRedirect(status.toInt()))
+        co_return HttpResponse{status.toInt(), r->rawHeaderPairs(), {}};
     if (isTransportFailure(code))
         co_return std::unexpected(TransportError{transportKind(code), r->errorString()});
     // Qt reports an error of its own for a status below 400 only when it could not deliver

@@ -158,7 +158,7 @@ private Q_SLOTS:
 
         const QByteArray good1 = record(u"first"_s);
         const QByteArray good2 = record(u"second"_s);
-        const auto list = [](const QList<QByteArray>& elements) {
+        const auto list = [](const QList<QByteArray>& elements) -> QByteArray {
             return "[" + elements.join(',') + "]";
         };
         QTest::newRow("not JSON") << QByteArray("[{\"id\":") << QStringList{};
@@ -222,7 +222,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, timestamp);
         QFETCH(int, year);
         m_store->setObject(
-            "[" + record(u"t"_s, R"("timestamp":1.5)", "\"timestamp\":" + timestamp) + "]",
+            "[" + record(u"t"_s, R"("timestamp":1.5)", QByteArray("\"timestamp\":" + timestamp)) + "]",
             HistoryManager::storageKey);
         HistoryManager history(*m_store);
         const QList<HistoryItem> items = itemsOf(history);

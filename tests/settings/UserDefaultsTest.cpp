@@ -66,9 +66,16 @@ private Q_SLOTS:
         const auto leftovers = [&folder] {
             QStringList names = folder.entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
             names.removeAll(u"defaults.cbor"_s);
+            names.sort();
             return names;
         };
-        QCOMPARE(leftovers().size(), others.size() + 2); // the killed writer's copy is there
+        // Where the file system has unnamed temporary files the killed writer left none; a
+        // named copy stands for it either way.
+        QFile planted(folder.filePath(u"defaults.cbor.Ab12Cd"_s));
+        QVERIFY(planted.open(QIODevice::WriteOnly));
+        planted.write("sk-secret, half written");
+        planted.close();
+        QVERIFY(leftovers().contains(u"defaults.cbor.Ab12Cd"_s));
 
         test::LogCapture log;
         UserDefaults store(path());

@@ -60,7 +60,7 @@ struct Fixture {
 
     QVariant bound(const char* prefix, const char* name) const
     {
-        return root->property((QByteArray(prefix) + '_' + name).constData());
+        return root->property(QByteArray(QByteArray(prefix) + '_' + name).constData());
     }
 };
 
