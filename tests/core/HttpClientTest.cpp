@@ -246,9 +246,12 @@ private Q_SLOTS:
         HttpClient client;
         for (int i = 0; i < 40; ++i) {
             const auto result = runTask(client.send(get(server.url(u"/old"_s)), {}));
+            // The message is built whether or not the check fails: read the error only if any.
             QVERIFY2(result && result->has_value(),
                      qPrintable(u"try %1: %2"_s.arg(i).arg(
-                         result ? result->error().localizedDescription() : u"hung"_s)));
+                         !result               ? u"hung"_s
+                         : result->has_value() ? QString()
+                                               : result->error().localizedDescription())));
             QCOMPARE((*result)->body, "moved here");
             QCOMPARE(server.requests().size(), 2 * (i + 1));
         }
@@ -333,11 +336,14 @@ private Q_SLOTS:
         const auto result = runTask(client.send(get(server.url()), {}));
         QVERIFY(result);
         if (accepted) {
-            QVERIFY2(result->has_value(), qPrintable(result->error().localizedDescription()));
+            QVERIFY2(result->has_value(),
+                     qPrintable(result->has_value() ? QString()
+                                                    : result->error().localizedDescription()));
             QCOMPARE((*result)->body, QByteArray(size, 'a'));
         } else {
             QVERIFY(!result->has_value());
-            QCOMPARE(result->error().localizedDescription(), u"The response is larger than 8 MiB."_s);
+            QCOMPARE(result->error().localizedDescription(),
+                     u"The response is larger than 8 MiB."_s);
         }
     }
 };
