@@ -281,6 +281,7 @@ Rectangle {
                                 running: visible
                                 width: 16
                                 height: 16
+                                padding: 0 // the default padding leaves no room for the spinner
                                 scale: 0.8
                                 anchors.verticalCenter: parent.verticalCenter
                             }
