@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRect>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace lexwick::test {
+
+// A desktop of its own for a test: an X server (Xvfb), a session bus, a window manager
+// (openbox: a tool window gets the keyboard only from one) and, if asked, a tray (trayer,
+// an XEmbed tray at the screen's top right). Home, configuration and runtime folders are
+// fresh temporary ones. Everything started is stopped, in reverse order, on destruction.
+class X11Session {
+public:
+    struct Options {
+        bool tray = true;
+    };
+
+    explicit X11Session(Options options);
+    ~X11Session();
+    X11Session(const X11Session&) = delete;
+    X11Session& operator=(const X11Session&) = delete;
+
+    // Empty when everything started; otherwise what did not.
+    const QString& failure() const { return m_failure; }
+
+    // The environment a program started on this desktop gets.
+    const QProcessEnvironment& environment() const { return m_environment; }
+    // A path below the session's home folder.
+    QString homePath(const QString& relative) const;
+
+    // Starts a program on this desktop; its two output channels are merged.
+    std::unique_ptr<QProcess> start(const QString& program, const QStringList& arguments = {}) const;
+    // Runs a tool (xdotool, xclip) to its end: its standard output, or nothing when it failed.
+    std::optional<QByteArray> run(const QString& program, const QStringList& arguments,
+                                  const QByteArray& input = {}) const;
+
+    // The tray's panel, where the icons dock.
+    std::optional<QRect> trayArea() const;
+    // The geometry of the visible top-level window of this title, if there is one.
+    std::optional<QRect> visibleWindow(const QString& title) const;
+    void click(QPoint at) const;
+    void type(const QString& text) const;
+    void key(const QString& keys) const;
+
+private:
+    bool launch(const QString& program, const QStringList& arguments);
+    // Waits for the program launched last to print a line, which it does once it is ready.
+    std::optional<QByteArray> firstLine(std::chrono::milliseconds timeout);
+
+    QTemporaryDir m_home;
+    QProcessEnvironment m_environment;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+    QString m_failure;
+};
+
+// Polls the condition, running the event loop between looks, until it holds or time is up.
+bool eventually(const std::function<bool()>& condition,
+                std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+} // namespace lexwick::test
