@@ -4,8 +4,10 @@
 #include "ui/PopoverView.h"
 
 #include <QGuiApplication>
+#include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
+#include <QQuickWindow>
 #include <QScreen>
 
 namespace lexwick {
@@ -17,47 +19,77 @@ constexpr Qt::WindowFlags popoverFlags =
 
 } // namespace
 
-PopoverWindow::PopoverWindow(PopoverView& view)
-    : m_view(view)
+PopoverWindow::PopoverWindow(PopoverView& view, QObject* parent)
+    : QObject(parent)
+    , m_view(view)
 {
-    setFlags(popoverFlags);
-    setTitle(QStringLiteral("Lexwick"));
-    setResizeMode(QQuickView::SizeRootObjectToView);
-    resize(contentSize);
-    setMinimumSize(contentSize);
-    setMaximumSize(contentSize);
-    connect(&view, &PopoverView::closeRequested, this, &QWindow::hide);
+    connect(&view, &PopoverView::closeRequested, this, &PopoverWindow::hide);
+}
+
+PopoverWindow::~PopoverWindow()
+{
+    // The screens go before the window that shows them and the engine that runs them.
+    delete m_root;
 }
 
 void PopoverWindow::setStandalone(bool standalone)
 {
     m_standalone = standalone;
-    setFlags(standalone ? Qt::Window : popoverFlags);
+    if (m_window)
+        m_window->setFlags(standalone ? Qt::Window : popoverFlags);
 }
 
-void PopoverWindow::ensureContent()
+bool PopoverWindow::isVisible() const
 {
-    if (m_contentLoaded)
+    return m_window && m_window->isVisible();
+}
+
+void PopoverWindow::hide()
+{
+    if (m_window)
+        m_window->hide();
+}
+
+void PopoverWindow::ensureWindow()
+{
+    if (m_window)
         return;
-    m_contentLoaded = true;
-    engine()->addImportPath(QStringLiteral("qrc:/qt/qml")); // Qt 6.4 does not look there itself
-    setInitialProperties({{QStringLiteral("view"), QVariant::fromValue(&m_view)}});
-    setSource(QUrl(QStringLiteral("qrc:/qt/qml/Lexwick/qml/Popover.qml")));
-    for (const QQmlError& error : errors())
+    m_window = std::make_unique<QQuickWindow>();
+    m_window->setFlags(m_standalone ? Qt::Window : popoverFlags);
+    m_window->setTitle(QStringLiteral("Lexwick"));
+    m_window->resize(contentSize);
+    m_window->setMinimumSize(contentSize);
+    m_window->setMaximumSize(contentSize);
+    m_window->installEventFilter(this);
+
+    m_engine = std::make_unique<QQmlEngine>();
+    m_engine->addImportPath(QStringLiteral("qrc:/qt/qml")); // Qt 6.4 does not look there itself
+    QQmlComponent component(m_engine.get(),
+                            QUrl(QStringLiteral("qrc:/qt/qml/Lexwick/qml/Popover.qml")));
+    QObject* root = component.createWithInitialProperties(
+        {{QStringLiteral("view"), QVariant::fromValue(&m_view)}});
+    for (const QQmlError& error : component.errors())
         logLine(QStringLiteral("QML: ") + error.toString());
+    m_root = qobject_cast<QQuickItem*>(root);
+    if (!m_root) {
+        delete root;
+        return;
+    }
+    m_root->setParentItem(m_window->contentItem());
+    m_root->setSize(contentSize);
 }
 
 void PopoverWindow::popUp(const QRect& anchor)
 {
-    ensureContent();
+    ensureWindow();
     if (!m_standalone)
-        setPosition(placement(anchor));
-    show();
-    raise();
-    requestActivate();
+        m_window->setPosition(placement(anchor));
+    m_window->show();
+    m_window->raise();
+    m_window->requestActivate();
     // A focus item inside a ScrollView is not enough: the input asks for the focus itself.
-    if (QQuickItem* root = rootObject())
-        QMetaObject::invokeMethod(root, "focusInput");
+    if (m_root)
+        QMetaObject::invokeMethod(m_root, "focusInput");
 }
 
 // Below (or above, beside) the anchor, on the side away from the nearest screen edge, which is
@@ -99,13 +131,14 @@ bool PopoverWindow::hidBecauseOfDeactivationWithin(int ms) const
     return m_hiddenOnDeactivation.isValid() && m_hiddenOnDeactivation.elapsed() < ms;
 }
 
-bool PopoverWindow::event(QEvent* event)
+bool PopoverWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusOut && !m_standalone && isVisible()) {
-        hide();
+    if (watched == m_window.get() && event->type() == QEvent::FocusOut && !m_standalone &&
+        m_window->isVisible()) {
+        m_window->hide();
         m_hiddenOnDeactivation.start();
     }
-    return QQuickView::event(event);
+    return QObject::eventFilter(watched, event);
 }
 
 } // namespace lexwick

@@ -1,26 +1,39 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QQuickView>
+#include <QObject>
+#include <QRect>
+
+#include <memory>
+
+class QQmlEngine;
+class QQuickItem;
+class QQuickWindow;
 
 namespace lexwick {
 
 class PopoverView;
 
 // The popover: a frameless tool window that stays on top and hides when it loses activation
-// or on Escape. Made once and reused, so hiding it keeps every state; its QML is created on
-// the first open. Where there is no tray it is an ordinary window titled "Lexwick".
-class PopoverWindow : public QQuickView {
+// or on Escape. Made once and reused, so hiding it keeps every state. The window, the QML
+// engine and the screens are created on the first open: a process that only sits in the tray
+// never pays for them. Where there is no tray it is an ordinary window titled "Lexwick".
+class PopoverWindow : public QObject {
     Q_OBJECT
 
 public:
     static constexpr QSize contentSize{400, 520};
 
-    explicit PopoverWindow(PopoverView& view);
+    explicit PopoverWindow(PopoverView& view, QObject* parent = nullptr);
+    ~PopoverWindow() override;
 
     // An ordinary framed window that stays open when it loses activation (no tray).
     void setStandalone(bool standalone);
     bool isStandalone() const { return m_standalone; }
+    bool isVisible() const;
+    void hide();
+    // The window, once the popover has been opened.
+    QQuickWindow* window() const { return m_window.get(); }
 
     // Shows the popover next to the anchor (the tray icon's rectangle, or the pointer) and
     // gives the input the keyboard focus.
@@ -30,15 +43,17 @@ public:
     bool hidBecauseOfDeactivationWithin(int ms) const;
 
 protected:
-    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void ensureContent();
+    void ensureWindow();
     QPoint placement(const QRect& anchor) const;
 
     PopoverView& m_view;
+    std::unique_ptr<QQmlEngine> m_engine;
+    std::unique_ptr<QQuickWindow> m_window; // goes before the engine
+    QQuickItem* m_root = nullptr;           // ours, shown in m_window's content item
     bool m_standalone = false;
-    bool m_contentLoaded = false;
     QElapsedTimer m_hiddenOnDeactivation;
 };
 

@@ -121,7 +121,8 @@ private Q_SLOTS:
         second->start();
         QVERIFY(second->waitForFinished(20'000));
         QCOMPARE(second->exitCode(), 0);
-        QVERIFY(eventually([&] { return session.visibleWindow(u"Lexwick"_s).has_value(); }));
+        QVERIFY2(eventually([&] { return session.visibleWindow(u"Lexwick"_s).has_value(); }),
+                 app.log.constData());
 
         session.key(u"ctrl+q"_s);
         QVERIFY2(app.process->waitForFinished(20'000), app.log.constData());

@@ -188,6 +188,38 @@ private Q_SLOTS:
         QVERIFY(s.visibleTexts().contains(u"Persuasive"_s));
         QVERIFY(s.visibleTexts().contains(u"Paraphrase"_s));
     }
+
+    // The text field's right-click menu acts on the field; the edit keys work without it.
+    void theInputsMenuAndEditKeys()
+    {
+        Screen s;
+        s.type(u"abc"_s);
+        QQuickItem* input = s.item("input");
+        QTest::mouseClick(&s.window, Qt::RightButton, {},
+                          input->mapToScene(QPointF(20, 10)).toPoint());
+        auto* menu = input->findChild<QObject*>(u"contextMenu"_s);
+        QVERIFY(menu);
+        QTRY_VERIFY(menu->property("opened").toBool());
+        const auto menuItem = [&](int index) {
+            QQuickItem* item = nullptr;
+            QMetaObject::invokeMethod(menu, "itemAt", Q_RETURN_ARG(QQuickItem*, item),
+                                      Q_ARG(int, index));
+            return item;
+        };
+        QCOMPARE(menuItem(6)->property("text").toString(), u"Select All"_s);
+        QVERIFY(!menuItem(3)->isEnabled()); // Cut, with nothing selected
+        QTest::mouseClick(&s.window, Qt::LeftButton, {},
+                          menuItem(6)->mapToScene(QPointF(10, 5)).toPoint());
+        QTRY_VERIFY(!menu->property("visible").toBool());
+        QCOMPARE(input->property("selectedText").toString(), u"abc"_s);
+
+        QTRY_VERIFY(input->hasActiveFocus());
+        QTest::keyClick(&s.window, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"abc"_s);
+        QCOMPARE(s.view.inputText(), QString());
+        QTest::keyClick(&s.window, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(s.view.inputText(), u"abc"_s);
+    }
 };
 
 LEXWICK_GUI_TEST(MainScreenTest)

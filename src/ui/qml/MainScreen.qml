@@ -1,5 +1,5 @@
 import QtQuick
-import QtQuick.Controls
+import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Lexwick
 
@@ -142,19 +142,29 @@ Rectangle {
                                 background: null
                                 Accessible.name: "Your Text"
 
+                                // Made on first use: a menu costs time when the popover first opens.
+                                property Menu contextMenu: null
                                 TapHandler {
                                     acceptedButtons: Qt.RightButton
-                                    onTapped: (point) => contextMenu.popup()
+                                    onTapped: {
+                                        if (!input.contextMenu)
+                                            input.contextMenu = contextMenuComponent.createObject(input)
+                                        input.contextMenu.popup()
+                                    }
                                 }
-                                Menu {
-                                    id: contextMenu
-                                    MenuItem { text: "Undo"; enabled: input.canUndo; onTriggered: input.undo() }
-                                    MenuItem { text: "Redo"; enabled: input.canRedo; onTriggered: input.redo() }
-                                    MenuSeparator {}
-                                    MenuItem { text: "Cut"; enabled: input.selectedText !== ""; onTriggered: input.cut() }
-                                    MenuItem { text: "Copy"; enabled: input.selectedText !== ""; onTriggered: input.copy() }
-                                    MenuItem { text: "Paste"; enabled: input.canPaste; onTriggered: input.paste() }
-                                    MenuItem { text: "Select All"; onTriggered: input.selectAll() }
+                                Component {
+                                    id: contextMenuComponent
+                                    Menu {
+                                        objectName: "contextMenu"
+                                        onClosed: input.forceActiveFocus() // typing goes on where it was
+                                        MenuItem { text: "Undo"; enabled: input.canUndo; onTriggered: input.undo() }
+                                        MenuItem { text: "Redo"; enabled: input.canRedo; onTriggered: input.redo() }
+                                        MenuSeparator {}
+                                        MenuItem { text: "Cut"; enabled: input.selectedText !== ""; onTriggered: input.cut() }
+                                        MenuItem { text: "Copy"; enabled: input.selectedText !== ""; onTriggered: input.copy() }
+                                        MenuItem { text: "Paste"; enabled: input.canPaste; onTriggered: input.paste() }
+                                        MenuItem { text: "Select All"; onTriggered: input.selectAll() }
+                                    }
                                 }
                             }
                         }
@@ -481,9 +491,18 @@ Rectangle {
                 Text { text: "Ctrl+↩ to process"; font: Theme.captionFont; color: Theme.secondaryLabel }
                 Item { Layout.fillWidth: true }
                 Button {
+                    id: quitButton
                     text: "Quit"
                     flat: true
                     font: Theme.captionFont
+                    // A plain button: label colour in either palette, not the style's own.
+                    contentItem: Text {
+                        text: quitButton.text
+                        font: quitButton.font
+                        color: Theme.label
+                        horizontalAlignment: Text.AlignHCenter
+                        verticalAlignment: Text.AlignVCenter
+                    }
                     onClicked: screen.view.quit()
                 }
             }

@@ -1,5 +1,5 @@
 import QtQuick
-import QtQuick.Controls
+import QtQuick.Controls.Basic
 import Lexwick
 
 // One of the three action buttons: symbol over title, highlighted while selected.
@@ -20,6 +20,7 @@ AbstractButton {
     ToolTip.delay: 600
 
     scale: isSelected ? 1.02 : 1.0
+    z: isSelected ? 1 : 0 // grown, it draws over its neighbours rather than under them
     Behavior on scale { SpringAnimation { spring: 5; damping: 0.35 } }
 
     background: Rectangle {

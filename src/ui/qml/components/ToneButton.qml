@@ -1,5 +1,5 @@
 import QtQuick
-import QtQuick.Controls
+import QtQuick.Controls.Basic
 import Lexwick
 
 // One tone in the tone picker: a capsule with the tone's symbol and name.
