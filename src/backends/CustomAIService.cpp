@@ -153,7 +153,8 @@ QCoro::Task<Result<QString>> CustomAIService::exchange(APIProvider provider, Htt
                         .headers = std::move(headers),
                         .body = std::move(body),
                         .timeout = requestTimeout};
-    const Result<HttpResponse> response = co_await m_client.send(std::move(request), stop);
+    auto exchange = m_client.send(std::move(request), stop);
+    const Result<HttpResponse> response = co_await std::move(exchange);
     if (!response)
         co_return std::unexpected(response.error());
 

@@ -38,8 +38,8 @@ QCoro::Task<Result<QString>> GroqAIService::processText(QString text, TextAction
     beginRequest();
 
     QPointer self(this);
-    Result<QString> answer =
-        co_await sendChatRequest(systemPrompt(action), plainUserMessage(text, action, tone), stop);
+    auto exchange = sendChatRequest(systemPrompt(action), plainUserMessage(text, action, tone), stop);
+    Result<QString> answer = co_await std::move(exchange);
     if (!self)
         co_return answer;
     if (!answer)
@@ -63,7 +63,8 @@ GroqAIService::sendChatRequest(QString systemPrompt, QString userMessage, std::s
                                                chatcompletions::serviceOptions),
         .timeout = m_timeout,
     };
-    const Result<HttpResponse> response = co_await m_client.send(std::move(request), stop);
+    auto exchange = m_client.send(std::move(request), stop);
+    const Result<HttpResponse> response = co_await std::move(exchange);
     if (!response)
         co_return std::unexpected(response.error());
 

@@ -110,7 +110,8 @@ QCoro::Task<Result<T>> RetryHandler::run(RetryHandler self, Operation operation,
 
         const double pause = self.pauseAfter(attempt);
         self.logRetry(attempt, pause, result.error());
-        Result<void> slept = co_await self.sleep(pause, stop);
+        auto sleeping = self.sleep(pause, stop);
+        Result<void> slept = co_await std::move(sleeping);
         if (!slept)
             co_return std::unexpected(std::move(slept.error()));
     }

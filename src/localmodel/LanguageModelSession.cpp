@@ -83,7 +83,8 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
         co_return unavailable(nullptr, noServer);
 
     // Afresh: the server may have stopped, or dropped the model, since the last probe.
-    const auto availability = co_await model->probe(stop);
+    auto probing = model->probe(stop);
+    const auto availability = co_await std::move(probing);
     if (stop.stop_requested())
         co_return cancelled();
     if (!model || !availability.isAvailable())
@@ -104,7 +105,8 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
                              .stream = false}),
                         .timeout = LanguageModelSession::generationTimeout};
     HttpClient& client = model->httpClient();
-    const Result<HttpResponse> response = co_await client.send(std::move(request), stop);
+    auto exchange = client.send(std::move(request), stop);
+    const Result<HttpResponse> response = co_await std::move(exchange);
 
     if (!response) {
         if (response.error().is<CancellationError>())

@@ -227,7 +227,8 @@ QCoro::Task<Availability> SystemLanguageModel::probe(std::stop_token stop)
                         .url = *url,
                         .headers = {{"Accept", "application/json"}},
                         .timeout = m_timing.probeTimeout};
-    const Result<HttpResponse> response = co_await m_client.send(std::move(request), stop);
+    auto exchange = m_client.send(std::move(request), stop);
+    const Result<HttpResponse> response = co_await std::move(exchange);
     if (!self)
         co_return noServer;
     --m_probesInFlight;

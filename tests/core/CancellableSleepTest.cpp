@@ -15,7 +15,8 @@ namespace {
 QCoro::Task<void> sleepInto(std::chrono::milliseconds duration, std::stop_token stop,
                             std::optional<Result<void>>& outcome)
 {
-    outcome = co_await cancellableSleep(duration, std::move(stop));
+    auto sleeping = cancellableSleep(duration, std::move(stop));
+    outcome = co_await std::move(sleeping);
 }
 
 } // namespace
