@@ -9,7 +9,11 @@ namespace lexwick {
 RelativeTimeFormatter::RelativeTimeFormatter(const QLocale& locale)
 {
     UErrorCode status = U_ZERO_ERROR;
-    const icu::Locale icuLocale(locale.name().toLatin1().constData());
+    // The C locale (LANG=C) is English to ICU only by that name; as "C" it gets root data
+    // without plurals ("1 days ago").
+    const QByteArray name =
+        locale.language() == QLocale::C ? QByteArray("en") : locale.name().toLatin1();
+    const icu::Locale icuLocale(name.constData());
     m_formatter = std::make_unique<icu::RelativeDateTimeFormatter>(
         icuLocale, nullptr, UDAT_STYLE_SHORT, UDISPCTX_CAPITALIZATION_NONE, status);
     if (U_FAILURE(status)) {

@@ -18,6 +18,7 @@ private Q_SLOTS:
         QTest::newRow("minutes") << now.addSecs(-5 * 60 - 59) << u"5 min. ago"_s;
         QTest::newRow("hours") << now.addSecs(-23 * 3600) << u"23 hr. ago"_s;
         QTest::newRow("days") << now.addDays(-6) << u"6 days ago"_s;
+        QTest::newRow("one day") << now.addSecs(-25 * 3600) << u"1 day ago"_s;
         QTest::newRow("weeks") << now.addDays(-14) << u"2 wk. ago"_s;
         QTest::newRow("months") << now.addMonths(-3) << u"3 mo. ago"_s;
         QTest::newRow("not yet a month") << now.addMonths(-1).addSecs(1) << u"4 wk. ago"_s;
@@ -39,6 +40,8 @@ private Q_SLOTS:
         const RelativeTimeFormatter german(QLocale(QLocale::German, QLocale::Germany));
         QCOMPARE(german.format(now.addSecs(-300), now), u"vor 5 Min."_s);
         QVERIFY(german.format(QDateTime(), now).isEmpty());
+        const RelativeTimeFormatter c(QLocale::c());
+        QCOMPARE(c.format(now.addDays(-1), now), u"1 day ago"_s);
     }
 };
 

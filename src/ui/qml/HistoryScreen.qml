@@ -169,11 +169,20 @@ Rectangle {
                     }
                     onClicked: screen.history.clearAll()
                 }
-                Button {
+                AbstractButton {
+                    id: done
                     objectName: "doneButton"
-                    text: "Done"
-                    font: Theme.headlineFont
-                    flat: true
+                    focusPolicy: Qt.StrongFocus
+                    hoverEnabled: true
+                    padding: 4
+                    leftPadding: 8
+                    rightPadding: 8
+                    Accessible.name: "Done"
+                    contentItem: Text { text: "Done"; font: Theme.headlineFont; color: Theme.accent }
+                    background: Rectangle {
+                        radius: 6
+                        color: done.visualFocus || done.hovered ? Theme.withAlpha(Theme.accent, 0.12) : "transparent"
+                    }
                     onClicked: screen.history.close()
                 }
             }

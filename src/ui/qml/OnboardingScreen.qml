@@ -52,7 +52,6 @@ Rectangle {
                         description: modelData.description
                         accentColor: modelData.accentColor
                         active: index === screen.onboarding.currentPage
-                        visible: Math.abs(index * pager.width + strip.x) < pager.width
                     }
                 }
             }
