@@ -48,6 +48,8 @@ public:
 
     // The screen comes into view: empty search, no confirmations, the store's records.
     void appear();
+    // The screen went: its relative times need no redrawing.
+    void disappear() { m_clock.stop(); }
 
     // The card in that row of the filtered list: reuse, copy or delete its record.
     Q_INVOKABLE void reuse(int row);

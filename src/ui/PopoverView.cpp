@@ -234,6 +234,8 @@ void PopoverView::updateScreen()
     const QString screen = currentScreen();
     if (screen == m_shownScreen)
         return;
+    if (m_shownScreen == u"history")
+        m_historyView.disappear();
     m_shownScreen = screen;
     logLine(QStringLiteral("showing ") + screen);
     Q_EMIT currentScreenChanged();

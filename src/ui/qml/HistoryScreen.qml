@@ -96,8 +96,6 @@ Rectangle {
                 spacing: 8
                 boundsBehavior: Flickable.StopAtBounds
                 model: screen.history.filteredItems
-                // Keeps keyboard focus inside the list from pulling it out of view.
-                keyNavigationEnabled: false
                 ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
                 delegate: HistoryItemRow {
                     required property int index
