@@ -2,8 +2,10 @@
 
 #include "RunTask.h"
 
+#include <QPointer>
 #include <QQmlEngine>
 #include <QTest>
+#include <QtQuickTest/quicktest.h>
 
 #include <functional>
 
@@ -52,9 +54,16 @@ QStringList PopoverScreen::visibleTexts() const
     return texts;
 }
 
+bool PopoverScreen::laidOut()
+{
+    return QQuickTest::qWaitForPolish(&window);
+}
+
 void PopoverScreen::click(QQuickItem* item)
 {
-    if (!item) {
+    // Where the item is drawn once the pending layout is done (which may also remove it).
+    const QPointer<QQuickItem> target(item);
+    if (!laidOut() || !target) {
         qWarning("Nothing there to click");
         return;
     }

@@ -37,7 +37,9 @@ struct PopoverScreen {
     QQuickItem* item(const QString& name, QQuickItem* under) const;
     // The texts a user can see now (labels, not the text fields' contents).
     QStringList visibleTexts() const;
-    // Clicks the middle of the item.
+    // Waits until the pending layout is done: lists have built and placed their rows.
+    bool laidOut();
+    // Clicks the middle of the item, once it is laid out.
     void click(QQuickItem* item);
     void type(const QString& text);
     void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);

@@ -43,9 +43,11 @@ struct Screen : PopoverScreen {
 
     QQuickItem* list() const { return item(u"list"_s); }
     // The card in that row of the list, once the list has built it.
-    QQuickItem* card(int row) const
+    QQuickItem* card(int row)
     {
         QQuickItem* card = nullptr;
+        if (!laidOut())
+            return nullptr;
         (void)QTest::qWaitFor([&] {
             QMetaObject::invokeMethod(list(), "itemAtIndex", Q_RETURN_ARG(QQuickItem*, card),
                                       Q_ARG(int, row));
@@ -148,6 +150,25 @@ private Q_SLOTS:
         QCOMPARE(s.view.selectedAction(), TextAction::paraphrase);
         QCOMPARE(s.view.selectedTone(), ToneOption::friendly);
         QTRY_COMPARE(s.window.activeFocusItem(), s.item(u"input"_s));
+    }
+
+    void cardsAreBuiltOnlyAsTheyScrollIntoView()
+    {
+        QList<HistoryItem> records;
+        for (int i = 0; i < 50; ++i)
+            records << record(QString(5000, QChar(u'a' + i % 26)), QString(5000, u'r'),
+                              TextAction::correct);
+        Screen s(records);
+        QQuickItem* list = s.list();
+        QVERIFY(s.card(0));
+        const auto built = [&] {
+            return list->property("contentItem").value<QQuickItem*>()->childItems().size();
+        };
+        QVERIFY(built() < 10);
+        QMetaObject::invokeMethod(list, "positionViewAtEnd");
+        QVERIFY(s.card(49));
+        QVERIFY(built() < 10);
+        QVERIFY(s.visibleTexts().contains(QString(50, u'a') + u"..."_s)); // the oldest
     }
 
     void doneAndTheCloseButtonGoBack()
