@@ -83,8 +83,9 @@ bool HistoryItem::matches(const QString& query) const
 {
     if (query.isEmpty())
         return true;
-    return originalText.contains(query, Qt::CaseInsensitive) ||
-           resultText.contains(query, Qt::CaseInsensitive);
+    // Both sides lower-cased (full mappings, so "İ" becomes "i̇"), not case-folded.
+    const QString needle = query.toLower();
+    return originalText.toLower().contains(needle) || resultText.toLower().contains(needle);
 }
 
 QByteArray encodeHistory(const QList<HistoryItem>& items)

@@ -39,7 +39,7 @@ public:
     friend bool operator==(const HistoryItem&, const HistoryItem&) = default;
 
     // Whether the history screen's search shows the item: an empty query shows everything,
-    // otherwise either text must contain the query, ignoring case.
+    // otherwise either text, lower-cased, must contain the lower-cased query.
     bool matches(const QString& query) const;
 
     bool hasTone() const { return tone.has_value(); }

@@ -25,10 +25,23 @@ PopoverView::PopoverView(AIServiceProvider& aiService, SettingsManager& settings
     , m_settings(settings)
     , m_history(history)
     , m_validation(InputValidator::validate(QString()))
+    , m_historyView(history)
+    , m_onboardingView(settings)
+    , m_onboardingSheet(settings)
 {
     // These objects go to QML without a parent; the engine must never collect them.
-    for (QObject* object : std::initializer_list<QObject*>{this, &m_aiService, &m_settings})
+    for (QObject* object : std::initializer_list<QObject*>{
+             this, &m_aiService, &m_settings, &m_historyView, &m_onboardingView,
+             &m_onboardingSheet})
         QJSEngine::setObjectOwnership(object, QJSEngine::CppOwnership);
+    connect(&m_historyView, &HistoryView::selected, this, &PopoverView::reuseHistoryItem);
+    connect(&m_historyView, &HistoryView::closeRequested, this,
+            [this] { setShowHistory(false); });
+    connect(&m_onboardingView, &OnboardingView::completed, this,
+            &PopoverView::completeOnboarding);
+    // The sheet's completion does nothing more; its dismissal closes it.
+    connect(&m_onboardingSheet, &OnboardingView::dismissRequested, this,
+            [this] { setShowsOnboardingSheet(false); });
     connect(&m_aiService, &AIServiceProvider::isProcessingChanged, this,
             &PopoverView::updateCanProcess);
     for (auto signal :
@@ -221,11 +234,31 @@ void PopoverView::updateScreen()
     const QString screen = currentScreen();
     if (screen == m_shownScreen)
         return;
+    if (m_shownScreen == u"history")
+        m_historyView.disappear();
     m_shownScreen = screen;
     logLine(QStringLiteral("showing ") + screen);
     Q_EMIT currentScreenChanged();
     if (screen == u"main")
         setInputFocused(true);
+    else if (screen == u"history")
+        m_historyView.appear();
+    else if (screen == u"onboarding")
+        m_onboardingView.restart();
+}
+
+void PopoverView::restartOnboarding()
+{
+    m_onboardingSheet.restart();
+    setShowsOnboardingSheet(true);
+}
+
+void PopoverView::setShowsOnboardingSheet(bool show)
+{
+    if (m_showsOnboardingSheet == show)
+        return;
+    m_showsOnboardingSheet = show;
+    Q_EMIT showsOnboardingSheetChanged();
 }
 
 void PopoverView::setSelectedAction(TextAction action)

@@ -5,6 +5,8 @@
 #include "safety/InputValidator.h"
 #include "safety/PIIDetector.h"
 #include "ui/CharacterCounterView.h"
+#include "ui/HistoryView.h"
+#include "ui/OnboardingView.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -76,6 +78,12 @@ class PopoverView : public QObject {
     Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY processStateChanged)
     Q_PROPERTY(QString providerChipTooltip READ providerChipTooltip NOTIFY providerChanged)
 
+    // The other screens' states, and the introduction presented again as a sheet.
+    Q_PROPERTY(lexwick::HistoryView* historyView READ historyView CONSTANT)
+    Q_PROPERTY(lexwick::OnboardingView* onboardingView READ onboardingView CONSTANT)
+    Q_PROPERTY(lexwick::OnboardingView* onboardingSheet READ onboardingSheet CONSTANT)
+    Q_PROPERTY(bool showsOnboardingSheet READ showsOnboardingSheet NOTIFY showsOnboardingSheetChanged)
+
 public:
     // How the input's border looks: neutral, marked for sensitive data, or over the limit.
     enum class InputBorder { neutral, sensitiveData, exceeded };
@@ -127,6 +135,11 @@ public:
     QString errorMessage() const;
     QString providerChipTooltip() const;
 
+    HistoryView* historyView() { return &m_historyView; }
+    OnboardingView* onboardingView() { return &m_onboardingView; }
+    OnboardingView* onboardingSheet() { return &m_onboardingSheet; }
+    bool showsOnboardingSheet() const { return m_showsOnboardingSheet; }
+
     void setInputText(const QString& text);
     void setSelectedAction(TextAction action);
     void setSelectedTone(ToneOption tone);
@@ -141,6 +154,9 @@ public:
     // Back to the main screen with the record's text, action and tone; the result stays.
     Q_INVOKABLE void reuseHistoryItem(const lexwick::HistoryItem& item);
     Q_INVOKABLE void completeOnboarding();
+    // Presents the introduction again, from its first page, as a sheet over the current
+    // screen; finishing it closes the sheet and leaves everything else as it was.
+    Q_INVOKABLE void restartOnboarding();
     // Opens a link of the result in the browser: http, https and mailto only.
     Q_INVOKABLE void openLink(const QString& link);
     Q_INVOKABLE void openHistory() { setShowHistory(true); }
@@ -163,6 +179,7 @@ Q_SIGNALS:
     // Anything the process button, the result section or the error line depend on.
     void processStateChanged();
     void providerChanged();
+    void showsOnboardingSheetChanged();
     // A request ended, whichever way (tests and the Services wait for it).
     void requestFinished();
     // The application hides the popover, or quits.
@@ -177,6 +194,7 @@ private:
     void setShowCopiedFeedback(bool show);
     void updateCanProcess();
     void updateScreen();
+    void setShowsOnboardingSheet(bool show);
 
     AIServiceProvider& m_aiService;
     SettingsManager& m_settings;
@@ -196,6 +214,10 @@ private:
     DetectionResult m_detection;
     bool m_canProcess = false;
     QString m_shownScreen;
+    HistoryView m_historyView;
+    OnboardingView m_onboardingView;
+    OnboardingView m_onboardingSheet;
+    bool m_showsOnboardingSheet = false;
     std::stop_source m_lifetime; // cancels the feedback timers when the view goes
 };
 

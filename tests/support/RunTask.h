@@ -43,4 +43,15 @@ std::optional<T> runTask(QCoro::Task<T> task,
     return std::move(outcome->value);
 }
 
+// The same for a task without a result: whether it ended before the deadline.
+inline bool runTask(QCoro::Task<void> task,
+                    std::chrono::milliseconds deadline = std::chrono::seconds(20))
+{
+    QCoro::Task<bool> ended = [](QCoro::Task<void> inner) -> QCoro::Task<bool> {
+        co_await std::move(inner);
+        co_return true;
+    }(std::move(task));
+    return runTask(std::move(ended), deadline).has_value();
+}
+
 } // namespace lexwick::test

@@ -1,17 +1,13 @@
 // lexwick-screenshots DIR: renders every state of the screens offscreen to PNG files, in a
 // light and a dark palette, so anyone can look at them.
 
-#include "history/HistoryManager.h"
 #include "support/Expect.h"
-#include "support/RouterFixture.h"
-#include "ui/PopoverView.h"
+#include "support/PopoverScreen.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QPalette>
-#include <QQmlEngine>
 #include <QQuickItem>
-#include <QQuickView>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -63,24 +59,18 @@ struct Shooter {
     QDir dir;
     QString theme;
 
-    // Renders one state: `prepare` sets it up on a fresh popover.
-    bool shoot(const QString& name, const std::function<void(RouterFixture&, PopoverView&)>& prepare)
+    // Renders one state: `prepare` sets it up on a fresh popover, shown at the size of the
+    // screen it ends on.
+    bool shoot(const QString& name, const std::function<void(PopoverScreen&)>& prepare,
+               PopoverScreen::Options options = {})
     {
-        RouterFixture app{{.storedMode = u"custom"_s}};
-        app.settings->setHasCompletedOnboarding(true);
-        HistoryManager history(app.defaults);
-        PopoverView view(*app.router, *app.settings, history);
-        QQuickView window;
-        window.engine()->addImportPath(u"qrc:/qt/qml"_s);
-        window.setInitialProperties({{u"view"_s, QVariant::fromValue(&view)}});
-        window.setSource(QUrl(u"qrc:/qt/qml/Lexwick/qml/Popover.qml"_s));
-        window.resize(400, 520);
-        window.show();
-        QTest::qWaitForWindowExposed(&window);
-        prepare(app, view);
+        PopoverScreen s(options);
+        if (!s.show())
+            return false;
+        prepare(s);
         QTest::qWait(400); // let the animations settle
         const QString file = dir.filePath(name + u'-' + theme + u".png"_s);
-        const bool saved = window.grabWindow().save(file);
+        const bool saved = s.window.grabWindow().save(file);
         std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
         return saved;
     }
@@ -90,6 +80,46 @@ void waitFor(PopoverView& view)
 {
     QSignalSpy finished(&view, &PopoverView::requestFinished);
     finished.wait(10000);
+}
+
+void openHistory(PopoverScreen& s)
+{
+    QSignalSpy replaced(s.view.historyView(), &HistoryView::itemsReplaced);
+    s.view.openHistory();
+    (void)QTest::qWaitFor([&] { return !replaced.isEmpty(); }, 10000);
+}
+
+HistoryItem record(const QString& original, const QString& result, TextAction action,
+                   std::optional<ToneOption> tone, std::chrono::seconds age, bool cached = false)
+{
+    HistoryItem item;
+    item.originalText = original;
+    item.resultText = result;
+    item.action = action;
+    item.tone = tone;
+    item.provider = u"Groq"_s;
+    item.timestamp = QDateTime::currentDateTimeUtc().addSecs(-age.count());
+    item.wasCached = cached;
+    return item;
+}
+
+// A few records of different kinds, oldest first.
+QList<HistoryItem> someRecords()
+{
+    return {
+        record(u"Can you explain what a closure is in programming?"_s,
+               u"A **closure** is a function that remembers the variables of the place where it "
+               u"was made, even after that place has finished running."_s,
+               TextAction::explain, std::nullopt, 3 * 24h),
+        record(u"We need the report by Friday, no excuses."_s,
+               u"Could you get the report to us by Friday? Thanks so much!"_s,
+               TextAction::paraphrase, ToneOption::friendly, 2h + 5min),
+        record(u"\n\n   Their going to the libary tomorow, weather or not it rains, and there "
+               u"bringing snacks.  "_s,
+               u"They're going to the library tomorrow, whether or not it rains, and they're "
+               u"bringing snacks. Everyone is welcome to join them at the entrance at ten."_s,
+               TextAction::correct, std::nullopt, 12min),
+    };
 }
 
 } // namespace
@@ -112,48 +142,99 @@ int main(int argc, char** argv)
                                           std::pair{u"dark"_s, darkPalette()}}) {
         QGuiApplication::setPalette(palette);
         Shooter s{dir, theme};
-        ok &= s.shoot(u"main-empty"_s, [](RouterFixture&, PopoverView&) {});
-        ok &= s.shoot(u"main-typing"_s, [](RouterFixture&, PopoverView& v) {
-            v.setInputText(u"Their going to the libary tomorow, weather or not it rains."_s);
+        ok &= s.shoot(u"main-empty"_s, [](PopoverScreen&) {});
+        ok &= s.shoot(u"main-typing"_s, [](PopoverScreen& s) {
+            s.view.setInputText(u"Their going to the libary tomorow, weather or not it rains."_s);
         });
-        ok &= s.shoot(u"main-warning"_s, [&](RouterFixture&, PopoverView& v) {
-            v.setInputText(prose.repeated(80).left(4213));
+        ok &= s.shoot(u"main-warning"_s, [&](PopoverScreen& s) {
+            s.view.setInputText(prose.repeated(80).left(4213));
         });
-        ok &= s.shoot(u"main-exceeded"_s, [&](RouterFixture&, PopoverView& v) {
-            v.setInputText(prose.repeated(100).left(5200));
+        ok &= s.shoot(u"main-exceeded"_s, [&](PopoverScreen& s) {
+            s.view.setInputText(prose.repeated(100).left(5200));
         });
-        ok &= s.shoot(u"main-sensitive-data"_s, [](RouterFixture&, PopoverView& v) {
-            v.setInputText(u"Write to jane.doe@example.com or call 555-123-4567."_s);
+        ok &= s.shoot(u"main-sensitive-data"_s, [](PopoverScreen& s) {
+            s.view.setInputText(u"Write to jane.doe@example.com or call 555-123-4567."_s);
         });
-        ok &= s.shoot(u"main-paraphrase"_s, [](RouterFixture&, PopoverView& v) {
-            v.setInputText(u"We need the report by Friday."_s);
-            v.setSelectedAction(TextAction::paraphrase);
-            v.setSelectedTone(ToneOption::friendly);
+        ok &= s.shoot(u"main-paraphrase"_s, [](PopoverScreen& s) {
+            s.view.setInputText(u"We need the report by Friday."_s);
+            s.view.setSelectedAction(TextAction::paraphrase);
+            s.view.setSelectedTone(ToneOption::friendly);
         });
-        ok &= s.shoot(u"main-processing"_s, [](RouterFixture& a, PopoverView& v) {
+        ok &= s.shoot(u"main-processing"_s, [](PopoverScreen& s) {
             ScriptedReply slow = ScriptedReply::json(200, chatAnswer(u"late"_s));
             slow.delay = 3s;
-            a.provider.enqueue(slow);
-            v.setInputText(u"Teh quick brown fox."_s);
-            v.toggleProcessing();
+            s.app.provider.enqueue(slow);
+            s.view.setInputText(u"Teh quick brown fox."_s);
+            s.view.toggleProcessing();
         });
-        ok &= s.shoot(u"main-result-cached-copied"_s, [](RouterFixture& a, PopoverView& v) {
-            a.provider.enqueue(ScriptedReply::json(
+        ok &= s.shoot(u"main-result-cached-copied"_s, [](PopoverScreen& s) {
+            s.app.provider.enqueue(ScriptedReply::json(
                 200, chatAnswer(u"They're going to the **library** tomorrow, *whether* or not "
                                 u"it rains. See `notes` or [the guide](https://example.com)."_s)));
-            v.setInputText(u"Their going to the libary tomorow, weather or not it rains."_s);
-            v.toggleProcessing();
-            waitFor(v);
-            v.toggleProcessing(); // the same again: from the cache
-            waitFor(v);
-            v.copyResult();
+            s.view.setInputText(u"Their going to the libary tomorow, weather or not it rains."_s);
+            s.view.toggleProcessing();
+            waitFor(s.view);
+            s.view.toggleProcessing(); // the same again: from the cache
+            waitFor(s.view);
+            s.view.copyResult();
         });
-        ok &= s.shoot(u"main-error"_s, [](RouterFixture& a, PopoverView& v) {
-            a.provider.enqueue(
+        ok &= s.shoot(u"main-error"_s, [](PopoverScreen& s) {
+            s.app.provider.enqueue(
                 ScriptedReply::json(401, R"({"error":{"message":"Invalid API Key"}})"));
-            v.setInputText(u"Some text."_s);
-            v.toggleProcessing();
-            waitFor(v);
+            s.view.setInputText(u"Some text."_s);
+            s.view.toggleProcessing();
+            waitFor(s.view);
+        });
+
+        ok &= s.shoot(u"history-empty"_s, [](PopoverScreen& s) { openHistory(s); });
+        ok &= s.shoot(u"history-list"_s, [](PopoverScreen& s) {
+            s.record(someRecords());
+            openHistory(s);
+        });
+        ok &= s.shoot(u"history-no-results"_s, [](PopoverScreen& s) {
+            s.record(someRecords());
+            openHistory(s);
+            s.type(u"zebra"_s);
+        });
+        ok &= s.shoot(u"history-one-record"_s, [](PopoverScreen& s) {
+            s.record({someRecords().constLast()});
+            openHistory(s);
+        });
+        ok &= s.shoot(u"history-tone-and-cached"_s, [](PopoverScreen& s) {
+            s.record({record(u"Please send me the files."_s,
+                             u"Would you mind sending me the files when you get a chance?"_s,
+                             TextAction::paraphrase, ToneOption::professional, 40s, true)});
+            openHistory(s);
+        });
+        ok &= s.shoot(u"history-copied"_s, [](PopoverScreen& s) {
+            s.record(someRecords());
+            openHistory(s);
+            s.view.historyView()->copy(0);
+        });
+        ok &= s.shoot(u"history-50-scrolled"_s, [&](PopoverScreen& s) {
+            QList<HistoryItem> records;
+            for (int i = 0; i < 50; ++i) {
+                records << record(QString::number(i + 1) + u". "_s + prose.repeated(90).left(4990),
+                                  prose.repeated(90).left(5000), allTextActions[i % 3],
+                                  i % 3 == 1 ? std::optional(allToneOptions[i % 8]) : std::nullopt,
+                                  std::chrono::hours(50 - i), i % 4 == 0);
+            }
+            s.record(records);
+            openHistory(s);
+            QQuickItem* list = s.item(u"list"_s);
+            QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, 24),
+                                      Q_ARG(int, 1 /* ListView.Beginning */));
+        });
+
+        const PopoverScreen::Options firstRun{.completedOnboarding = false};
+        for (int page = 0; page < 3; ++page) {
+            ok &= s.shoot(u"onboarding-page-%1"_s.arg(page + 1), [page](PopoverScreen& s) {
+                for (int i = 0; i < page; ++i)
+                    s.press(Qt::Key_Right);
+            }, firstRun);
+        }
+        ok &= s.shoot(u"onboarding-sheet"_s, [](PopoverScreen& s) {
+            s.view.restartOnboarding();
         });
     }
     return ok ? 0 : 1;

@@ -1,19 +1,15 @@
 #include "history/HistoryManager.h"
 #include "support/Expect.h"
-#include "support/RouterFixture.h"
+#include "support/PopoverScreen.h"
 #include "support/RunTask.h"
 #include "support/TestMain.h"
 #include "ui/PopoverView.h"
 
 #include <QClipboard>
-#include <QQmlEngine>
 #include <QQuickItem>
-#include <QQuickView>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtQml/qqmlextensionplugin.h>
-
-#include <functional>
 
 Q_IMPORT_QML_PLUGIN(LexwickPlugin)
 
@@ -24,67 +20,15 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-#define QVERIFY_RESULT(condition)                                                                  \
-    if (!(condition))                                                                              \
-        qWarning("Not met: %s", #condition);
-
-bool shown(const QQuickItem* item)
-{
-    for (; item; item = item->parentItem()) {
-        if (!item->isVisible() || item->opacity() <= 0.0)
-            return false;
-    }
-    return true;
-}
-
-// The popover as the application shows it, on a router served by the local provider server,
-// in an offscreen window that receives real key events.
-struct Screen {
-    RouterFixture app{{.storedMode = u"custom"_s}};
-    HistoryManager history{app.defaults};
-    PopoverView view{*app.router, *app.settings, history};
-    QQuickView window;
-
+// The popover on the main screen, with the input focused.
+struct Screen : PopoverScreen {
     Screen()
     {
-        app.settings->setHasCompletedOnboarding(true);
-        window.engine()->addImportPath(u"qrc:/qt/qml"_s);
-        window.setInitialProperties({{u"view"_s, QVariant::fromValue(&view)}});
-        window.setSource(QUrl(u"qrc:/qt/qml/Lexwick/qml/Popover.qml"_s));
-        window.show();
-        window.requestActivate();
-        QVERIFY_RESULT(QTest::qWaitForWindowActive(&window));
-        QMetaObject::invokeMethod(window.rootObject(), "focusInput");
+        if (!show())
+            qWarning("The popover did not come up");
     }
-
-    QQuickItem* item(const char* name) const
-    {
-        return window.rootObject()->findChild<QQuickItem*>(QString::fromLatin1(name));
-    }
-
-    // The texts a user can see now (labels, not the text fields' contents).
-    QStringList visibleTexts() const
-    {
-        QStringList texts;
-        const std::function<void(QQuickItem*)> collect = [&](QQuickItem* item) {
-            if (!item->isVisible() || item->opacity() <= 0.0)
-                return;
-            const QVariant text = item->property("text");
-            if (item->inherits("QQuickText") && !text.toString().isEmpty())
-                texts << text.toString();
-            for (QQuickItem* child : item->childItems())
-                collect(child);
-        };
-        collect(window.contentItem());
-        return texts;
-    }
-
-    void type(const QString& text)
-    {
-        for (QChar c : text)
-            QTest::keyClick(&window, c.toLatin1());
-    }
-    void pressCtrlReturn() { QTest::keyClick(&window, Qt::Key_Return, Qt::ControlModifier); }
+    QQuickItem* item(const char* name) const { return PopoverScreen::item(QString::fromLatin1(name)); }
+    void pressCtrlReturn() { press(Qt::Key_Return, Qt::ControlModifier); }
 };
 
 } // namespace

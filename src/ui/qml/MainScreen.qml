@@ -75,6 +75,7 @@ Rectangle {
                 Text { text: "Lexwick"; font: Theme.titleFont; color: Theme.label }
                 Item { Layout.fillWidth: true }
                 HeaderButton {
+                    objectName: "historyButton"
                     symbol: "clock.arrow.circlepath"; tip: "History"
                     onClicked: screen.view.openHistory()
                 }

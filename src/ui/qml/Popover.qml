@@ -8,8 +8,11 @@ Rectangle {
     id: popover
     required property PopoverView view
 
-    width: 400
-    height: 520
+    // The size of the screen shown: the main and settings screens 400 × 520, the history
+    // screen 400 × 450, the introduction 400 × 420. A window of another size stretches it.
+    implicitWidth: 400
+    implicitHeight: view.currentScreen === "history" ? 450
+                  : view.currentScreen === "onboarding" ? 420 : 520
     color: Theme.window
 
     // Keys that work wherever the focus is inside the popover.
@@ -39,31 +42,48 @@ Rectangle {
         onVisibleChanged: if (visible) focusInput()
     }
 
-    // The screens still to come: a way back, so nothing leaves the user stuck.
+    Loader {
+        id: history
+        objectName: "historyScreen"
+        anchors.fill: parent
+        active: popover.view.currentScreen === "history"
+        sourceComponent: HistoryScreen { history: popover.view.historyView }
+        onLoaded: item.focusSearch()
+    }
+
+    Loader {
+        id: onboarding
+        objectName: "onboardingScreen"
+        anchors.fill: parent
+        active: popover.view.currentScreen === "onboarding"
+        sourceComponent: OnboardingScreen { onboarding: popover.view.onboardingView }
+        onLoaded: item.forceActiveFocus()
+    }
+
+    // The screen still to come: a way back, so nothing leaves the user stuck.
     Rectangle {
         anchors.fill: parent
         color: Theme.window
-        visible: popover.view.currentScreen !== "main"
+        visible: popover.view.currentScreen === "settings"
         ColumnLayout {
             anchors.centerIn: parent
             spacing: 12
             Text {
                 Layout.alignment: Qt.AlignHCenter
-                text: popover.view.currentScreen === "history" ? "History"
-                    : popover.view.currentScreen === "settings" ? "Settings" : "Welcome to Lexwick"
+                text: "Settings"
                 font: Theme.titleFont
                 color: Theme.label
             }
             Button {
                 Layout.alignment: Qt.AlignHCenter
-                text: popover.view.currentScreen === "onboarding" ? "Get Started" : "Done"
-                onClicked: {
-                    if (popover.view.currentScreen === "onboarding")
-                        popover.view.completeOnboarding()
-                    popover.view.showSettings = false
-                    popover.view.showHistory = false
-                }
+                text: "Done"
+                onClicked: popover.view.showSettings = false
             }
         }
+    }
+
+    OnboardingSheet {
+        onboarding: popover.view.onboardingSheet
+        visible: popover.view.showsOnboardingSheet
     }
 }

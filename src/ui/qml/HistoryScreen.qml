@@ -1,0 +1,189 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Lexwick
+
+// The history screen: search the records, reuse, copy or delete one, or clear them all.
+Rectangle {
+    id: screen
+    required property HistoryView history
+
+    implicitWidth: 400
+    implicitHeight: 450
+    color: Theme.window
+
+    function focusSearch() { search.forceActiveFocus() }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        // Header
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: header.implicitHeight + 24
+            color: Theme.thinMaterial
+            RowLayout {
+                id: header
+                anchors.fill: parent
+                anchors.margins: 12
+                spacing: 8
+                SymbolIcon { name: "clock.arrow.circlepath"; size: 22; color: Theme.accent }
+                Text { text: "History"; font: Theme.titleFont; color: Theme.label }
+                Item { Layout.fillWidth: true }
+                ToolButton {
+                    objectName: "closeButton"
+                    padding: 6
+                    focusPolicy: Qt.StrongFocus
+                    Accessible.name: "Close"
+                    ToolTip.visible: hovered
+                    ToolTip.text: "Close"
+                    ToolTip.delay: 600
+                    contentItem: SymbolIcon { name: "xmark.circle.fill"; size: 20; color: Theme.secondaryLabel }
+                    background: Item {}
+                    onClicked: screen.history.close()
+                }
+            }
+        }
+
+        // Search
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: searchRow.implicitHeight + 8
+            color: Theme.ultraThinMaterial
+            RowLayout {
+                id: searchRow
+                anchors.fill: parent
+                anchors.leftMargin: 12
+                anchors.rightMargin: 12
+                anchors.topMargin: 4
+                anchors.bottomMargin: 4
+                spacing: 6
+                SymbolIcon { name: "magnifyingglass"; size: 14; color: Theme.secondaryLabel }
+                TextField {
+                    id: search
+                    objectName: "search"
+                    Layout.fillWidth: true
+                    placeholderText: "Search history..."
+                    placeholderTextColor: Theme.secondaryLabel
+                    text: screen.history.searchQuery
+                    onTextChanged: if (screen.history.searchQuery !== text) screen.history.searchQuery = text
+                    font: Theme.bodyFont
+                    color: Theme.label
+                    selectByMouse: true
+                    leftPadding: 0
+                    background: null
+                    Accessible.name: "Search history"
+                }
+            }
+        }
+
+        Rectangle { Layout.fillWidth: true; implicitHeight: 1; color: Theme.separator }
+
+        // Body
+        Item {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+
+            ListView {
+                id: list
+                objectName: "list"
+                anchors.fill: parent
+                anchors.margins: 12
+                anchors.rightMargin: 12
+                visible: !screen.history.showsEmptyState
+                clip: true
+                spacing: 8
+                boundsBehavior: Flickable.StopAtBounds
+                model: screen.history.filteredItems
+                ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
+                delegate: HistoryItemRow {
+                    required property int index
+                    width: ListView.view.width
+                    onReuse: screen.history.reuse(index)
+                    onCopy: screen.history.copy(index)
+                    onRemove: screen.history.remove(index)
+                }
+            }
+
+            ColumnLayout {
+                objectName: "emptyState"
+                anchors.centerIn: parent
+                visible: screen.history.showsEmptyState
+                spacing: 8
+                SymbolIcon {
+                    Layout.alignment: Qt.AlignHCenter
+                    name: "clock.badge.questionmark"
+                    size: 48
+                    color: Theme.secondaryLabel
+                }
+                Text {
+                    Layout.alignment: Qt.AlignHCenter
+                    text: screen.history.emptyTitle
+                    font: Theme.headlineFont
+                    color: Theme.secondaryLabel
+                }
+                Text {
+                    Layout.alignment: Qt.AlignHCenter
+                    text: screen.history.emptyMessage
+                    font: Theme.captionFont
+                    color: Theme.secondaryLabel
+                }
+            }
+        }
+
+        // Footer
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: footer.implicitHeight + 16
+            color: Theme.thinMaterial
+            RowLayout {
+                id: footer
+                anchors.fill: parent
+                anchors.leftMargin: 12
+                anchors.rightMargin: 12
+                anchors.topMargin: 8
+                anchors.bottomMargin: 8
+                spacing: 12
+                Text {
+                    objectName: "count"
+                    text: screen.history.footerText
+                    font: Theme.captionFont
+                    color: Theme.secondaryLabel
+                }
+                Item { Layout.fillWidth: true }
+                AbstractButton {
+                    id: clearAll
+                    objectName: "clearAllButton"
+                    visible: screen.history.showsClearAll
+                    focusPolicy: Qt.StrongFocus
+                    hoverEnabled: true
+                    padding: 4
+                    Accessible.name: "Clear All"
+                    contentItem: Text { text: "Clear All"; font: Theme.captionFont; color: Theme.red }
+                    background: Rectangle {
+                        radius: 4
+                        color: clearAll.visualFocus || clearAll.hovered ? Theme.withAlpha(Theme.red, 0.12) : "transparent"
+                    }
+                    onClicked: screen.history.clearAll()
+                }
+                AbstractButton {
+                    id: done
+                    objectName: "doneButton"
+                    focusPolicy: Qt.StrongFocus
+                    hoverEnabled: true
+                    padding: 4
+                    leftPadding: 8
+                    rightPadding: 8
+                    Accessible.name: "Done"
+                    contentItem: Text { text: "Done"; font: Theme.headlineFont; color: Theme.accent }
+                    background: Rectangle {
+                        radius: 6
+                        color: done.visualFocus || done.hovered ? Theme.withAlpha(Theme.accent, 0.12) : "transparent"
+                    }
+                    onClicked: screen.history.close()
+                }
+            }
+        }
+    }
+}

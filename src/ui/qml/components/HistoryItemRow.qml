@@ -1,0 +1,181 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Lexwick
+
+// The card of one record: its badges and age, its two text lines, and Reuse, Copy and Delete.
+Rectangle {
+    id: card
+    required property string actionTitle
+    required property string actionSymbol
+    required property string toneTitle
+    required property bool wasCached
+    required property string relativeTime
+    required property string inputLine
+    required property string resultLine
+    required property bool showCopied
+
+    signal reuse()
+    signal copy()
+    signal remove()
+
+    implicitHeight: lines.implicitHeight + 24
+    radius: 10
+    color: Theme.ultraThinMaterial
+    border.width: 0.5
+    border.color: Qt.rgba(1, 1, 1, 0.1)
+
+    component Badge: Rectangle {
+        id: badge
+        property alias text: label.text
+        property alias textColor: label.color
+        property alias symbol: symbol.name
+        property real horizontalPadding: 5
+        property int pixelSize: 9
+        property int weight: Font.Normal
+        implicitWidth: badgeRow.implicitWidth + 2 * horizontalPadding
+        implicitHeight: badgeRow.implicitHeight + 4
+        radius: 4
+        Row {
+            id: badgeRow
+            anchors.centerIn: parent
+            spacing: 3
+            SymbolIcon {
+                id: symbol
+                anchors.verticalCenter: parent.verticalCenter
+                visible: name !== ""
+                size: 10
+                color: label.color
+            }
+            Text {
+                id: label
+                anchors.verticalCenter: parent.verticalCenter
+                font.pixelSize: badge.pixelSize
+                font.weight: badge.weight
+            }
+        }
+    }
+
+    component CardButton: AbstractButton {
+        id: button
+        property string symbol
+        property string title
+        property color tint
+        property bool iconOnly: false
+        padding: 2
+        hoverEnabled: true
+        focusPolicy: Qt.StrongFocus
+        Accessible.name: title
+        ToolTip.visible: hovered && iconOnly
+        ToolTip.text: title
+        ToolTip.delay: 600
+        contentItem: Row {
+            spacing: 4
+            SymbolIcon {
+                anchors.verticalCenter: parent.verticalCenter
+                name: button.symbol
+                size: 11
+                color: button.tint
+            }
+            Text {
+                anchors.verticalCenter: parent.verticalCenter
+                visible: !button.iconOnly
+                text: button.title
+                font: Theme.captionFont
+                color: button.tint
+            }
+        }
+        background: Rectangle {
+            radius: 4
+            color: button.visualFocus || button.hovered ? Theme.withAlpha(button.tint, 0.12) : "transparent"
+        }
+    }
+
+    ColumnLayout {
+        id: lines
+        anchors.fill: parent
+        anchors.margins: 12
+        spacing: 8
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 6
+            Badge {
+                objectName: "actionBadge"
+                symbol: card.actionSymbol
+                text: card.actionTitle
+                textColor: Theme.accent
+                pixelSize: 10
+                weight: Font.Medium
+                horizontalPadding: 6
+                color: Theme.withAlpha(Theme.accent, 0.15)
+            }
+            Badge {
+                objectName: "toneBadge"
+                visible: card.toneTitle !== ""
+                text: card.toneTitle
+                textColor: Theme.secondaryLabel
+                color: Theme.withAlpha(Theme.label, 0.08)
+            }
+            Badge {
+                objectName: "cachedBadge"
+                visible: card.wasCached
+                text: "Cached"
+                textColor: Theme.green
+                color: Theme.withAlpha(Theme.green, 0.15)
+            }
+            Item { Layout.fillWidth: true }
+            Text {
+                text: card.relativeTime
+                font: Theme.captionFont
+                color: Theme.secondaryLabel
+            }
+        }
+
+        Text {
+            Layout.fillWidth: true
+            text: card.inputLine
+            textFormat: Text.PlainText
+            wrapMode: Text.WrapAtWordBoundaryOrAnywhere
+            font: Theme.bodyFont
+            color: Theme.label
+        }
+
+        Text {
+            Layout.fillWidth: true
+            text: card.resultLine
+            textFormat: Text.PlainText
+            wrapMode: Text.WrapAtWordBoundaryOrAnywhere
+            font: Theme.captionFont
+            color: Theme.secondaryLabel
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 12
+            CardButton {
+                objectName: "reuseButton"
+                symbol: "arrow.uturn.backward"
+                title: "Reuse"
+                tint: Theme.accent
+                onClicked: card.reuse()
+            }
+            CardButton {
+                objectName: "copyButton"
+                symbol: card.showCopied ? "checkmark" : "doc.on.doc"
+                title: card.showCopied ? "Copied!" : "Copy"
+                tint: card.showCopied ? Theme.green : Theme.secondaryLabel
+                onClicked: card.copy()
+            }
+            Item { Layout.fillWidth: true }
+            CardButton {
+                objectName: "deleteButton"
+                symbol: "trash"
+                title: "Delete"
+                iconOnly: true
+                tint: Theme.red
+                onClicked: card.remove()
+            }
+        }
+    }
+}
