@@ -72,9 +72,11 @@ QVariantList ShortcutsView::commands() const
 {
     QVariantList list;
     for (TextAction action : allTextActions) {
-        list.append(QVariantMap{{QStringLiteral("title"), lexwick::title(action)},
-                                {QStringLiteral("command"), command(action)},
-                                {QStringLiteral("shortcut"), defaultShortcut(action)}});
+        list.append(
+            QVariantMap{{QStringLiteral("title"), lexwick::title(action)},
+                        {QStringLiteral("command"), command(action)},
+                        {QStringLiteral("shortcut"),
+                         m_desktop == Desktop::other ? QString() : defaultShortcut(action)}});
     }
     return list;
 }

@@ -47,7 +47,8 @@ public:
     explicit ShortcutsView(Desktop desktop, QString gsettings = QStringLiteral("gsettings"),
                            QObject* parent = nullptr);
 
-    // One map per action: its "title", "command" and default "shortcut".
+    // One map per action: its "title", "command" and "shortcut" (the default key, where the
+    // desktop binds it).
     QVariantList commands() const;
     Desktop desktop() const { return m_desktop; }
     QString title() const { return QStringLiteral("Keyboard shortcuts"); }

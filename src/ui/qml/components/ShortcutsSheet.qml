@@ -41,10 +41,9 @@ Rectangle {
             model: sheet.shortcuts.commands
             delegate: RowLayout {
                 required property var modelData
-                Layout.fillWidth: true
+                Layout.preferredWidth: column.width
                 spacing: 8
                 ColumnLayout {
-                    Layout.fillWidth: true
                     spacing: 2
                     Text {
                         text: modelData.title
@@ -61,6 +60,8 @@ Rectangle {
                     }
                 }
                 Text {
+                    Layout.fillWidth: true
+                    horizontalAlignment: Text.AlignRight
                     text: modelData.shortcut
                     font: Theme.captionFont
                     color: Theme.secondaryLabel
