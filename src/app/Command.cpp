@@ -50,14 +50,14 @@ written to standard error); 2 for an unknown argument.
 )");
 }
 
-// Text comes from a pipe or a file. A terminal, or the /dev/null that launchers of keyboard
-// shortcuts give their commands, means the selection.
+// Text comes from a pipe or a file. A terminal, the /dev/null that launchers of keyboard
+// shortcuts give their commands, or a session manager's socket means the selection.
 bool hasInput()
 {
     struct stat info {};
     if (fstat(STDIN_FILENO, &info) != 0)
         return false;
-    return S_ISFIFO(info.st_mode) || S_ISREG(info.st_mode) || S_ISSOCK(info.st_mode);
+    return S_ISFIFO(info.st_mode) || S_ISREG(info.st_mode);
 }
 
 QString readInput()
