@@ -132,10 +132,19 @@ QCoro::Task<ServiceOutcome> AppDelegate::runInPopover(TextAction action)
 
     QClipboard* clipboard = QGuiApplication::clipboard();
     QString text = clipboard->text(ClipboardPasteboard::selectionMode());
-    if (const std::optional<QString> refused = m_view->runService(text, action))
+    // A request may end before it returns (a check of a back-end that needs no answer).
+    auto finished = std::make_shared<bool>(false);
+    const QMetaObject::Connection watch = connect(m_view.get(), &PopoverView::requestFinished, this,
+                                                  [finished] { *finished = true; });
+    const std::optional<QString> refused = m_view->runService(text, action);
+    while (!refused && self && !*finished) {
+        auto ending = qCoro(m_view.get(), &PopoverView::requestFinished);
+        co_await std::move(ending);
+    }
+    if (self)
+        disconnect(watch);
+    if (refused)
         co_return ServiceOutcome(std::unexpect, *refused);
-    auto finished = qCoro(m_view.get(), &PopoverView::requestFinished);
-    co_await std::move(finished);
     if (!self)
         co_return ServiceOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
     if (m_view->resultText().isEmpty())
