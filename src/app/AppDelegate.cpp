@@ -1,15 +1,20 @@
 #include "app/AppDelegate.h"
 
+#include "app/Pasteboard.h"
 #include "app/PopoverWindow.h"
+#include "app/ServicesProvider.h"
 #include "app/StatusBarManager.h"
 #include "core/Log.h"
 #include "ui/AppContext.h"
 #include "ui/PopoverView.h"
 
 #include <QCoreApplication>
+#include <QCoroSignal>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusServiceWatcher>
+#include <QGuiApplication>
+#include <QQuickWindow>
 #include <QTimer>
 
 namespace lexwick {
@@ -18,6 +23,8 @@ namespace {
 
 const QString trayWatcherName = QStringLiteral("org.kde.StatusNotifierWatcher");
 constexpr int trayWatcherWaitMs = 3000;
+// How long the popover may take to get the focus before its selection is read anyway.
+constexpr std::chrono::milliseconds focusWait{2000};
 
 } // namespace
 
@@ -60,6 +67,9 @@ void AppDelegate::applicationDidFinishLaunching()
     logLine(QStringLiteral("popover setup"));
     setupStatusBar();
     logLine(QStringLiteral("status bar setup complete"));
+    m_servicesProvider = std::make_unique<ServicesProvider>(m_context->router);
+    if (m_service)
+        m_service->setServicesProvider(m_servicesProvider.get());
     if (m_activateWhenLaunched)
         activate();
 }
@@ -87,6 +97,62 @@ void AppDelegate::activate()
         return;
     }
     m_statusBarManager->showPopover();
+}
+
+ApplicationService::Platform AppDelegate::servicesPlatform()
+{
+    ApplicationService::Platform platform;
+    platform.activate = [this] { activate(); };
+    if (QGuiApplication::platformName() == u"wayland") {
+        platform.runInPopover = [this](TextAction action) { return runInPopover(action); };
+    } else {
+        platform.selection = [] {
+            return std::make_shared<ClipboardPasteboard>(ClipboardPasteboard::selectionMode(),
+                                                         QClipboard::Clipboard);
+        };
+    }
+    return platform;
+}
+
+// Wayland gives the selection only to the application that has the focus: the popover opens,
+// reads it once it is active, and runs the request where the user sees it.
+QCoro::Task<ServiceOutcome> AppDelegate::runInPopover(TextAction action)
+{
+    QPointer self(this);
+    activate();
+    // The window exists once the popover has opened.
+    if (QQuickWindow* window = m_popover->window(); window && !window->isActive()) {
+        auto activated = qCoro(window, &QWindow::activeChanged, focusWait);
+        co_await std::move(activated);
+    }
+    while (self && m_context->router.isProcessing()) {
+        auto idle = qCoro(&m_context->router, &AIServiceProvider::isProcessingChanged);
+        co_await std::move(idle);
+    }
+    if (!self)
+        co_return ServiceOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
+
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    QString text = clipboard->text(ClipboardPasteboard::selectionMode());
+    // A request may end before it returns (a check of a back-end that needs no answer).
+    auto finished = std::make_shared<bool>(false);
+    const QMetaObject::Connection watch = connect(m_view.get(), &PopoverView::requestFinished, this,
+                                                  [finished] { *finished = true; });
+    const std::optional<QString> refused = m_view->runService(text, action);
+    while (!refused && self && !*finished) {
+        auto ending = qCoro(m_view.get(), &PopoverView::requestFinished);
+        co_await std::move(ending);
+    }
+    if (self)
+        disconnect(watch);
+    if (refused)
+        co_return ServiceOutcome(std::unexpect, *refused);
+    if (!self)
+        co_return ServiceOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
+    if (m_view->resultText().isEmpty())
+        co_return ServiceOutcome(std::unexpect, m_view->errorMessage());
+    m_view->copyResult();
+    co_return ServiceOutcome(m_view->resultText());
 }
 
 } // namespace lexwick

@@ -1,10 +1,10 @@
 #include "app/AppDelegate.h"
-#include "app/ApplicationAdaptor.h"
+#include "app/ApplicationService.h"
+#include "app/Command.h"
 #include "core/Log.h"
 
 #include <QApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QQuickWindow>
 #include <QtQml/qqmlextensionplugin.h>
@@ -13,15 +13,12 @@ Q_IMPORT_QML_PLUGIN(LexwickPlugin)
 
 namespace {
 
-const QString applicationId = QStringLiteral("io.github.lexwick.Lexwick");
-const QString objectPath = QStringLiteral("/io/github/lexwick/Lexwick");
-
 // Asks the instance that holds the name to open its popover.
 bool activateRunningInstance(QDBusConnection& bus)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(
-        applicationId, objectPath, QStringLiteral("org.freedesktop.Application"),
-        QStringLiteral("Activate"));
+        lexwick::ApplicationService::serviceName, lexwick::ApplicationService::objectPath,
+        QStringLiteral("org.freedesktop.Application"), QStringLiteral("Activate"));
     call << QVariantMap();
     return bus.call(call).type() == QDBusMessage::ReplyMessage;
 }
@@ -30,6 +27,13 @@ bool activateRunningInstance(QDBusConnection& bus)
 
 int main(int argc, char** argv)
 {
+    // With an argument this is the command, which needs neither a display nor a window.
+    if (argc > 1) {
+        QCoreApplication command(argc, argv);
+        QCoreApplication::setApplicationVersion(QStringLiteral(LEXWICK_VERSION));
+        return lexwick::runCommand(QCoreApplication::arguments().mid(1)).value_or(2);
+    }
+
     lexwick::logLine(QStringLiteral("main – starting"));
     // A popover needs no GPU context; the software renderer keeps the process small.
     if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
@@ -38,19 +42,20 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Lexwick"));
     QApplication::setApplicationVersion(QStringLiteral(LEXWICK_VERSION));
-    QGuiApplication::setDesktopFileName(applicationId);
+    QGuiApplication::setDesktopFileName(lexwick::ApplicationService::serviceName);
     QApplication::setQuitOnLastWindowClosed(false);
 
     lexwick::AppDelegate delegate;
-    QObject dbusObject;
-    new lexwick::ApplicationAdaptor(&dbusObject, delegate);
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    lexwick::ApplicationService service(bus, delegate.servicesPlatform());
+    delegate.setApplicationService(&service);
 
     // One instance per session: the object first, then the name; a taken name means another
     // instance runs, which opens its popover instead.
-    QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
-        bus.registerObject(objectPath, &dbusObject);
-        if (!bus.registerService(applicationId)) {
+        bus.registerObject(lexwick::ApplicationService::objectPath, &service,
+                           QDBusConnection::ExportAdaptors);
+        if (!bus.registerService(lexwick::ApplicationService::serviceName)) {
             activateRunningInstance(bus);
             return 0;
         }

@@ -364,6 +364,26 @@ QCoro::Task<void> PopoverView::runRequest(std::stop_token stop)
         Q_EMIT requestFinished();
 }
 
+std::optional<QString> PopoverView::runService(const QString& text, TextAction action)
+{
+    setShowHistory(false);
+    setShowSettings(false);
+    setSelectedAction(action);
+    if (action == TextAction::paraphrase)
+        setSelectedTone(ToneOption::formal);
+    setInputText(text);
+    if (m_inputText.trimmed().isEmpty())
+        return QStringLiteral("No text selected");
+    if (m_validation.state == CharacterState::exceeded)
+        return validationMessage();
+    if (showsSensitiveDataBanner())
+        return AIError(AIError::PiiDetected{m_detection.detectedTypes}).errorDescription();
+    if (!m_canProcess)
+        return QStringLiteral("Lexwick is busy with another request");
+    toggleProcessing();
+    return std::nullopt;
+}
+
 void PopoverView::copyResult()
 {
     QGuiApplication::clipboard()->setText(m_resultText);

@@ -164,6 +164,12 @@ public:
     Q_INVOKABLE void close() { Q_EMIT closeRequested(); }
     Q_INVOKABLE void quit() { Q_EMIT quitRequested(); }
 
+    // Runs the action on text selected in another application, where only the popover can
+    // read it (Wayland): the main screen with the text in the input, the action chosen (and
+    // the formal tone for a paraphrase). Returns why the request cannot start, as users read
+    // it; nothing when it runs, and `requestFinished` tells when it ends.
+    std::optional<QString> runService(const QString& text, TextAction action);
+
 Q_SIGNALS:
     void inputTextChanged();
     void resultTextChanged();

@@ -184,6 +184,32 @@ private Q_SLOTS:
         QCOMPARE(quit.size(), 1);
     }
 
+    void runningTextFromAnotherApplication()
+    {
+        Fixture f;
+        f.view.setShowHistory(true);
+        f.view.setSelectedTone(ToneOption::casual);
+        f.answer(u"Kind regards"_s);
+        QSignalSpy finished(&f.view, &PopoverView::requestFinished);
+        QCOMPARE(f.view.runService(u"cheers"_s, TextAction::paraphrase), std::nullopt);
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(f.view.currentScreen(), u"main"_s);
+        QCOMPARE(f.view.inputText(), u"cheers"_s);
+        QCOMPARE(f.view.selectedAction(), TextAction::paraphrase);
+        QCOMPARE(f.view.selectedTone(), ToneOption::formal);
+        QCOMPARE(f.view.resultText(), u"Kind regards"_s);
+
+        // What cannot start says why, as the screen shows it.
+        QCOMPARE(f.view.runService(u" \n"_s, TextAction::correct), u"No text selected"_s);
+        QCOMPARE(f.view.runService(u"mail ann@example.com"_s, TextAction::correct),
+                 AIError(AIError::PiiDetected{{PIIType::email}}).errorDescription());
+        QVERIFY(f.view.showsSensitiveDataBanner());
+        const std::optional<QString> tooLong =
+            f.view.runService(QString(5001, u'x'), TextAction::explain);
+        QCOMPARE(tooLong, u"Character limit exceeded (1 over)"_s);
+        QCOMPARE(f.app.providerRequests(), 1);
+    }
+
     void copyPutsTheResultOnTheClipboard()
     {
         Fixture f;

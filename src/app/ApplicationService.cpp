@@ -1,0 +1,157 @@
+#include "app/ApplicationService.h"
+
+#include "app/Pasteboard.h"
+#include "applicationadaptor.h"
+#include "servicesadaptor.h"
+
+#include <QDBusError>
+
+namespace lexwick {
+
+const QString ApplicationService::serviceName = QStringLiteral("io.github.lexwick.Lexwick");
+const QString ApplicationService::objectPath = QStringLiteral("/io/github/lexwick/Lexwick");
+const QString ApplicationService::servicesInterface =
+    QStringLiteral("io.github.lexwick.Lexwick.Services");
+const QString ApplicationService::errorName = QStringLiteral("io.github.lexwick.Lexwick.Error");
+
+ApplicationService::ApplicationService(QDBusConnection bus, Platform platform, QObject* parent)
+    : QObject(parent)
+    , m_platform(std::move(platform))
+    , m_notifier(std::move(bus))
+{
+    new ApplicationAdaptor(this);
+    new ServicesAdaptor(this);
+}
+
+ApplicationService::~ApplicationService() = default;
+
+void ApplicationService::setServicesProvider(ServicesProvider* provider)
+{
+    m_provider = provider;
+    std::vector<std::function<void()>> waiting;
+    waiting.swap(m_waiting);
+    for (const std::function<void()>& work : waiting)
+        work();
+}
+
+QString ApplicationService::completedMessage(TextAction action)
+{
+    return rawValue(action) + QStringLiteral(" completed – the result is ready to paste");
+}
+
+QString ApplicationService::actionName(TextAction action)
+{
+    return rawValue(action).toLower();
+}
+
+std::optional<TextAction> ApplicationService::actionNamed(const QString& name)
+{
+    for (TextAction action : allTextActions) {
+        if (name == actionName(action))
+            return action;
+    }
+    return std::nullopt;
+}
+
+void ApplicationService::Activate(const QVariantMap& platformData)
+{
+    Q_UNUSED(platformData);
+    if (m_platform.activate)
+        m_platform.activate();
+}
+
+// Lexwick opens no files; the desktop may still ask, and then it opens the popover.
+void ApplicationService::Open(const QStringList& uris, const QVariantMap& platformData)
+{
+    Q_UNUSED(uris);
+    Activate(platformData);
+}
+
+// The desktop file's actions (a menu entry, a KDE shortcut): nobody waits for the answer, so
+// it is given at once and the notification tells how the request went.
+void ApplicationService::ActivateAction(const QString& actionName, const QVariantList& parameter,
+                                        const QVariantMap& platformData)
+{
+    Q_UNUSED(parameter);
+    Q_UNUSED(platformData);
+    const std::optional<TextAction> action = actionNamed(actionName);
+    if (!action) {
+        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("No such action: ") + actionName);
+        return;
+    }
+    whenReady([this, action = *action] { serveSelection(action, std::nullopt); });
+}
+
+void ApplicationService::Correct()
+{
+    onSelection(TextAction::correct);
+}
+
+void ApplicationService::Paraphrase()
+{
+    onSelection(TextAction::paraphrase);
+}
+
+void ApplicationService::Explain()
+{
+    onSelection(TextAction::explain);
+}
+
+void ApplicationService::onSelection(TextAction action)
+{
+    setDelayedReply(true);
+    PendingReply reply{connection(), message()};
+    whenReady([this, action, reply] { serveSelection(action, reply); });
+}
+
+QString ApplicationService::ProcessText(const QString& action, const QString& text)
+{
+    const std::optional<TextAction> named = actionNamed(action);
+    if (!named) {
+        sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("No such action: ") + action);
+        return QString();
+    }
+    setDelayedReply(true);
+    PendingReply reply{connection(), message()};
+    whenReady([this, named = *named, text, reply] { serveText(named, text, reply); });
+    return QString();
+}
+
+void ApplicationService::whenReady(std::function<void()> work)
+{
+    if (m_provider)
+        work();
+    else
+        m_waiting.push_back(std::move(work));
+}
+
+QCoro::Task<void> ApplicationService::serveSelection(TextAction action,
+                                                     std::optional<PendingReply> reply)
+{
+    QPointer self(this);
+    ServiceOutcome outcome;
+    if (m_platform.runInPopover) {
+        QCoro::Task<ServiceOutcome> running = m_platform.runInPopover(action);
+        outcome = co_await std::move(running);
+    } else {
+        QCoro::Task<ServiceOutcome> running = m_provider->handle(action, m_platform.selection());
+        outcome = co_await std::move(running);
+    }
+    if (self)
+        m_notifier.notify(outcome ? completedMessage(action) : outcome.error());
+    if (reply) {
+        reply->connection.send(outcome ? reply->call.createReply()
+                                       : reply->call.createErrorReply(errorName, outcome.error()));
+    }
+}
+
+QCoro::Task<void> ApplicationService::serveText(TextAction action, QString text, PendingReply reply)
+{
+    auto pasteboard = std::make_shared<TextPasteboard>(std::move(text));
+    QCoro::Task<ServiceOutcome> running = m_provider->handle(action, pasteboard);
+    const ServiceOutcome outcome = co_await std::move(running);
+    reply.connection.send(outcome ? reply.call.createReply(*outcome)
+                                  : reply.call.createErrorReply(errorName, outcome.error()));
+}
+
+} // namespace lexwick

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "app/DesktopNotifier.h"
+#include "app/ServicesProvider.h"
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusMessage>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace lexwick {
+
+class Pasteboard;
+
+// The application's object on the session bus, /io/github/lexwick/Lexwick, with two
+// interfaces (their adaptors are generated from src/app/dbus/):
+// - org.freedesktop.Application: how the desktop opens the application and runs the actions
+//   of its desktop file ("correct", "paraphrase", "explain");
+// - io.github.lexwick.Lexwick.Services: the actions on the selection, and on a text handed in.
+// A Services call is answered when its request ends, so the caller learns how it went; calls
+// that arrive while the application is still starting wait for it.
+class ApplicationService : public QObject, protected QDBusContext {
+    Q_OBJECT
+
+public:
+    static const QString serviceName;
+    static const QString objectPath;
+    static const QString servicesInterface;
+    // The error of a request that failed; its message is the one users see.
+    static const QString errorName;
+
+    // What the desktop offers; it differs between X11 and Wayland.
+    struct Platform {
+        // Opens the popover.
+        std::function<void()> activate;
+        // The selection of the moment, and the place its result goes (X11: PRIMARY and
+        // CLIPBOARD).
+        std::function<std::shared_ptr<Pasteboard>()> selection;
+        // Where an unfocused application can read no selection (Wayland): runs the action in
+        // the popover on the selection it reads once it has the focus. Used when set.
+        std::function<QCoro::Task<ServiceOutcome>(TextAction)> runInPopover;
+    };
+
+    ApplicationService(QDBusConnection bus, Platform platform, QObject* parent = nullptr);
+    ~ApplicationService() override;
+
+    // Serves the requests, those that have waited first.
+    void setServicesProvider(ServicesProvider* provider);
+
+    // The body of the notification that a request ended well.
+    static QString completedMessage(TextAction action);
+    // "correct", "paraphrase", "explain": the names of the actions on the bus and the command.
+    static QString actionName(TextAction action);
+    static std::optional<TextAction> actionNamed(const QString& name);
+
+    // org.freedesktop.Application
+    void Activate(const QVariantMap& platformData);
+    void Open(const QStringList& uris, const QVariantMap& platformData);
+    void ActivateAction(const QString& actionName, const QVariantList& parameter,
+                        const QVariantMap& platformData);
+
+    // io.github.lexwick.Lexwick.Services
+    void Correct();
+    void Paraphrase();
+    void Explain();
+    QString ProcessText(const QString& action, const QString& text);
+
+private:
+    // A call to answer when its request ends.
+    struct PendingReply {
+        QDBusConnection connection;
+        QDBusMessage call;
+    };
+
+    void onSelection(TextAction action);
+    void whenReady(std::function<void()> work);
+    QCoro::Task<void> serveSelection(TextAction action, std::optional<PendingReply> reply);
+    QCoro::Task<void> serveText(TextAction action, QString text, PendingReply reply);
+
+    Platform m_platform;
+    DesktopNotifier m_notifier;
+    QPointer<ServicesProvider> m_provider;
+    std::vector<std::function<void()>> m_waiting;
+};
+
+} // namespace lexwick

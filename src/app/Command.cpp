@@ -1,0 +1,139 @@
+#include "app/Command.h"
+
+#include "app/ApplicationService.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QFile>
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace lexwick {
+
+namespace {
+
+// A model may take minutes, and an application started by activation needs a moment more;
+// D-Bus's own 25 seconds would give up on both.
+constexpr int callTimeoutMs = 15 * 60 * 1000;
+
+const char* const usageLine = "Usage: lexwick [correct | paraphrase | explain]\n";
+
+void write(FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+QString help()
+{
+    return QString::fromUtf8(usageLine) + QStringLiteral(R"(
+Without an argument, starts Lexwick, or opens the popover of the Lexwick that runs.
+
+  correct      corrects the selected text
+  paraphrase   paraphrases the selected text in a formal tone
+  explain      explains the selected text
+
+The result goes to the clipboard, ready to paste, and a notification says so.
+With text on standard input, that text is processed instead and the result is
+written to standard output (nothing goes to the clipboard), so the command can
+serve as a filter for editors and scripts.
+
+  --help       shows this help
+  --version    shows the version
+
+Exit status: 0 when the text was processed; 1 when it was not (the reason is
+written to standard error); 2 for an unknown argument.
+)");
+}
+
+// Text comes from a pipe or a file. A terminal, the /dev/null that launchers of keyboard
+// shortcuts give their commands, or a session manager's socket means the selection.
+bool hasInput()
+{
+    struct stat info {};
+    if (fstat(STDIN_FILENO, &info) != 0)
+        return false;
+    return S_ISFIFO(info.st_mode) || S_ISREG(info.st_mode);
+}
+
+QString readInput()
+{
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(in.readAll());
+}
+
+int call(TextAction action)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        write(stderr, QStringLiteral("lexwick: no session bus: ") + bus.lastError().message() +
+                          QStringLiteral("\n"));
+        return 1;
+    }
+
+    const bool filter = hasInput();
+    QDBusMessage request;
+    QString input;
+    if (filter) {
+        input = readInput();
+        request = QDBusMessage::createMethodCall(
+            ApplicationService::serviceName, ApplicationService::objectPath,
+            ApplicationService::servicesInterface, QStringLiteral("ProcessText"));
+        request << ApplicationService::actionName(action) << input;
+    } else {
+        request = QDBusMessage::createMethodCall(
+            ApplicationService::serviceName, ApplicationService::objectPath,
+            ApplicationService::servicesInterface, rawValue(action));
+    }
+
+    const QDBusMessage reply = bus.call(request, QDBus::Block, callTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        const QString message =
+            reply.errorName() == ApplicationService::errorName
+                ? reply.errorMessage()
+                : QStringLiteral("cannot reach Lexwick: ") + reply.errorMessage();
+        write(stderr, QStringLiteral("lexwick: ") + message + QStringLiteral("\n"));
+        return 1;
+    }
+    if (filter) {
+        QString result = reply.arguments().value(0).toString();
+        // A filter keeps the shape of its input: a text that ended a line still does.
+        if (input.endsWith(u'\n') && !result.endsWith(u'\n'))
+            result += u'\n';
+        write(stdout, result);
+    }
+    return 0;
+}
+
+} // namespace
+
+std::optional<int> runCommand(const QStringList& arguments)
+{
+    if (arguments.isEmpty())
+        return std::nullopt;
+    const QString& argument = arguments.first();
+    if (arguments.size() == 1) {
+        if (argument == u"--help") {
+            write(stdout, help());
+            return 0;
+        }
+        if (argument == u"--version") {
+            write(stdout, QStringLiteral("lexwick ") + QCoreApplication::applicationVersion() +
+                              QStringLiteral("\n"));
+            return 0;
+        }
+        if (const std::optional<TextAction> action = ApplicationService::actionNamed(argument))
+            return call(*action);
+    }
+    write(stderr, QString::fromUtf8(usageLine) +
+                      QStringLiteral("Try 'lexwick --help' for more information.\n"));
+    return 2;
+}
+
+} // namespace lexwick

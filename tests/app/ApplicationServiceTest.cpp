@@ -1,0 +1,365 @@
+#include "app/ApplicationService.h"
+#include "app/Pasteboard.h"
+#include "app/ServicesProvider.h"
+#include "support/Expect.h"
+#include "support/LogCapture.h"
+#include "support/RouterFixture.h"
+#include "support/TestMain.h"
+
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusPendingCallWatcher>
+#include <QDBusReply>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace lexwick;
+using namespace lexwick::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString lexwickBinary = QStringLiteral(LEXWICK_BINARY);
+
+// A session bus of our own: a dbus-daemon whose activatable services live in a folder of the
+// test's. It ends with the object.
+class TestBus {
+public:
+    TestBus()
+    {
+        services = dir.filePath(u"services"_s);
+        QDir().mkpath(services);
+        QFile config(dir.filePath(u"bus.conf"_s));
+        config.open(QIODevice::WriteOnly);
+        config.write(QStringLiteral("<busconfig>\n"
+                                    "  <type>session</type>\n"
+                                    "  <listen>unix:dir=%1</listen>\n"
+                                    "  <servicedir>%2</servicedir>\n"
+                                    "  <policy context=\"default\">\n"
+                                    "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                                    "    <allow eavesdrop=\"true\"/>\n"
+                                    "    <allow own=\"*\"/>\n"
+                                    "  </policy>\n"
+                                    "</busconfig>\n")
+                         .arg(dir.path(), services)
+                         .toUtf8());
+        config.close();
+
+        // What an activated Lexwick sees: no display, and files of its own.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        environment.insert(u"XDG_CONFIG_HOME"_s, dir.filePath(u"config"_s));
+        environment.insert(u"XDG_DATA_HOME"_s, dir.filePath(u"data"_s));
+        daemon.setProcessEnvironment(environment);
+        daemon.start(u"dbus-daemon"_s, {u"--nofork"_s, u"--print-address=1"_s,
+                                        u"--config-file="_s + config.fileName()});
+        if (daemon.waitForReadyRead(10000))
+            address = QString::fromUtf8(daemon.readLine().trimmed());
+    }
+
+    ~TestBus()
+    {
+        for (const QString& name : connections)
+            QDBusConnection::disconnectFromBus(name);
+        daemon.terminate();
+        daemon.waitForFinished(5000);
+    }
+
+    QDBusConnection connect(const QString& name)
+    {
+        connections.append(name);
+        return QDBusConnection::connectToBus(address, name);
+    }
+
+    QTemporaryDir dir;
+    QString services;
+    QProcess daemon;
+    QString address;
+    QStringList connections;
+};
+
+// A notification server that keeps the bodies it is shown.
+class NotificationServer : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QStringList bodies;
+    QStringList summaries;
+
+public Q_SLOTS:
+    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
+                const QStringList&, const QVariantMap&, int)
+    {
+        summaries.append(summary);
+        bodies.append(body);
+        return static_cast<uint>(bodies.size());
+    }
+};
+
+// Calls Lexwick's object without waiting. (A QDBusInterface would first ask for the object's
+// description, and wait for it, which this process cannot give while it waits.)
+QDBusPendingCall callLexwick(QDBusConnection connection, const QString& interface,
+                             const QString& method, const QVariantList& arguments = {})
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        ApplicationService::serviceName, ApplicationService::objectPath, interface, method);
+    call.setArguments(arguments);
+    return connection.asyncCall(call);
+}
+
+// One run of the `lexwick` command.
+struct CommandRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Lexwick's object on the test bus, on a router whose provider is the local server. The
+// selection is the (offscreen) clipboard, and the result goes back there.
+struct Fixture {
+    TestBus bus;
+    RouterFixture app{{.storedMode = u"custom"_s}};
+    ServicesProvider services{*app.router};
+    NotificationServer notifications;
+    std::unique_ptr<ApplicationService> service;
+    QDBusConnection connection = bus.connect(u"lexwick"_s);
+    QDBusConnection notificationConnection = bus.connect(u"notifications"_s);
+
+    explicit Fixture(bool ready = true)
+    {
+        ApplicationService::Platform platform;
+        platform.selection = [] {
+            return std::make_shared<ClipboardPasteboard>(QClipboard::Clipboard,
+                                                         QClipboard::Clipboard);
+        };
+        service = std::make_unique<ApplicationService>(connection, platform);
+        connection.registerObject(ApplicationService::objectPath, service.get(),
+                                  QDBusConnection::ExportAdaptors);
+        connection.registerService(ApplicationService::serviceName);
+        notificationConnection.registerObject(u"/org/freedesktop/Notifications"_s, &notifications,
+                                              QDBusConnection::ExportAllSlots);
+        notificationConnection.registerService(u"org.freedesktop.Notifications"_s);
+        if (ready)
+            service->setServicesProvider(&services);
+    }
+
+    void answer(const QString& text)
+    {
+        app.provider.enqueue(ScriptedReply::json(200, chatAnswer(text)));
+    }
+
+    // Starts the command on the test bus; `input` goes to its standard input, which is
+    // /dev/null (as under a desktop's keyboard shortcut) when there is none.
+    std::unique_ptr<QProcess> start(const QStringList& arguments,
+                                    std::optional<QByteArray> input = std::nullopt)
+    {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, bus.address);
+        process->setProcessEnvironment(environment);
+        if (!input)
+            process->setStandardInputFile(QProcess::nullDevice());
+        process->start(lexwickBinary, arguments);
+        if (input) {
+            process->write(*input);
+            process->closeWriteChannel();
+        }
+        return process;
+    }
+
+    // Waits for the command while this process serves its calls.
+    static CommandRun finish(QProcess& process)
+    {
+        QSignalSpy finished(&process, &QProcess::finished);
+        if (process.state() != QProcess::NotRunning && !finished.wait(60000))
+            return {};
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    CommandRun run(const QStringList& arguments, std::optional<QByteArray> input = std::nullopt)
+    {
+        auto process = start(arguments, std::move(input));
+        return finish(*process);
+    }
+
+    QString clipboard() const { return QGuiApplication::clipboard()->text(); }
+    void select(const QString& text) { QGuiApplication::clipboard()->setText(text); }
+};
+
+} // namespace
+
+class ApplicationServiceTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(!TestBus().address.isEmpty()); }
+
+    void theSelection()
+    {
+        Fixture f;
+        LogCapture log;
+        f.select(u"teh cat"_s);
+        f.answer(u"the cat"_s);
+        CommandRun run = f.run({u"correct"_s});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out + run.err, QString());
+        QCOMPARE(f.clipboard(), u"the cat"_s);
+        QVERIFY(log.lines().contains(u"Lexwick: Lexwick - Correct completed"_s));
+        QTRY_COMPARE(f.notifications.bodies,
+                     QStringList{ApplicationService::completedMessage(TextAction::correct)});
+        QCOMPARE(f.notifications.summaries, QStringList{u"Lexwick"_s});
+
+        f.select(u"hey, u coming?"_s);
+        f.answer(u"Will you be attending?"_s);
+        QCOMPARE(f.run({u"paraphrase"_s}).exitCode, 0);
+        QCOMPARE(f.clipboard(), u"Will you be attending?"_s);
+        QVERIFY(f.app.provider.requests().last().body.contains(
+            instruction(ToneOption::formal).toUtf8()));
+
+        f.select(QString());
+        run = f.run({u"explain"_s});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err, u"lexwick: No text selected\n"_s);
+        QTRY_COMPARE(f.notifications.bodies.last(), u"No text selected"_s);
+
+        // Sensitive data: the clipboard keeps the selection.
+        f.select(u"mail ann@example.com"_s);
+        run = f.run({u"correct"_s});
+        const QString message = AIError(AIError::PiiDetected{{PIIType::email}}).errorDescription();
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err, u"lexwick: "_s + message + u"\n"_s);
+        QCOMPARE(f.clipboard(), u"mail ann@example.com"_s);
+        QCOMPARE(log.lines().last(), u"Lexwick: Lexwick Error - "_s + message);
+        QTRY_COMPARE(f.notifications.bodies.last(), message);
+        QCOMPARE(f.app.providerRequests(), 2);
+    }
+
+    void theCommandAsAFilter()
+    {
+        Fixture f;
+        f.select(u"on the clipboard"_s);
+        f.answer(u"the cat"_s);
+        CommandRun run = f.run({u"correct"_s}, "teh cat\n");
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, u"the cat\n"_s);
+        QVERIFY(f.app.provider.requests().last().body.contains("teh cat\\n"));
+        run = f.run({u"paraphrase"_s}, "");
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err, u"lexwick: No text selected\n"_s);
+        QCOMPARE(f.clipboard(), u"on the clipboard"_s);
+        QCOMPARE(f.notifications.bodies, QStringList());
+
+        // Two at once: the second ends while the first waits for its answer.
+        f.app.provider.setHandler([](const ReceivedRequest& request) {
+            const bool slow = request.body.contains("slow");
+            ScriptedReply reply = ScriptedReply::json(200, chatAnswer(slow ? u"1"_s : u"2"_s));
+            reply.delay = std::chrono::milliseconds(slow ? 2000 : 0);
+            return reply;
+        });
+        auto slow = f.start({u"explain"_s}, "slow");
+        QTRY_COMPARE(f.app.providerRequests(), 2);
+        auto fast = f.start({u"explain"_s}, "fast");
+        QCOMPARE(Fixture::finish(*fast).out, u"2"_s);
+        QCOMPARE(slow->state(), QProcess::Running);
+        QCOMPARE(Fixture::finish(*slow).out, u"1"_s);
+    }
+
+    // Calls that come while Lexwick starts wait for it; the desktop file's actions are
+    // answered at once, and the notification tells how they went.
+    void callsFromTheDesktop()
+    {
+        Fixture f(false);
+        f.select(u"cheers"_s);
+        const QDBusConnection client = f.bus.connect(u"client"_s);
+        const auto activate = [&](const QString& action) {
+            return callLexwick(client, u"org.freedesktop.Application"_s, u"ActivateAction"_s,
+                               {action, QVariant::fromValue(QVariantList()), QVariantMap()});
+        };
+        QDBusPendingCallWatcher action(activate(u"paraphrase"_s));
+        QDBusPendingCallWatcher unknown(activate(u"translate"_s));
+        QDBusPendingCallWatcher text(callLexwick(client, ApplicationService::servicesInterface,
+                                                 u"ProcessText"_s, {u"explain"_s, u"Kater"_s}));
+        QTRY_VERIFY(action.isFinished() && unknown.isFinished());
+        QVERIFY(!action.isError());
+        QCOMPARE(unknown.error().type(), QDBusError::InvalidArgs);
+        QTest::qWait(100);
+        QVERIFY(!text.isFinished());
+
+        f.app.provider.setHandler([](const ReceivedRequest& request) {
+            return ScriptedReply::json(
+                200, chatAnswer(request.body.contains("Kater") ? u"Der Kater"_s : u"Regards"_s));
+        });
+        f.service->setServicesProvider(&f.services);
+        QTRY_VERIFY(text.isFinished());
+        QCOMPARE(QDBusReply<QString>(text).value(), u"Der Kater"_s);
+        QTRY_COMPARE(f.notifications.bodies,
+                     QStringList{ApplicationService::completedMessage(TextAction::paraphrase)});
+        QCOMPARE(f.clipboard(), u"Regards"_s);
+    }
+
+    void theCommandLine()
+    {
+        Fixture f;
+        CommandRun run = f.run({u"--help"_s});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.out.startsWith(u"Usage: lexwick [correct | paraphrase | explain]\n"_s));
+        QCOMPARE(f.run({u"--version"_s}).out, u"lexwick " LEXWICK_VERSION "\n"_s);
+        for (const QStringList& arguments :
+             {QStringList{u"fix"_s}, QStringList{u"correct"_s, u"now"_s}, QStringList{u"-h"_s},
+              QStringList{u"Correct"_s}}) {
+            run = f.run(arguments);
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY(run.out.isEmpty() && run.err.startsWith(u"Usage: lexwick"_s));
+        }
+        QCOMPARE(f.app.providerRequests(), 0);
+    }
+
+    // No Lexwick runs: the bus starts the installed one for the call, and it answers.
+    void activationStartsLexwick()
+    {
+        TestBus bus;
+        QFile file(bus.services + u"/io.github.lexwick.Lexwick.service"_s);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[D-BUS Service]\nName=io.github.lexwick.Lexwick\nExec=" +
+                   lexwickBinary.toUtf8() + "\n");
+        file.close();
+
+        QProcess command;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, bus.address);
+        command.setProcessEnvironment(environment);
+        command.setStandardInputFile(QProcess::nullDevice());
+        // An offscreen Lexwick has no selection; its answer says so.
+        command.start(lexwickBinary, {u"correct"_s});
+        QVERIFY(command.waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(command.readAllStandardError()),
+                 u"lexwick: No text selected\n"_s);
+        QCOMPARE(command.exitCode(), 1);
+
+        QDBusConnection connection = bus.connect(u"observer"_s);
+        const QDBusReply<uint> pid =
+            connection.interface()->servicePid(ApplicationService::serviceName);
+        QVERIFY(pid.isValid());
+
+        // A second start opens the running one's popover and ends.
+        QProcess second;
+        second.setProcessEnvironment(environment);
+        second.start(lexwickBinary, QStringList());
+        QVERIFY(second.waitForFinished(60000));
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(connection.interface()->isServiceRegistered(ApplicationService::serviceName));
+
+        ::kill(static_cast<pid_t>(pid.value()), SIGTERM);
+    }
+};
+
+LEXWICK_GUI_TEST(ApplicationServiceTest)
+#include "ApplicationServiceTest.moc"
