@@ -57,9 +57,7 @@ void PopoverWindow::ensureWindow()
     m_window = std::make_unique<QQuickWindow>();
     m_window->setFlags(m_standalone ? Qt::Window : popoverFlags);
     m_window->setTitle(QStringLiteral("Lexwick"));
-    m_window->resize(contentSize);
-    m_window->setMinimumSize(contentSize);
-    m_window->setMaximumSize(contentSize);
+    fitTo(contentSize);
     m_window->installEventFilter(this);
 
     m_engine = std::make_unique<QQmlEngine>();
@@ -76,12 +74,33 @@ void PopoverWindow::ensureWindow()
         return;
     }
     m_root->setParentItem(m_window->contentItem());
-    m_root->setSize(contentSize);
+    // Each screen has its own height; the window follows the one shown.
+    const auto follow = [this] {
+        fitTo(QSizeF(m_root->implicitWidth(), m_root->implicitHeight()).toSize());
+    };
+    connect(m_root, &QQuickItem::implicitWidthChanged, this, follow);
+    connect(m_root, &QQuickItem::implicitHeightChanged, this, follow);
+    follow();
+}
+
+void PopoverWindow::fitTo(QSize size)
+{
+    if (size.isEmpty())
+        size = contentSize;
+    m_window->setMinimumSize(size);
+    m_window->setMaximumSize(size);
+    m_window->resize(size);
+    if (m_root)
+        m_root->setSize(size);
+    // Still next to the icon: a popover above a bottom panel grows upwards.
+    if (!m_standalone && m_anchor.isValid())
+        m_window->setPosition(placement(m_anchor));
 }
 
 void PopoverWindow::popUp(const QRect& anchor)
 {
     ensureWindow();
+    m_anchor = anchor;
     if (!m_standalone)
         m_window->setPosition(placement(anchor));
     m_window->show();
@@ -97,10 +116,11 @@ void PopoverWindow::popUp(const QRect& anchor)
 // places the window and this is ignored.
 QPoint PopoverWindow::placement(const QRect& anchor) const
 {
+    const QSize size = m_window ? m_window->size() : contentSize;
     QScreen* screen = QGuiApplication::screenAt(anchor.center());
     if (!screen)
         screen = QGuiApplication::primaryScreen();
-    const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(), contentSize * 4);
+    const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(), size * 4);
     const QRect full = screen ? screen->geometry() : area;
     const QPoint c = anchor.center();
     const int toTop = c.y() - full.top();
@@ -111,18 +131,18 @@ QPoint PopoverWindow::placement(const QRect& anchor) const
 
     QPoint at;
     if (nearest == toTop)
-        at = {c.x() - contentSize.width() / 2, anchor.bottom() + 4};
+        at = {c.x() - size.width() / 2, anchor.bottom() + 4};
     else if (nearest == toBottom)
-        at = {c.x() - contentSize.width() / 2, anchor.top() - 4 - contentSize.height()};
+        at = {c.x() - size.width() / 2, anchor.top() - 4 - size.height()};
     else if (nearest == toLeft)
-        at = {anchor.right() + 4, c.y() - contentSize.height() / 2};
+        at = {anchor.right() + 4, c.y() - size.height() / 2};
     else
-        at = {anchor.left() - 4 - contentSize.width(), c.y() - contentSize.height() / 2};
+        at = {anchor.left() - 4 - size.width(), c.y() - size.height() / 2};
 
     at.setX(
-        std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - contentSize.width())));
+        std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - size.width())));
     at.setY(
-        std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - contentSize.height())));
+        std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
     return at;
 }
 

@@ -22,6 +22,7 @@ class PopoverWindow : public QObject {
     Q_OBJECT
 
 public:
+    // The main screen's size; the others have their own heights.
     static constexpr QSize contentSize{400, 520};
 
     explicit PopoverWindow(PopoverView& view, QObject* parent = nullptr);
@@ -48,12 +49,14 @@ protected:
 private:
     void ensureWindow();
     QPoint placement(const QRect& anchor) const;
+    void fitTo(QSize size);
 
     PopoverView& m_view;
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<QQuickWindow> m_window; // goes before the engine
     QQuickItem* m_root = nullptr;           // ours, shown in m_window's content item
     bool m_standalone = false;
+    QRect m_anchor; // where it last opened
     QElapsedTimer m_hiddenOnDeactivation;
 };
 

@@ -14,10 +14,12 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString answer = u"Hello, **world**."_s;
+const QString selectionAnswer = u"Hello from elsewhere."_s;
 
 // Where the Copy button of the result sits in the popover, for a result of one line with
 // neither the banner nor the tone section showing.
 constexpr QPoint copyButtonInPopover(358, 371);
+constexpr QPoint historyButtonInPopover(292, 28);
 
 // The real binary on a desktop of its own, using a model server on loopback.
 struct Desktop {
@@ -28,9 +30,10 @@ struct Desktop {
         : session(options)
     {
         modelServer.setHandler([](const ReceivedRequest& request) {
-            return request.path.endsWith("/models")
-                       ? ScriptedReply::json(200, R"({"data":[{"id":"m"}]})")
-                       : ScriptedReply::json(200, chatAnswer(answer));
+            if (request.path.endsWith("/models"))
+                return ScriptedReply::json(200, R"({"data":[{"id":"m"}]})");
+            return ScriptedReply::json(
+                200, chatAnswer(request.body.contains("elsewhere") ? selectionAnswer : answer));
         });
         // A user who has been through the onboarding and chose the model on this machine.
         const QString config = session.homePath(u".config/Lexwick"_s);
@@ -123,6 +126,24 @@ private Q_SLOTS:
         QCOMPARE(second->exitCode(), 0);
         QVERIFY2(eventually([&] { return session.visibleWindow(u"Lexwick"_s).has_value(); }),
                  app.log.constData());
+
+        // Each screen has its own height: the history is shorter.
+        session.click(popover->topLeft() + historyButtonInPopover);
+        QVERIFY(eventually([&] {
+            const auto window = session.visibleWindow(u"Lexwick"_s);
+            return window && window->height() == 450;
+        }));
+
+        // Text selected in another application: the command corrects the PRIMARY selection
+        // and the result waits on the clipboard.
+        QVERIFY(session.run(u"xclip"_s, {u"-selection"_s, u"primary"_s},
+                            "Helo from elsewhere"));
+        auto command = session.start(QStringLiteral(LEXWICK_BINARY), {u"correct"_s});
+        command->setStandardInputFile(QProcess::nullDevice()); // as a desktop shortcut runs it
+        command->start();
+        QVERIFY(command->waitForFinished(30'000));
+        QVERIFY2(command->exitCode() == 0, command->readAll().constData());
+        QCOMPARE(clipboard().value_or(QByteArray()), selectionAnswer.toUtf8());
 
         session.key(u"ctrl+q"_s);
         QVERIFY2(app.process->waitForFinished(20'000), app.log.constData());
