@@ -7,13 +7,19 @@
 namespace lexwick {
 
 RelativeTimeFormatter::RelativeTimeFormatter(const QLocale& locale)
-{
-    UErrorCode status = U_ZERO_ERROR;
     // The C locale (LANG=C) is English to ICU only by that name; as "C" it gets root data
     // without plurals ("1 days ago").
-    const QByteArray name =
-        locale.language() == QLocale::C ? QByteArray("en") : locale.name().toLatin1();
-    const icu::Locale icuLocale(name.constData());
+    : m_localeName(locale.language() == QLocale::C ? QByteArray("en") : locale.name().toLatin1())
+{
+}
+
+const icu::RelativeDateTimeFormatter* RelativeTimeFormatter::formatter() const
+{
+    if (m_loaded)
+        return m_formatter.get();
+    m_loaded = true;
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::Locale icuLocale(m_localeName.constData());
     m_formatter = std::make_unique<icu::RelativeDateTimeFormatter>(
         icuLocale, nullptr, UDAT_STYLE_SHORT, UDISPCTX_CAPITALIZATION_NONE, status);
     if (U_FAILURE(status)) {
@@ -25,13 +31,15 @@ RelativeTimeFormatter::RelativeTimeFormatter(const QLocale& locale)
         if (U_FAILURE(status))
             m_formatter.reset();
     }
+    return m_formatter.get();
 }
 
 RelativeTimeFormatter::~RelativeTimeFormatter() = default;
 
 QString RelativeTimeFormatter::format(const QDateTime& date, const QDateTime& now) const
 {
-    if (!m_formatter || !date.isValid() || !now.isValid())
+    const icu::RelativeDateTimeFormatter* const icuFormatter = formatter();
+    if (!icuFormatter || !date.isValid() || !now.isValid())
         return QString();
     const bool past = date <= now;
     // Calendar units count in the user's time zone, as the user reads dates.
@@ -50,7 +58,7 @@ QString RelativeTimeFormatter::format(const QDateTime& date, const QDateTime& no
     UErrorCode status = U_ZERO_ERROR;
     icu::UnicodeString text;
     const auto numeric = [&](qint64 value, URelativeDateTimeUnit unit) {
-        m_formatter->formatNumeric(past ? -double(value) : double(value), unit, text, status);
+        icuFormatter->formatNumeric(past ? -double(value) : double(value), unit, text, status);
     };
     if (months >= 12)
         numeric(months / 12, UDAT_REL_UNIT_YEAR);
@@ -67,7 +75,7 @@ QString RelativeTimeFormatter::format(const QDateTime& date, const QDateTime& no
     else if (seconds >= 1)
         numeric(seconds, UDAT_REL_UNIT_SECOND);
     else
-        m_formatter->format(UDAT_DIRECTION_PLAIN, UDAT_ABSOLUTE_NOW, text, status);
+        icuFormatter->format(UDAT_DIRECTION_PLAIN, UDAT_ABSOLUTE_NOW, text, status);
     if (U_FAILURE(status))
         return QString();
     return QString(reinterpret_cast<const QChar*>(text.getBuffer()), text.length());

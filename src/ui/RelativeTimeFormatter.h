@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QLocale>
 #include <QString>
@@ -16,7 +17,8 @@ namespace lexwick {
 
 // "5 min. ago", "2 hr. ago", "3 days ago": how long ago a moment was, in the abbreviated
 // style of the locale, in its largest whole calendar unit (years, months, weeks, days, hours,
-// minutes, seconds).
+// minutes, seconds). ICU's formatter and its locale data are loaded on the first format():
+// a process that never shows the history never pays for them.
 class RelativeTimeFormatter {
 public:
     explicit RelativeTimeFormatter(const QLocale& locale = QLocale());
@@ -28,7 +30,11 @@ public:
     QString format(const QDateTime& date, const QDateTime& now) const;
 
 private:
-    std::unique_ptr<icu::RelativeDateTimeFormatter> m_formatter;
+    const icu::RelativeDateTimeFormatter* formatter() const;
+
+    QByteArray m_localeName;
+    mutable bool m_loaded = false;
+    mutable std::unique_ptr<icu::RelativeDateTimeFormatter> m_formatter;
 };
 
 } // namespace lexwick
