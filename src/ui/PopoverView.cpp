@@ -6,6 +6,7 @@
 #include "router/AIServiceProvider.h"
 #include "settings/SettingsManager.h"
 #include "ui/InlineMarkdown.h"
+#include "ui/SettingsView.h"
 #include "ui/WarningBanner.h"
 
 #include <QClipboard>
@@ -19,11 +20,12 @@
 namespace lexwick {
 
 PopoverView::PopoverView(AIServiceProvider& aiService, SettingsManager& settings,
-                         HistoryManager& history, QObject* parent)
+                         HistoryManager& history, ProviderModels* providerModels, QObject* parent)
     : QObject(parent)
     , m_aiService(aiService)
     , m_settings(settings)
     , m_history(history)
+    , m_providerModels(providerModels)
     , m_validation(InputValidator::validate(QString()))
 {
     // These objects go to QML without a parent; the engine must never collect them.
@@ -249,6 +251,19 @@ void PopoverView::setShowSettings(bool show)
     if (m_showSettings == show)
         return;
     m_showSettings = show;
+    // The screen's state is made afresh each time it is shown; the old one goes once QML has
+    // let go of it.
+    if (show) {
+        m_settingsView = std::make_unique<SettingsView>(m_settings, m_providerModels);
+        connect(m_settingsView.get(), &SettingsView::closeRequested, this,
+                [this] { setShowSettings(false); });
+        connect(m_settingsView.get(), &SettingsView::quitRequested, this, &PopoverView::quit);
+        Q_EMIT settingsViewChanged();
+    } else if (m_settingsView) {
+        SettingsView* old = m_settingsView.release();
+        Q_EMIT settingsViewChanged();
+        old->deleteLater();
+    }
     Q_EMIT showSettingsChanged();
     updateScreen();
 }

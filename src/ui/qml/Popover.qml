@@ -9,7 +9,8 @@ Rectangle {
     required property PopoverView view
 
     width: 400
-    height: 520
+    // The settings screen is a little taller than the others.
+    height: view.currentScreen === "settings" ? 550 : 520
     color: Theme.window
 
     // Keys that work wherever the focus is inside the popover.
@@ -39,18 +40,37 @@ Rectangle {
         onVisibleChanged: if (visible) focusInput()
     }
 
+    // The settings screen lives as long as its state object: made afresh on each visit. The
+    // object is handed over once, not bound, so the screen never sees it turn null.
+    Loader {
+        id: settingsScreen
+        objectName: "settingsScreen"
+        anchors.fill: parent
+        visible: popover.view.currentScreen === "settings"
+        function follow() {
+            if (popover.view.settingsView)
+                setSource("SettingsScreen.qml", { view: popover.view.settingsView })
+            else
+                source = ""
+        }
+        Component.onCompleted: follow()
+        Connections {
+            target: popover.view
+            function onSettingsViewChanged() { settingsScreen.follow() }
+        }
+    }
+
     // The screens still to come: a way back, so nothing leaves the user stuck.
     Rectangle {
         anchors.fill: parent
         color: Theme.window
-        visible: popover.view.currentScreen !== "main"
+        visible: popover.view.currentScreen !== "main" && popover.view.currentScreen !== "settings"
         ColumnLayout {
             anchors.centerIn: parent
             spacing: 12
             Text {
                 Layout.alignment: Qt.AlignHCenter
-                text: popover.view.currentScreen === "history" ? "History"
-                    : popover.view.currentScreen === "settings" ? "Settings" : "Welcome to Lexwick"
+                text: popover.view.currentScreen === "history" ? "History" : "Welcome to Lexwick"
                 font: Theme.titleFont
                 color: Theme.label
             }
