@@ -104,6 +104,28 @@ Rectangle {
             border.width: picker.visualFocus ? 2 : 1
             border.color: picker.visualFocus ? Theme.accent : Theme.separator
         }
+        delegate: ItemDelegate {
+            required property var modelData
+            required property int index
+            width: ListView.view ? ListView.view.width : implicitWidth
+            highlighted: picker.highlightedIndex === index
+            contentItem: Text {
+                text: modelData[picker.textRole]
+                font: picker.currentIndex === index ? Theme.headlineFont : Theme.bodyFont
+                color: Theme.label
+                elide: Text.ElideRight
+                verticalAlignment: Text.AlignVCenter
+            }
+            background: Rectangle {
+                color: parent.highlighted ? Theme.withAlpha(Theme.accent, 0.2) : "transparent"
+            }
+        }
+        popup.background: Rectangle {
+            color: Theme.window
+            border.width: 1
+            border.color: Theme.separator
+            radius: 6
+        }
         contentItem: Text {
             leftPadding: 8
             rightPadding: picker.indicator.width + 4
@@ -246,59 +268,6 @@ Rectangle {
                     }
                 }
 
-                Section {
-                    objectName: "localServerSection"
-                    title: "Local model server"; symbol: "menubar.rectangle"
-                    Caption { text: "Address" }
-                    Field {
-                        objectName: "serverAddressField"
-                        text: screen.view.serverAddressInput
-                        placeholderText: "http://127.0.0.1:11434/v1"
-                        Accessible.name: "Local model server address"
-                        onTextEdited: screen.view.serverAddressInput = text
-                        onEditingFinished: screen.view.applyServerAddress()
-                    }
-                    Caption {
-                        objectName: "serverAddressError"
-                        visible: screen.view.serverAddressError !== ""
-                        text: screen.view.serverAddressError
-                        color: Theme.red
-                    }
-                    Caption { text: "Model" }
-                    Picker {
-                        objectName: "localModelPicker"
-                        model: screen.view.localModelEntries
-                        textRole: "title"
-                        selectedIndex: screen.view.localModelIndex
-                        Accessible.name: "Local model"
-                        onPicked: (index) => screen.view.selectLocalModel(index)
-                    }
-                    RowLayout {
-                        Layout.fillWidth: true
-                        spacing: 8
-                        Rectangle {
-                            implicitWidth: 8
-                            implicitHeight: 8
-                            radius: 4
-                            color: screen.view.serverState === SettingsView.ServerState.ready ? Theme.green
-                                 : screen.view.serverState === SettingsView.ServerState.checking ? Theme.secondaryLabel
-                                 : Theme.orange
-                        }
-                        Caption {
-                            objectName: "serverState"
-                            text: screen.view.serverStateText
-                        }
-                        PillButton {
-                            objectName: "checkAgainButton"
-                            text: "Check again"
-                            fill: Theme.thinMaterial
-                            textColor: Theme.accent
-                            enabled: screen.view.serverState !== SettingsView.ServerState.checking
-                            onClicked: screen.view.checkServerAgain()
-                        }
-                    }
-                }
-
                 // The custom provider's sections come in from the top and leave to it.
                 ColumnLayout {
                     id: customSections
@@ -326,6 +295,7 @@ Rectangle {
                                     readonly property var entry: screen.view.providers[index]
                                     objectName: "providerButton" + index
                                     Layout.fillWidth: true
+                                    Layout.preferredWidth: 1 // three equal buttons
                                     implicitHeight: providerLabel.implicitHeight + 16
                                     focusPolicy: Qt.StrongFocus
                                     Accessible.name: entry.title
@@ -352,6 +322,7 @@ Rectangle {
                     }
 
                     Section {
+                        objectName: "apiKeySection"
                         title: "API Key"; symbol: "key"
                         headerExtra: AbstractButton {
                             id: keyLink
@@ -451,6 +422,7 @@ Rectangle {
                     }
 
                     Section {
+                        objectName: "modelSection"
                         title: "Model"; symbol: "cube"
                         RowLayout {
                             Layout.fillWidth: true
@@ -480,6 +452,61 @@ Rectangle {
                     }
                 }
 
+                // Where the on-device mode finds its model: always here, so that an unavailable
+                // on-device mode can be made available.
+                Section {
+                    objectName: "localServerSection"
+                    title: "Local model server"; symbol: "menubar.rectangle"
+                    Caption { text: "Address" }
+                    Field {
+                        objectName: "serverAddressField"
+                        text: screen.view.serverAddressInput
+                        placeholderText: "http://127.0.0.1:11434/v1"
+                        Accessible.name: "Local model server address"
+                        onTextEdited: screen.view.serverAddressInput = text
+                        onEditingFinished: screen.view.applyServerAddress()
+                    }
+                    Caption {
+                        objectName: "serverAddressError"
+                        visible: screen.view.serverAddressError !== ""
+                        text: screen.view.serverAddressError
+                        color: Theme.red
+                    }
+                    Caption { text: "Model" }
+                    Picker {
+                        objectName: "localModelPicker"
+                        model: screen.view.localModelEntries
+                        textRole: "title"
+                        selectedIndex: screen.view.localModelIndex
+                        Accessible.name: "Local model"
+                        onPicked: (index) => screen.view.selectLocalModel(index)
+                    }
+                    RowLayout {
+                        Layout.fillWidth: true
+                        spacing: 8
+                        Rectangle {
+                            implicitWidth: 8
+                            implicitHeight: 8
+                            radius: 4
+                            color: screen.view.serverState === SettingsView.ServerState.ready ? Theme.green
+                                 : screen.view.serverState === SettingsView.ServerState.checking ? Theme.secondaryLabel
+                                 : Theme.orange
+                        }
+                        Caption {
+                            objectName: "serverState"
+                            text: screen.view.serverStateText
+                        }
+                        PillButton {
+                            objectName: "checkAgainButton"
+                            text: "Check again"
+                            fill: Theme.thinMaterial
+                            textColor: Theme.accent
+                            enabled: screen.view.serverState !== SettingsView.ServerState.checking
+                            onClicked: screen.view.checkServerAgain()
+                        }
+                    }
+                }
+
                 Section {
                     title: "Safety & Privacy"; symbol: "shield"
                     RowLayout {
@@ -499,7 +526,25 @@ Rectangle {
                             }
                         }
                         Switch {
+                            id: piiSwitch
                             objectName: "piiSwitch"
+                            indicator: Rectangle {
+                                implicitWidth: 38
+                                implicitHeight: 22
+                                x: piiSwitch.leftPadding
+                                y: (piiSwitch.height - height) / 2
+                                radius: height / 2
+                                color: piiSwitch.checked ? Theme.accent : Theme.separator
+                                Rectangle {
+                                    x: piiSwitch.checked ? parent.width - width - 2 : 2
+                                    y: 2
+                                    width: parent.height - 4
+                                    height: width
+                                    radius: width / 2
+                                    color: "white"
+                                    Behavior on x { NumberAnimation { duration: 120 } }
+                                }
+                            }
                             checked: screen.settings.piiDetectionEnabled
                             Accessible.name: "Detect Sensitive Data (PII)"
                             onToggled: screen.settings.piiDetectionEnabled = checked
@@ -508,6 +553,7 @@ Rectangle {
                 }
 
                 Section {
+                    objectName: "statusSection"
                     title: "Status"; symbol: "info.circle"
                     RowLayout {
                         Layout.fillWidth: true
