@@ -17,6 +17,8 @@
 #include <QUrl>
 #include <QVariantMap>
 
+#include <utility>
+
 namespace lexwick {
 
 PopoverView::PopoverView(AIServiceProvider& aiService, SettingsManager& settings,
@@ -254,13 +256,13 @@ void PopoverView::setShowSettings(bool show)
     // The screen's state is made afresh each time it is shown; the old one goes once QML has
     // let go of it.
     if (show) {
-        m_settingsView = std::make_unique<SettingsView>(m_settings, m_providerModels);
-        connect(m_settingsView.get(), &SettingsView::closeRequested, this,
+        m_settingsView = new SettingsView(m_settings, m_providerModels, this);
+        connect(m_settingsView, &SettingsView::closeRequested, this,
                 [this] { setShowSettings(false); });
-        connect(m_settingsView.get(), &SettingsView::quitRequested, this, &PopoverView::quit);
+        connect(m_settingsView, &SettingsView::quitRequested, this, &PopoverView::quit);
         Q_EMIT settingsViewChanged();
     } else if (m_settingsView) {
-        SettingsView* old = m_settingsView.release();
+        SettingsView* old = std::exchange(m_settingsView, nullptr);
         Q_EMIT settingsViewChanged();
         old->deleteLater();
     }

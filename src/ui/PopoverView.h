@@ -12,7 +12,6 @@
 #include <QtQml/qqmlregistration.h>
 #include <QVariantList>
 
-#include <memory>
 #include <optional>
 #include <stop_token>
 
@@ -95,7 +94,7 @@ public:
 
     AIServiceProvider* router() const { return &m_aiService; }
     SettingsManager* settings() const { return &m_settings; }
-    SettingsView* settingsView() const { return m_settingsView.get(); }
+    SettingsView* settingsView() const { return m_settingsView; }
 
     const QString& inputText() const { return m_inputText; }
     const QString& resultText() const { return m_resultText; }
@@ -198,7 +197,8 @@ private:
     ToneOption m_selectedTone = ToneOption::formal;
     bool m_showCopiedFeedback = false;
     bool m_showSettings = false;
-    std::unique_ptr<SettingsView> m_settingsView;
+    // A child: one that waits for its deferred deletion still goes before the popover does.
+    SettingsView* m_settingsView = nullptr;
     bool m_showHistory = false;
     std::optional<std::stop_source> m_processingTask;
     bool m_isInputFocused = false;

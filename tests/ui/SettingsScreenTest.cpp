@@ -320,10 +320,15 @@ private Q_SLOTS:
                  u"other (not on the server)"_s);
     }
 
-    // Restarting the onboarding presents it over this screen and changes no setting.
-    void restartOnboardingPresentsTheSheet()
+    // The switch writes through; restarting the onboarding presents it over this screen and
+    // changes no setting; Quit asks the application to quit.
+    void theSwitchAndTheLowerRows()
     {
         Screen s;
+        s.click(u"piiSwitch"_s);
+        QVERIFY(!s.app.settings->piiDetectionEnabled());
+        QCOMPARE(s.app.defaults.boolForKey(SettingsManager::piiDetectionKey), false);
+
         s.click(u"restartOnboardingRow"_s);
         QVERIFY(s.settingsView().showOnboarding());
         QVERIFY(s.app.settings->hasCompletedOnboarding());
