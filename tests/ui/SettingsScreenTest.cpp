@@ -121,9 +121,7 @@ private Q_SLOTS:
     {
         Screen s;
         QCOMPARE(s.item(u"providerCard1"_s)->opacity(), 0.6);
-        QCOMPARE(
-            s.item(u"badge"_s, s.item(u"providerCard1"_s))->isVisible(),
-            true);
+        QCOMPARE(s.item(u"badge"_s, s.item(u"providerCard1"_s))->isVisible(), true);
         s.click(u"providerCard1"_s);
         QCOMPARE(s.app.settings->providerMode(), AIProviderMode::custom);
         s.click(u"providerCard0"_s);
