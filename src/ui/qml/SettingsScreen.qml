@@ -92,6 +92,7 @@ Rectangle {
         property int selectedIndex: -1
         signal picked(int index)
         currentIndex: selectedIndex
+        implicitHeight: 28
         onActivated: (index) => {
             picked(index)
             currentIndex = Qt.binding(() => picker.selectedIndex)
@@ -111,7 +112,8 @@ Rectangle {
             highlighted: picker.highlightedIndex === index
             contentItem: Text {
                 text: modelData[picker.textRole]
-                font: picker.currentIndex === index ? Theme.headlineFont : Theme.bodyFont
+                font.pixelSize: Theme.bodyFont.pixelSize
+                font.weight: picker.currentIndex === index ? Font.DemiBold : Font.Normal
                 color: Theme.label
                 elide: Text.ElideRight
                 verticalAlignment: Text.AlignVCenter
@@ -119,6 +121,15 @@ Rectangle {
             background: Rectangle {
                 color: parent.highlighted ? Theme.withAlpha(Theme.accent, 0.2) : "transparent"
             }
+        }
+        // Our own glyph: the style's picture of arrows is hard to see on a dark palette.
+        indicator: SymbolIcon {
+            x: picker.width - width - 8
+            y: (picker.height - height) / 2
+            name: "chevron.right"
+            size: 14
+            rotation: 90
+            color: Theme.secondaryLabel
         }
         popup.background: Rectangle {
             color: Theme.window
