@@ -77,7 +77,8 @@ void AppDelegate::applicationDidFinishLaunching()
 void AppDelegate::setupPopover()
 {
     m_view =
-        std::make_unique<PopoverView>(m_context->router, m_context->settings, m_context->history);
+        std::make_unique<PopoverView>(m_context->router, m_context->settings, m_context->history,
+                                      &m_context->providerModels);
     m_popover = std::make_unique<PopoverWindow>(*m_view);
     connect(m_view.get(), &PopoverView::quitRequested, qApp, &QCoreApplication::quit,
             Qt::QueuedConnection);

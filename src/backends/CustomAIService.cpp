@@ -111,18 +111,25 @@ bool CustomAIService::shouldRetryRequest(const Error& error)
     return RetryHandler::isRetryable(error);
 }
 
+HttpHeaders CustomAIService::authHeaders(APIProvider provider, const QString& key)
+{
+    if (provider == APIProvider::anthropic)
+        return {{"x-api-key", key.toUtf8()}, {"anthropic-version", "2023-06-01"}};
+    return {{"Authorization", "Bearer " + key.toUtf8()}};
+}
+
 QCoro::Task<Result<QString>> CustomAIService::sendChatCompletionsRequest(APIProvider provider,
                                                                          QString key, QString model,
                                                                          QString systemPrompt,
                                                                          QString userMessage,
                                                                          std::stop_token stop)
 {
-    return exchange(
-        provider,
-        {{"Authorization", "Bearer " + key.toUtf8()}, {"Content-Type", "application/json"}},
-        chatcompletions::encodeRequest(model, systemPrompt, userMessage,
-                                       chatcompletions::serviceOptions),
-        std::move(stop));
+    HttpHeaders headers = authHeaders(provider, key);
+    headers.emplaceBack("Content-Type", "application/json");
+    return exchange(provider, std::move(headers),
+                    chatcompletions::encodeRequest(model, systemPrompt, userMessage,
+                                                   chatcompletions::serviceOptions),
+                    std::move(stop));
 }
 
 QCoro::Task<Result<QString>> CustomAIService::sendMessagesRequest(QString key, QString model,
@@ -130,10 +137,9 @@ QCoro::Task<Result<QString>> CustomAIService::sendMessagesRequest(QString key, Q
                                                                   QString userMessage,
                                                                   std::stop_token stop)
 {
-    return exchange(APIProvider::anthropic,
-                    {{"x-api-key", key.toUtf8()},
-                     {"anthropic-version", "2023-06-01"},
-                     {"Content-Type", "application/json"}},
+    HttpHeaders headers = authHeaders(APIProvider::anthropic, key);
+    headers.emplaceBack("Content-Type", "application/json");
+    return exchange(APIProvider::anthropic, std::move(headers),
                     anthropicmessages::encodeRequest(model, systemPrompt, userMessage),
                     std::move(stop));
 }

@@ -43,6 +43,9 @@ public:
 
     // Which failed exchanges are worth another attempt.
     static bool shouldRetryRequest(const Error& error);
+    // The key as the provider expects it: Anthropic's own header with its API version, a
+    // bearer token elsewhere.
+    static HttpHeaders authHeaders(APIProvider provider, const QString& key);
 
 private:
     QCoro::Task<Result<QString>> sendChatCompletionsRequest(APIProvider provider, QString key,

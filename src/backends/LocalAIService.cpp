@@ -1,8 +1,8 @@
 #include "backends/LocalAIService.h"
 
+#include "core/Prompts.h"
 #include "localmodel/LanguageModelSession.h"
 #include "localmodel/SystemLanguageModel.h"
-#include "core/Prompts.h"
 
 #include <QPointer>
 
@@ -16,8 +16,13 @@ LocalAIService::LocalAIService(SystemLanguageModel& model, QObject* parent)
 
 LocalAIAvailability LocalAIService::currentAvailability() const
 {
+    return mapAvailability(m_model.availability());
+}
+
+LocalAIAvailability LocalAIService::mapAvailability(SystemLanguageModel::Availability availability)
+{
     using Reason = SystemLanguageModel::UnavailableReason;
-    const std::optional<Reason> reason = m_model.availability().unavailableReason();
+    const std::optional<Reason> reason = availability.unavailableReason();
     if (!reason)
         return LocalAIAvailability::available;
     switch (*reason) {

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "core/AIServiceProtocol.h"
+#include "localmodel/SystemLanguageModel.h"
 
 namespace lexwick {
-
-class SystemLanguageModel;
 
 // The back-end of the on-device mode: the model server on this machine. Each request opens a
 // fresh session, so nothing of one request carries over to the next.
@@ -21,6 +20,8 @@ public:
 
     // The model's availability now, in the application's own terms.
     LocalAIAvailability currentAvailability() const;
+    // The model's answer in the application's own terms.
+    static LocalAIAvailability mapAvailability(SystemLanguageModel::Availability availability);
     // A failed generation as the user sees it: a cancelled one as a network error, any other
     // as the model's own words.
     static AIError mapGenerationError(const Error& error);

@@ -23,7 +23,7 @@ QString displayName(AIProviderMode mode)
 {
     switch (mode) {
     case AIProviderMode::local:
-        return QStringLiteral("On-Device (Apple Intelligence)");
+        return QStringLiteral("On-Device (Local Model)");
     case AIProviderMode::cloud:
         return QStringLiteral("Cloud (Built-in)");
     case AIProviderMode::custom:
@@ -37,7 +37,7 @@ QString description(AIProviderMode mode)
     switch (mode) {
     case AIProviderMode::local:
         return QStringLiteral(
-            "Private, no internet required. Requires Apple Silicon + Apple Intelligence.");
+            "Private, no internet required. Requires a local model server such as Ollama.");
     case AIProviderMode::cloud:
         return QStringLiteral("Built-in cloud service coming soon.");
     case AIProviderMode::custom:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backends/ProviderModels.h"
 #include "core/HttpClient.h"
 #include "core/ResponseCache.h"
 #include "history/HistoryManager.h"
@@ -25,6 +26,7 @@ public:
     HttpClient http;
     SystemLanguageModel localModel;
     SettingsManager settings;
+    ProviderModels providerModels;
     ResponseCache cache;
     HistoryManager history;
     AIServiceProvider router;

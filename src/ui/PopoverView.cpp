@@ -6,6 +6,7 @@
 #include "router/AIServiceProvider.h"
 #include "settings/SettingsManager.h"
 #include "ui/InlineMarkdown.h"
+#include "ui/SettingsView.h"
 #include "ui/WarningBanner.h"
 
 #include <QClipboard>
@@ -16,14 +17,17 @@
 #include <QUrl>
 #include <QVariantMap>
 
+#include <utility>
+
 namespace lexwick {
 
 PopoverView::PopoverView(AIServiceProvider& aiService, SettingsManager& settings,
-                         HistoryManager& history, QObject* parent)
+                         HistoryManager& history, ProviderModels* providerModels, QObject* parent)
     : QObject(parent)
     , m_aiService(aiService)
     , m_settings(settings)
     , m_history(history)
+    , m_providerModels(providerModels)
     , m_validation(InputValidator::validate(QString()))
     , m_historyView(history)
     , m_onboardingView(settings)
@@ -282,6 +286,21 @@ void PopoverView::setShowSettings(bool show)
     if (m_showSettings == show)
         return;
     m_showSettings = show;
+    // The screen's state is made afresh each time it is shown; the old one goes once QML has
+    // let go of it.
+    if (show) {
+        m_settingsView = new SettingsView(m_settings, m_providerModels, this);
+        connect(m_settingsView, &SettingsView::closeRequested, this,
+                [this] { setShowSettings(false); });
+        connect(m_settingsView, &SettingsView::quitRequested, this, &PopoverView::quit);
+        connect(m_settingsView, &SettingsView::restartOnboardingRequested, this,
+                &PopoverView::restartOnboarding);
+        Q_EMIT settingsViewChanged();
+    } else if (m_settingsView) {
+        SettingsView* old = std::exchange(m_settingsView, nullptr);
+        Q_EMIT settingsViewChanged();
+        old->deleteLater();
+    }
     Q_EMIT showSettingsChanged();
     updateScreen();
 }

@@ -21,7 +21,9 @@ namespace lexwick {
 
 class AIServiceProvider;
 class HistoryManager;
+class ProviderModels;
 class SettingsManager;
+class SettingsView;
 
 // The state behind the popover and the operations of its screens. Created once; survives
 // closing and reopening the popover. Lives on the main thread.
@@ -34,8 +36,11 @@ class PopoverView : public QObject {
     QML_UNCREATABLE("Made by the application")
     Q_MOC_INCLUDE("router/AIServiceProvider.h")
     Q_MOC_INCLUDE("settings/SettingsManager.h")
+    Q_MOC_INCLUDE("ui/SettingsView.h")
     Q_PROPERTY(lexwick::AIServiceProvider* router READ router CONSTANT)
     Q_PROPERTY(lexwick::SettingsManager* settings READ settings CONSTANT)
+    // The settings screen's state: made each time the screen is shown, gone while it is not.
+    Q_PROPERTY(lexwick::SettingsView* settingsView READ settingsView NOTIFY settingsViewChanged)
 
     Q_PROPERTY(QString inputText READ inputText WRITE setInputText NOTIFY inputTextChanged)
     Q_PROPERTY(QString resultText READ resultText NOTIFY resultTextChanged)
@@ -89,13 +94,15 @@ public:
     enum class InputBorder { neutral, sensitiveData, exceeded };
     Q_ENUM(InputBorder)
 
-    // The view stays the caller's (C++ ownership), also once it is handed to QML.
+    // The view stays the caller's (C++ ownership), also once it is handed to QML. Without
+    // provider models the settings screen's model picker offers the catalogue.
     PopoverView(AIServiceProvider& aiService, SettingsManager& settings, HistoryManager& history,
-                QObject* parent = nullptr);
+                ProviderModels* providerModels = nullptr, QObject* parent = nullptr);
     ~PopoverView() override;
 
     AIServiceProvider* router() const { return &m_aiService; }
     SettingsManager* settings() const { return &m_settings; }
+    SettingsView* settingsView() const { return m_settingsView; }
 
     const QString& inputText() const { return m_inputText; }
     const QString& resultText() const { return m_resultText; }
@@ -177,6 +184,7 @@ Q_SIGNALS:
     void selectedToneChanged();
     void showCopiedFeedbackChanged();
     void showSettingsChanged();
+    void settingsViewChanged();
     void showHistoryChanged();
     void isInputFocusedChanged();
     void currentScreenChanged();
@@ -205,6 +213,7 @@ private:
     AIServiceProvider& m_aiService;
     SettingsManager& m_settings;
     HistoryManager& m_history;
+    ProviderModels* const m_providerModels;
 
     QString m_inputText;
     QString m_resultText;
@@ -212,6 +221,8 @@ private:
     ToneOption m_selectedTone = ToneOption::formal;
     bool m_showCopiedFeedback = false;
     bool m_showSettings = false;
+    // A child: one that waits for its deferred deletion still goes before the popover does.
+    SettingsView* m_settingsView = nullptr;
     bool m_showHistory = false;
     std::optional<std::stop_source> m_processingTask;
     bool m_isInputFocused = false;

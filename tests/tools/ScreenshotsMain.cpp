@@ -1,13 +1,17 @@
 // lexwick-screenshots DIR: renders every state of the screens offscreen to PNG files, in a
 // light and a dark palette, so anyone can look at them.
 
+#include "backends/ProviderModels.h"
 #include "support/Expect.h"
 #include "support/PopoverScreen.h"
+#include "ui/SettingsView.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QQmlEngine>
 #include <QQuickItem>
+#include <QQuickView>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
@@ -73,6 +77,79 @@ struct Shooter {
         const bool saved = s.window.grabWindow().save(file);
         std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
         return saved;
+    }
+};
+
+QQuickItem* findItem(QQuickItem* under, const QString& name)
+{
+    for (QQuickItem* child : under->childItems()) {
+        if (child->objectName() == name)
+            return child;
+        if (QQuickItem* found = findItem(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+// The settings screen in one state, scrolled to each of the named items (one picture each;
+// "top" and "bottom" are the ends).
+struct SettingsShooter {
+    QDir dir;
+    QString theme;
+    QString openPicker; // a drop-down shown open in the pictures
+
+    bool shoot(const QString& name, RouterFixture::Options options, QStringList offsets,
+               const std::function<void(RouterFixture&, SettingsView&)>& prepare)
+    {
+        RouterFixture app(std::move(options));
+        app.provider.setHandler([](const ReceivedRequest& request) {
+            return ScriptedReply::json(200, request.path.contains("/models")
+                                                ? R"({"data":[{"id":"llama-3.1-8b-instant"},
+                                       {"id":"llama-3.3-70b-versatile"},
+                                       {"id":"openai/gpt-oss-120b"}]})"
+                                                : chatAnswer(u"ok"_s));
+        });
+        app.settings->setHasCompletedOnboarding(true);
+        ProviderModels models(*app.settings,
+                              {app.provider.url({}), app.provider.url({}), app.provider.url({})},
+                              app.client, 5s);
+        HistoryManager history(app.defaults);
+        PopoverView view(*app.router, *app.settings, history, &models);
+        view.setShowSettings(true);
+        QQuickView window;
+        window.engine()->addImportPath(u"qrc:/qt/qml"_s);
+        window.setInitialProperties({{u"view"_s, QVariant::fromValue(&view)}});
+        window.setSource(QUrl(u"qrc:/qt/qml/Lexwick/qml/Popover.qml"_s));
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window))
+            return false;
+        QTest::qWait(300); // the first check of the server
+        prepare(app, *view.settingsView());
+        QTest::qWait(400); // let the answers arrive and the animations settle
+        bool ok = true;
+        auto* scroll = window.rootObject()->findChild<QQuickItem*>(u"scroll"_s);
+        auto* flickable = scroll->property("contentItem").value<QQuickItem*>();
+        auto* content = flickable->property("contentItem").value<QQuickItem*>();
+        for (const QString& offset : offsets) {
+            const qreal bottom =
+                std::max(0.0, flickable->property("contentHeight").toReal() - flickable->height());
+            qreal y = offset == u"bottom" ? bottom : 0.0;
+            if (QQuickItem* target = findItem(content, offset))
+                y = std::clamp(target->mapToItem(content, QPointF(0, 0)).y() - 12, 0.0, bottom);
+            flickable->setProperty("contentY", y);
+            QTest::qWait(50);
+            if (QQuickItem* picker =
+                    openPicker.isEmpty() ? nullptr : findItem(content, openPicker)) {
+                QMetaObject::invokeMethod(picker->property("popup").value<QObject*>(), "open");
+                QTest::qWait(300);
+            }
+            const QString file = dir.filePath(
+                name + (offsets.size() > 1 ? u'-' + offset : QString()) + u'-' + theme + u".png"_s);
+            const bool saved = window.grabWindow().save(file);
+            std::printf("%s %s\n", saved ? "wrote" : "FAILED", qPrintable(file));
+            ok &= saved;
+        }
+        return ok;
     }
 };
 
@@ -236,6 +313,67 @@ int main(int argc, char** argv)
         ok &= s.shoot(u"onboarding-sheet"_s, [](PopoverScreen& s) {
             s.view.restartOnboarding();
         });
+
+        SettingsShooter t{dir, theme};
+        const RouterFixture::Options custom{.storedMode = u"custom"_s};
+        const RouterFixture::Options withServer{.localModel = true, .storedMode = u"custom"_s};
+        ok &=
+            t.shoot(u"settings-custom"_s, custom, {u"top"_s, u"localServerSection"_s, u"bottom"_s},
+                    [](RouterFixture&, SettingsView&) {});
+        ok &= t.shoot(u"settings-custom-no-key"_s, custom, {u"apiKeySection"_s},
+                      [](RouterFixture&, SettingsView& v) { v.deleteKey(); });
+        ok &= t.shoot(u"settings-key-shown-saved"_s, custom, {u"apiKeySection"_s},
+                      [](RouterFixture&, SettingsView& v) {
+                          v.setAPIKeyInput(u"gsk_live_0123456789abcdef"_s);
+                          v.toggleShowAPIKey();
+                          v.saveKey();
+                      });
+        ok &= t.shoot(u"settings-save-error"_s, custom, {u"apiKeySection"_s},
+                      [](RouterFixture&, SettingsView& v) {
+                          v.setAPIKeyInput(QString(QChar(0xd800)));
+                          v.saveKey();
+                      });
+        ok &= t.shoot(u"settings-anthropic-retired-model"_s, custom, {u"modelSection"_s},
+                      [](RouterFixture& a, SettingsView& v) {
+                          v.selectProvider(APIProvider::anthropic);
+                          a.settings->saveAPIKey(u"k"_s, APIProvider::anthropic);
+                          a.settings->setCustomModelId(u"claude-3-opus-20240229"_s);
+                      });
+        ok &= t.shoot(u"settings-live-models"_s, custom, {u"modelSection"_s},
+                      [](RouterFixture& a, SettingsView&) {
+                          a.settings->setCustomModelId(u"llama-3.3-70b-versatile"_s);
+                      });
+        t.openPicker = u"modelPicker"_s;
+        ok &= t.shoot(u"settings-live-model-list"_s, custom, {u"modelSection"_s},
+                      [](RouterFixture&, SettingsView&) {});
+        t.openPicker = u"localModelPicker"_s;
+        ok &= t.shoot(u"settings-local-model-list"_s, withServer, {u"localServerSection"_s},
+                      [](RouterFixture&, SettingsView&) {});
+        t.openPicker.clear();
+        ok &= t.shoot(u"settings-local-ready"_s, withServer,
+                      {u"top"_s, u"localServerSection"_s, u"statusSection"_s},
+                      [](RouterFixture& a, SettingsView& v) {
+                          v.selectMode(AIProviderMode::local);
+                          a.settings->setLocalModelName(u"m"_s);
+                          v.checkServerAgain();
+                      });
+        ok &= t.shoot(u"settings-server-model-not-loaded"_s, withServer,
+                      {u"top"_s, u"localServerSection"_s}, [](RouterFixture& a, SettingsView& v) {
+                          v.selectMode(AIProviderMode::local);
+                          a.settings->setLocalModelName(u"llama3.2"_s);
+                          v.checkServerAgain();
+                      });
+        ok &= t.shoot(u"settings-local-gone"_s, {.localModel = true, .storedMode = u"local"_s},
+                      {u"top"_s, u"localServerSection"_s, u"statusSection"_s},
+                      [](RouterFixture&, SettingsView& v) {
+                          v.setServerAddressInput(u"http://127.0.0.1:9/v1"_s);
+                          v.applyServerAddress();
+                      });
+        ok &= t.shoot(u"settings-server-address-error"_s, custom, {u"localServerSection"_s},
+                      [](RouterFixture&, SettingsView& v) {
+                          v.setServerAddressInput(u"http://192.168.1.5:11434/v1"_s);
+                          v.applyServerAddress();
+                      });
     }
     return ok ? 0 : 1;
 }

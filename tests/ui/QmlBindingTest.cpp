@@ -3,6 +3,7 @@
 #include "support/RouterFixture.h"
 #include "support/TestMain.h"
 #include "ui/PopoverView.h"
+#include "ui/SettingsView.h"
 
 #include <QMetaProperty>
 #include <QPointer>
@@ -83,7 +84,8 @@ private Q_SLOTS:
             {&AIServiceProvider::staticMetaObject, "r"},
             {&SettingsManager::staticMetaObject, "s"}};
         for (const auto& [meta, prefix] : objects) {
-            for (int i = QObject::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i) {
+            for (int i = QObject::staticMetaObject.propertyCount(); i < meta->propertyCount();
+                 ++i) {
                 const QMetaProperty property = meta->property(i);
                 QVERIFY2(property.hasNotifySignal() || property.isConstant(), property.name());
                 QVERIFY2(f.bound(prefix, property.name()).isValid(), property.name());
@@ -148,6 +150,34 @@ private Q_SLOTS:
         QCOMPARE(quit.size(), 1);
         QVERIFY(f.app.settings->hasCompletedOnboarding());
         QVERIFY(f.view.showSettings());
+    }
+
+    // The settings screen's state reads in QML, its enumeration included, and its operations
+    // take the enumerations QML passes.
+    void settingsStateBindsAndFollows()
+    {
+        Fixture f;
+        f.view.setShowSettings(true);
+        QVERIFY(f.load(bindingsTo(SettingsView::staticMetaObject, u"view.settingsView"_s, u"sv"_s) +
+                       uR"(
+    function choose() {
+        view.settingsView.selectMode(AIProviderMode.AIProviderMode.cloud)
+        view.settingsView.selectProvider(APIProvider.APIProvider.openai)
+        return view.settingsView.serverState !== SettingsView.ServerState.ready
+    }
+)"_s));
+        const QMetaObject& meta = SettingsView::staticMetaObject;
+        for (int i = QObject::staticMetaObject.propertyCount(); i < meta.propertyCount(); ++i) {
+            const QMetaProperty property = meta.property(i);
+            QVERIFY2(property.hasNotifySignal() || property.isConstant(), property.name());
+            QVERIFY2(f.bound("sv", property.name()).isValid(), property.name());
+        }
+        QVariant chosen;
+        QMetaObject::invokeMethod(f.root.get(), "choose", Q_RETURN_ARG(QVariant, chosen));
+        QVERIFY(chosen.toBool());
+        QCOMPARE(f.app.settings->providerMode(), AIProviderMode::custom);
+        QCOMPARE(f.app.settings->customProvider(), APIProvider::openai);
+        QCOMPARE(f.bound("sv", "statusMessage").toString(), u"Please enter your OpenAI API key."_s);
     }
 
     // The state objects handed to QML without a parent stay the application's.

@@ -8,11 +8,12 @@ Rectangle {
     id: popover
     required property PopoverView view
 
-    // The size of the screen shown: the main and settings screens 400 × 520, the history
-    // screen 400 × 450, the introduction 400 × 420. A window of another size stretches it.
+    // The size of the screen shown: the main screen 400 × 520, the settings screen 400 × 550,
+    // the history screen 400 × 450, the introduction 400 × 420. The window follows it.
     implicitWidth: 400
     implicitHeight: view.currentScreen === "history" ? 450
-                  : view.currentScreen === "onboarding" ? 420 : 520
+                  : view.currentScreen === "onboarding" ? 420
+                  : view.currentScreen === "settings" ? 550 : 520
     color: Theme.window
 
     // Keys that work wherever the focus is inside the popover.
@@ -60,27 +61,26 @@ Rectangle {
         onLoaded: item.forceActiveFocus()
     }
 
-    // The screen still to come: a way back, so nothing leaves the user stuck.
-    Rectangle {
+    // The settings screen lives as long as its state object: made afresh on each visit. The
+    // object is handed over once, not bound, so the screen never sees it turn null.
+    Loader {
+        id: settingsScreen
+        objectName: "settingsScreen"
         anchors.fill: parent
-        color: Theme.window
         visible: popover.view.currentScreen === "settings"
-        ColumnLayout {
-            anchors.centerIn: parent
-            spacing: 12
-            Text {
-                Layout.alignment: Qt.AlignHCenter
-                text: "Settings"
-                font: Theme.titleFont
-                color: Theme.label
-            }
-            Button {
-                Layout.alignment: Qt.AlignHCenter
-                text: "Done"
-                onClicked: popover.view.showSettings = false
-            }
+        function follow() {
+            if (popover.view.settingsView)
+                setSource("SettingsScreen.qml", { view: popover.view.settingsView })
+            else
+                source = ""
+        }
+        Component.onCompleted: follow()
+        Connections {
+            target: popover.view
+            function onSettingsViewChanged() { settingsScreen.follow() }
         }
     }
+
 
     OnboardingSheet {
         onboarding: popover.view.onboardingSheet

@@ -1,0 +1,535 @@
+#include "ui/SettingsView.h"
+
+#include "backends/LocalAIService.h"
+#include "backends/ProviderModels.h"
+#include "core/CancellableSleep.h"
+#include "core/HttpClient.h"
+#include "localmodel/SystemLanguageModel.h"
+#include "settings/SettingsManager.h"
+
+#include <QDesktopServices>
+#include <QJSEngine>
+#include <QPointer>
+#include <QVariantMap>
+
+#include <algorithm>
+
+namespace lexwick {
+
+namespace {
+
+constexpr std::chrono::milliseconds saveSuccessShown{2000};
+constexpr std::chrono::milliseconds serverListTimeout{5000};
+
+bool isLoopbackAddress(const QString& address)
+{
+    return SystemLanguageModel::isLoopbackServer(QUrl(address.trimmed()));
+}
+
+} // namespace
+
+SettingsView::SettingsView(SettingsManager& settings, ProviderModels* providerModels,
+                           QObject* parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_providerModels(providerModels)
+    , m_serverAddressInput(settings.localServerURL())
+{
+    QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+    SystemLanguageModel& model = m_settings.localModel();
+
+    connect(&m_settings, &SettingsManager::providerModeChanged, this, [this] {
+        Q_EMIT providerCardsChanged();
+        Q_EMIT showsCustomSectionsChanged();
+        // The custom block comes into view afresh: it shows the stored key, not old typing.
+        if (showsCustomSections())
+            reloadKeyField();
+        updateProviderModels();
+    });
+    connect(&m_settings, &SettingsManager::customProviderChanged, this, [this] {
+        Q_EMIT providersChanged();
+        updateProviderModels();
+    });
+    connect(&m_settings, &SettingsManager::customModelIdChanged, this,
+            &SettingsView::modelsChanged);
+    connect(&m_settings, &SettingsManager::configurationChanged, this,
+            &SettingsView::statusChanged);
+    connect(&model, &SystemLanguageModel::availabilityChanged, this, [this] {
+        Q_EMIT providerCardsChanged();
+        Q_EMIT localServerChanged();
+        Q_EMIT statusChanged();
+    });
+    if (m_providerModels) {
+        connect(m_providerModels, &ProviderModels::modelsChanged, this,
+                [this](APIProvider provider) {
+                    if (provider == m_settings.customProvider())
+                        updateProviderModels();
+                });
+    }
+
+    if (showsCustomSections())
+        reloadKeyField();
+    updateProviderModels();
+    checkServerAgain();
+}
+
+SettingsView::~SettingsView()
+{
+    m_lifetime.request_stop();
+}
+
+// The provider-mode cards.
+
+bool SettingsView::isModeAvailable(AIProviderMode mode) const
+{
+    switch (mode) {
+    case AIProviderMode::local:
+        return m_settings.localModel().isAvailable();
+    case AIProviderMode::cloud:
+        return false;
+    case AIProviderMode::custom:
+        return true;
+    }
+    std::unreachable();
+}
+
+QVariantList SettingsView::providerCards() const
+{
+    QVariantList cards;
+    for (AIProviderMode mode : allProviderModes) {
+        const bool available = isModeAvailable(mode);
+        QString badge;
+        if (!available)
+            badge = mode == AIProviderMode::cloud ? QStringLiteral("Coming Soon")
+                                                  : QStringLiteral("Unavailable");
+        const QString text = mode == AIProviderMode::local && !available
+                                 ? localUnavailableDescription()
+                                 : description(mode);
+        cards.append(QVariantMap{{QStringLiteral("mode"), QVariant::fromValue(mode)},
+                                 {QStringLiteral("title"), displayName(mode)},
+                                 {QStringLiteral("description"), text},
+                                 {QStringLiteral("symbol"), icon(mode)},
+                                 {QStringLiteral("isSelected"), m_settings.providerMode() == mode},
+                                 {QStringLiteral("isAvailable"), available},
+                                 {QStringLiteral("badge"), badge},
+                                 {QStringLiteral("badgeIsAccent"), mode == AIProviderMode::cloud}});
+    }
+    return cards;
+}
+
+QString SettingsView::localUnavailableDescription() const
+{
+    switch (serverState()) {
+    case ServerState::notLocal:
+        return QStringLiteral("The server address is not on this computer: enter a local one.");
+    case ServerState::modelNotLoaded:
+        return QStringLiteral(
+            "The model server runs without the model: load it, then check again.");
+    case ServerState::checking:
+    case ServerState::ready: // the check and the kept answer disagree for a moment
+    case ServerState::absent:
+        break;
+    }
+    return QStringLiteral("No local model server found: start Ollama or set its address below.");
+}
+
+void SettingsView::selectMode(AIProviderMode mode)
+{
+    if (mode == AIProviderMode::cloud)
+        return;
+    // The model is asked again: the card may have been drawn before it went away.
+    if (mode == AIProviderMode::local && !m_settings.localModel().isAvailable())
+        return;
+    m_settings.setProviderMode(mode);
+}
+
+// The custom provider, its key and its model.
+
+bool SettingsView::showsCustomSections() const
+{
+    return m_settings.providerMode() == AIProviderMode::custom;
+}
+
+QVariantList SettingsView::providers() const
+{
+    QVariantList list;
+    for (APIProvider provider : allAPIProviders) {
+        list.append(
+            QVariantMap{{QStringLiteral("provider"), QVariant::fromValue(provider)},
+                        {QStringLiteral("title"), displayName(provider)},
+                        {QStringLiteral("isSelected"), m_settings.customProvider() == provider}});
+    }
+    return list;
+}
+
+QUrl SettingsView::keyConsolePage() const
+{
+    const QUrl page = lexwick::keyConsolePage(m_settings.customProvider());
+    return page.isValid() && !page.host().isEmpty() ? page : QUrl();
+}
+
+void SettingsView::openKeyConsole()
+{
+    if (showsGetAPIKeyLink())
+        QDesktopServices::openUrl(keyConsolePage());
+}
+
+void SettingsView::selectProvider(APIProvider provider)
+{
+    m_settings.setCustomProvider(provider);
+    m_settings.setCustomModelId(defaultModelId(provider));
+    reloadKeyField();
+}
+
+void SettingsView::reloadKeyField()
+{
+    setAPIKeyInput(m_settings.getAPIKey(m_settings.customProvider()).value_or(QString()));
+}
+
+void SettingsView::setAPIKeyInput(const QString& text)
+{
+    if (m_apiKeyInput == text)
+        return;
+    m_apiKeyInput = text;
+    Q_EMIT apiKeyInputChanged();
+}
+
+void SettingsView::setShowAPIKey(bool show)
+{
+    if (m_showAPIKey == show)
+        return;
+    m_showAPIKey = show;
+    Q_EMIT showAPIKeyChanged();
+}
+
+QString SettingsView::eyeSymbol() const
+{
+    return m_showAPIKey ? QStringLiteral("eye.slash.fill") : QStringLiteral("eye.fill");
+}
+
+QString SettingsView::eyeTooltip() const
+{
+    return m_showAPIKey ? QStringLiteral("Hide API key") : QStringLiteral("Show API key");
+}
+
+bool SettingsView::showsDeleteButton() const
+{
+    return m_settings.getAPIKey(m_settings.customProvider()).has_value();
+}
+
+void SettingsView::saveKey()
+{
+    if (!canSaveKey())
+        return; // the button is disabled
+    setSaveError(std::nullopt);
+    setShowSaveSuccess(false);
+    // Exactly as typed: a key is never trimmed.
+    const auto saved = m_settings.saveAPIKey(m_apiKeyInput, m_settings.customProvider());
+    if (!saved) {
+        setSaveError(saved.error().errorDescription());
+        return;
+    }
+    setShowSaveSuccess(true);
+    clearSaveSuccessLater(m_lifetime.get_token()); // a later save leaves this reset running
+}
+
+QCoro::Task<void> SettingsView::clearSaveSuccessLater(std::stop_token stop)
+{
+    QPointer self(this);
+    QCoro::Task<Result<void>> sleeping = cancellableSleep(saveSuccessShown, stop);
+    co_await std::move(sleeping);
+    if (self)
+        setShowSaveSuccess(false);
+}
+
+void SettingsView::deleteKey()
+{
+    m_settings.deleteAPIKey(m_settings.customProvider());
+    setAPIKeyInput(QString());
+}
+
+void SettingsView::setShowSaveSuccess(bool show)
+{
+    if (m_showSaveSuccess == show)
+        return;
+    m_showSaveSuccess = show;
+    Q_EMIT showSaveSuccessChanged();
+}
+
+void SettingsView::setSaveError(std::optional<QString> error)
+{
+    if (m_saveError == error)
+        return;
+    m_saveError = std::move(error);
+    Q_EMIT saveErrorChanged();
+}
+
+void SettingsView::updateProviderModels()
+{
+    if (m_providerModels && showsCustomSections())
+        m_providerModels->fetch(m_settings.customProvider()); // once per provider and key
+    Q_EMIT modelsChanged();
+}
+
+QVariantList SettingsView::modelEntries() const
+{
+    const APIProvider provider = m_settings.customProvider();
+    const QList<AIModel> models =
+        m_providerModels ? m_providerModels->pickerModels(provider) : availableModels(provider);
+    QVariantList entries;
+    const QString& stored = m_settings.customModelId();
+    const bool storedListed = std::any_of(models.cbegin(), models.cend(),
+                                          [&](const AIModel& m) { return m.id == stored; });
+    // The stored model stays visible (and selected) even when it is not offered; it is never
+    // changed behind the user's back.
+    if (!storedListed && !stored.isEmpty()) {
+        const bool retired = m_providerModels && m_providerModels->isRetired(provider, stored);
+        entries.append(QVariantMap{
+            {QStringLiteral("id"), stored},
+            {QStringLiteral("name"),
+             retired ? QString(stored + QStringLiteral(" (no longer served)")) : stored}});
+    }
+    for (const AIModel& m : models) {
+        entries.append(QVariantMap{{QStringLiteral("id"), m.id}, {QStringLiteral("name"), m.name}});
+    }
+    return entries;
+}
+
+int SettingsView::modelIndex() const
+{
+    const QVariantList entries = modelEntries();
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (entries.at(i).toMap().value(QStringLiteral("id")).toString() ==
+            m_settings.customModelId())
+            return int(i);
+    }
+    return -1;
+}
+
+QString SettingsView::modelNotice() const
+{
+    const APIProvider provider = m_settings.customProvider();
+    if (!m_providerModels || !m_providerModels->isRetired(provider, m_settings.customModelId()))
+        return QString();
+    return displayName(provider) +
+           QStringLiteral(" no longer serves this model. Pick another one.");
+}
+
+bool SettingsView::isLoadingModels() const
+{
+    return m_providerModels && showsCustomSections() &&
+           m_providerModels->state(m_settings.customProvider()) == ProviderModels::State::fetching;
+}
+
+void SettingsView::selectModel(int index)
+{
+    const QVariantList entries = modelEntries();
+    if (index < 0 || index >= entries.size())
+        return;
+    m_settings.setCustomModelId(entries.at(index).toMap().value(QStringLiteral("id")).toString());
+}
+
+// Status, about, onboarding.
+
+bool SettingsView::isConfigured() const
+{
+    return m_settings.isConfigured();
+}
+
+QString SettingsView::statusMessage() const
+{
+    switch (m_settings.providerMode()) {
+    case AIProviderMode::local: {
+        const SystemLanguageModel::Availability availability =
+            m_settings.localModel().availability();
+        if (availability.isAvailable())
+            return QStringLiteral("On-device AI is ready. All processing happens locally.");
+        switch (LocalAIService::mapAvailability(availability)) {
+        case LocalAIAvailability::available:
+            return QStringLiteral("On-device AI is ready");
+        case LocalAIAvailability::appleIntelligenceDisabled:
+            return QStringLiteral(
+                "Enable Apple Intelligence in System Settings to use on-device AI");
+        case LocalAIAvailability::modelNotReady:
+            return QStringLiteral("On-device AI model is downloading. Please try again later.");
+        case LocalAIAvailability::deviceNotEligible:
+            return QStringLiteral(
+                "Your device doesn't support on-device AI. Using cloud API instead.");
+        case LocalAIAvailability::unavailable:
+            return QStringLiteral("On-device AI is not available. Using cloud API instead.");
+        }
+        std::unreachable();
+    }
+    case AIProviderMode::cloud:
+        return QStringLiteral("Using built-in cloud service. Internet required.");
+    case AIProviderMode::custom: {
+        const QString name = displayName(m_settings.customProvider());
+        return m_settings.getAPIKey(m_settings.customProvider())
+                   ? QStringLiteral("Using ") + name + QStringLiteral(" with your API key.")
+                   : QStringLiteral("Please enter your ") + name + QStringLiteral(" API key.");
+    }
+    }
+    std::unreachable();
+}
+
+QString SettingsView::versionLine() const
+{
+    return QStringLiteral("Version ") + m_settings.appVersion();
+}
+
+// The local model server.
+
+void SettingsView::setServerAddressInput(const QString& text)
+{
+    if (m_serverAddressInput == text)
+        return;
+    m_serverAddressInput = text;
+    Q_EMIT serverAddressInputChanged();
+}
+
+void SettingsView::applyServerAddress()
+{
+    const QString address = m_serverAddressInput.trimmed();
+    QString error;
+    if (!isLoopbackAddress(address)) {
+        error = QStringLiteral("Only a server on this computer can be used: an http address on "
+                               "127.0.0.1, ::1 or localhost.");
+    }
+    if (error != m_serverAddressError) {
+        m_serverAddressError = error;
+        Q_EMIT serverAddressErrorChanged();
+    }
+    if (!error.isEmpty() || address == m_settings.localServerURL())
+        return;
+    m_settings.setLocalServerURL(address);
+    m_serverModels.clear();
+    checkServerAgain();
+}
+
+QVariantList SettingsView::localModelEntries() const
+{
+    QVariantList entries{
+        QVariantMap{{QStringLiteral("name"), QString()},
+                    {QStringLiteral("title"), QStringLiteral("The first model the server lists")}}};
+    const QString& stored = m_settings.localModelName();
+    if (!stored.isEmpty() && !m_serverModels.contains(stored)) {
+        entries.append(QVariantMap{
+            {QStringLiteral("name"), stored},
+            {QStringLiteral("title"), QString(stored + QStringLiteral(" (not on the server)"))}});
+    }
+    for (const QString& name : m_serverModels)
+        entries.append(
+            QVariantMap{{QStringLiteral("name"), name}, {QStringLiteral("title"), name}});
+    return entries;
+}
+
+int SettingsView::localModelIndex() const
+{
+    const QVariantList entries = localModelEntries();
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (entries.at(i).toMap().value(QStringLiteral("name")).toString() ==
+            m_settings.localModelName())
+            return int(i);
+    }
+    return 0;
+}
+
+void SettingsView::selectLocalModel(int index)
+{
+    const QVariantList entries = localModelEntries();
+    if (index < 0 || index >= entries.size())
+        return;
+    m_settings.setLocalModelName(
+        entries.at(index).toMap().value(QStringLiteral("name")).toString());
+    checkServerAgain();
+}
+
+SettingsView::ServerState SettingsView::serverState() const
+{
+    SystemLanguageModel& model = m_settings.localModel();
+    if (!isLoopbackAddress(model.serverURL()))
+        return ServerState::notLocal;
+    if (m_checkingServer)
+        return ServerState::checking;
+    const std::optional<SystemLanguageModel::UnavailableReason> reason =
+        model.availability().unavailableReason();
+    if (!reason)
+        return ServerState::ready;
+    return *reason == SystemLanguageModel::UnavailableReason::modelNotReady
+               ? ServerState::modelNotLoaded
+               : ServerState::absent;
+}
+
+QString SettingsView::serverStateText() const
+{
+    switch (serverState()) {
+    case ServerState::checking:
+        return QStringLiteral("Checking the server…");
+    case ServerState::ready: {
+        const QString name = m_settings.localModel().effectiveModelName();
+        return name.isEmpty() ? QStringLiteral("Ready: the model answers on this computer.")
+                              : QStringLiteral("Ready: ") + name +
+                                    QStringLiteral(" answers on this computer.");
+    }
+    case ServerState::modelNotLoaded:
+        return m_settings.localModelName().isEmpty()
+                   ? QStringLiteral("The server is running, but it has no model loaded.")
+                   : QStringLiteral("The server is running, but ") + m_settings.localModelName() +
+                         QStringLiteral(" is not loaded.");
+    case ServerState::absent:
+        return QStringLiteral("No model server answers at this address.");
+    case ServerState::notLocal:
+        return QStringLiteral("This address is not on this computer, so it is never used.");
+    }
+    std::unreachable();
+}
+
+void SettingsView::checkServerAgain()
+{
+    if (m_serverCheck)
+        m_serverCheck->request_stop(); // a check of the old address says nothing now
+    m_serverCheck.emplace();
+    checkServer(m_serverCheck->get_token()); // runs on; the screen's end stops it
+}
+
+QCoro::Task<void> SettingsView::checkServer(std::stop_token stop)
+{
+    QPointer self(this);
+    std::stop_callback onLifetimeEnd(
+        m_lifetime.get_token(), [source = *m_serverCheck]() mutable { source.request_stop(); });
+    SystemLanguageModel& model = m_settings.localModel();
+    m_checkingServer = true;
+    Q_EMIT localServerChanged();
+
+    QStringList names;
+    if (const std::optional<QUrl> url = model.endpoint(u"/models")) {
+        QCoro::Task<SystemLanguageModel::Availability> probing = model.probe(stop);
+        co_await std::move(probing);
+        if (!self || stop.stop_requested())
+            co_return;
+        HttpRequest request{.method = "GET",
+                            .url = *url,
+                            .headers = {{"Accept", "application/json"}},
+                            .body = {},
+                            .timeout = serverListTimeout};
+        QCoro::Task<Result<HttpResponse>> listing = model.httpClient().send(request, stop);
+        const Result<HttpResponse> response = co_await std::move(listing);
+        if (!self || stop.stop_requested())
+            co_return;
+        // The server speaks the OpenAI list format.
+        if (response && response->statusCode == 200) {
+            for (const AIModel& m : ProviderModels::decodeList(APIProvider::openai, response->body)
+                                        .value_or(QList<AIModel>()))
+                names << m.id;
+        }
+    }
+    m_serverModels = names;
+    m_checkingServer = false;
+    m_serverCheck.reset();
+    Q_EMIT localServerChanged();
+    Q_EMIT providerCardsChanged();
+    Q_EMIT statusChanged();
+    Q_EMIT serverChecked();
+}
+
+} // namespace lexwick

@@ -1,0 +1,195 @@
+#pragma once
+
+#include "settings/AIProviderMode.h"
+#include "settings/APIProvider.h"
+
+#include <QCoroTask>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QtQml/qqmlregistration.h>
+#include <QUrl>
+#include <QVariantList>
+
+#include <optional>
+#include <stop_token>
+
+namespace lexwick {
+
+class ProviderModels;
+class SettingsManager;
+
+// The state behind the settings screen. Made afresh each time the screen is shown and dropped
+// when it closes; every choice goes to the settings store at once. Lives on the main thread.
+//
+// Besides the choices of the three modes it offers the local model server (its address, the
+// model picked from the server's own list, and the server's state in words) and the models the
+// custom provider still serves.
+class SettingsView : public QObject {
+    Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("Made by the popover")
+    Q_MOC_INCLUDE("settings/SettingsManager.h")
+    Q_PROPERTY(lexwick::SettingsManager* settings READ settings CONSTANT)
+
+    // The provider-mode cards, one map per mode in declaration order: mode, title, description,
+    // symbol, isSelected, isAvailable, badge ("" for none), badgeIsAccent.
+    Q_PROPERTY(QVariantList providerCards READ providerCards NOTIFY providerCardsChanged)
+    Q_PROPERTY(bool showsCustomSections READ showsCustomSections NOTIFY showsCustomSectionsChanged)
+    // The custom providers: provider, title, isSelected.
+    Q_PROPERTY(QVariantList providers READ providers NOTIFY providersChanged)
+    Q_PROPERTY(QUrl keyConsolePage READ keyConsolePage NOTIFY providersChanged)
+    Q_PROPERTY(bool showsGetAPIKeyLink READ showsGetAPIKeyLink NOTIFY providersChanged)
+
+    Q_PROPERTY(QString apiKeyInput READ apiKeyInput WRITE setAPIKeyInput NOTIFY apiKeyInputChanged)
+    Q_PROPERTY(bool showAPIKey READ showAPIKey WRITE setShowAPIKey NOTIFY showAPIKeyChanged)
+    Q_PROPERTY(QString eyeSymbol READ eyeSymbol NOTIFY showAPIKeyChanged)
+    Q_PROPERTY(QString eyeTooltip READ eyeTooltip NOTIFY showAPIKeyChanged)
+    Q_PROPERTY(bool canSaveKey READ canSaveKey NOTIFY apiKeyInputChanged)
+    Q_PROPERTY(bool showsDeleteButton READ showsDeleteButton NOTIFY statusChanged)
+    Q_PROPERTY(bool showSaveSuccess READ showSaveSuccess NOTIFY showSaveSuccessChanged)
+    Q_PROPERTY(QString saveError READ saveError NOTIFY saveErrorChanged)
+    Q_PROPERTY(bool showsSaveError READ showsSaveError NOTIFY saveErrorChanged)
+
+    // The Model picker: entries {id, name}, the stored model's index, and the line shown when
+    // the provider no longer serves it.
+    Q_PROPERTY(QVariantList modelEntries READ modelEntries NOTIFY modelsChanged)
+    Q_PROPERTY(int modelIndex READ modelIndex NOTIFY modelsChanged)
+    Q_PROPERTY(QString modelNotice READ modelNotice NOTIFY modelsChanged)
+    Q_PROPERTY(bool isLoadingModels READ isLoadingModels NOTIFY modelsChanged)
+
+    Q_PROPERTY(bool isConfigured READ isConfigured NOTIFY statusChanged)
+    Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusChanged)
+    Q_PROPERTY(QString versionLine READ versionLine CONSTANT)
+    Q_PROPERTY(QString aboutLine READ aboutLine CONSTANT)
+
+    // The local model server.
+    Q_PROPERTY(QString serverAddressInput READ serverAddressInput WRITE setServerAddressInput NOTIFY
+                   serverAddressInputChanged)
+    Q_PROPERTY(QString serverAddressError READ serverAddressError NOTIFY serverAddressErrorChanged)
+    // Entries {name, title}: first "the first listed model" (empty name), then the server's.
+    Q_PROPERTY(QVariantList localModelEntries READ localModelEntries NOTIFY localServerChanged)
+    Q_PROPERTY(int localModelIndex READ localModelIndex NOTIFY localServerChanged)
+    Q_PROPERTY(
+        lexwick::SettingsView::ServerState serverState READ serverState NOTIFY localServerChanged)
+    Q_PROPERTY(QString serverStateText READ serverStateText NOTIFY localServerChanged)
+
+public:
+    enum class ServerState { checking, ready, modelNotLoaded, absent, notLocal };
+    Q_ENUM(ServerState)
+
+    static inline const QString aboutText =
+        QStringLiteral("AI-powered writing assistant for Linux");
+
+    // Without provider models the picker offers the catalogue.
+    SettingsView(SettingsManager& settings, ProviderModels* providerModels,
+                 QObject* parent = nullptr);
+    ~SettingsView() override;
+
+    SettingsManager* settings() const { return &m_settings; }
+
+    QVariantList providerCards() const;
+    bool isModeAvailable(AIProviderMode mode) const;
+    bool showsCustomSections() const;
+    QVariantList providers() const;
+    QUrl keyConsolePage() const;
+    bool showsGetAPIKeyLink() const { return keyConsolePage().isValid(); }
+
+    const QString& apiKeyInput() const { return m_apiKeyInput; }
+    bool showAPIKey() const { return m_showAPIKey; }
+    QString eyeSymbol() const;
+    QString eyeTooltip() const;
+    bool canSaveKey() const { return !m_apiKeyInput.isEmpty(); }
+    bool showsDeleteButton() const;
+    bool showSaveSuccess() const { return m_showSaveSuccess; }
+    QString saveError() const { return m_saveError.value_or(QString()); }
+    bool showsSaveError() const { return m_saveError.has_value(); }
+
+    QVariantList modelEntries() const;
+    int modelIndex() const;
+    QString modelNotice() const;
+    bool isLoadingModels() const;
+
+    bool isConfigured() const;
+    QString statusMessage() const;
+    QString versionLine() const;
+    QString aboutLine() const { return aboutText; }
+
+    const QString& serverAddressInput() const { return m_serverAddressInput; }
+    const QString& serverAddressError() const { return m_serverAddressError; }
+    QVariantList localModelEntries() const;
+    int localModelIndex() const;
+    ServerState serverState() const;
+    QString serverStateText() const;
+    // What the on-device card says while the model cannot be used: why, and what to do.
+    QString localUnavailableDescription() const;
+
+    void setAPIKeyInput(const QString& text);
+    void setShowAPIKey(bool show);
+    void setServerAddressInput(const QString& text);
+
+    // A card's action: local only while its model answers, cloud never, custom always.
+    Q_INVOKABLE void selectMode(lexwick::AIProviderModes::AIProviderMode mode);
+    // Sets the provider and its default model and reloads the key field, also for the
+    // provider already chosen.
+    Q_INVOKABLE void selectProvider(lexwick::APIProviders::APIProvider provider);
+    Q_INVOKABLE void saveKey();
+    Q_INVOKABLE void deleteKey();
+    Q_INVOKABLE void toggleShowAPIKey() { setShowAPIKey(!m_showAPIKey); }
+    Q_INVOKABLE void selectModel(int index);
+    Q_INVOKABLE void openKeyConsole();
+    // Stores the typed server address when it is a loopback one; otherwise says why not.
+    Q_INVOKABLE void applyServerAddress();
+    Q_INVOKABLE void selectLocalModel(int index);
+    // Asks the server again for its state and its models.
+    Q_INVOKABLE void checkServerAgain();
+    // Asks the popover to present the onboarding over this screen; no setting changes.
+    Q_INVOKABLE void restartOnboarding() { Q_EMIT restartOnboardingRequested(); }
+    Q_INVOKABLE void close() { Q_EMIT closeRequested(); }
+    Q_INVOKABLE void quit() { Q_EMIT quitRequested(); }
+
+Q_SIGNALS:
+    void providerCardsChanged();
+    void showsCustomSectionsChanged();
+    void providersChanged();
+    void apiKeyInputChanged();
+    void showAPIKeyChanged();
+    void showSaveSuccessChanged();
+    void saveErrorChanged();
+    void modelsChanged();
+    void statusChanged();
+    void serverAddressInputChanged();
+    void serverAddressErrorChanged();
+    void localServerChanged();
+    // The popover closes the screen, presents the onboarding, or the application quits.
+    void closeRequested();
+    void restartOnboardingRequested();
+    void quitRequested();
+    // The server's state and model list were asked for again (tests wait for it).
+    void serverChecked();
+
+private:
+    void reloadKeyField();
+    void updateProviderModels();
+    void setShowSaveSuccess(bool show);
+    void setSaveError(std::optional<QString> error);
+    QCoro::Task<void> clearSaveSuccessLater(std::stop_token stop);
+    QCoro::Task<void> checkServer(std::stop_token stop);
+
+    SettingsManager& m_settings;
+    ProviderModels* const m_providerModels;
+
+    QString m_apiKeyInput;
+    bool m_showAPIKey = false;
+    std::optional<QString> m_saveError;
+    bool m_showSaveSuccess = false;
+
+    QString m_serverAddressInput;
+    QString m_serverAddressError;
+    QStringList m_serverModels; // what the server listed at the last check
+    bool m_checkingServer = false;
+    std::optional<std::stop_source> m_serverCheck;
+    std::stop_source m_lifetime; // ends the timers and checks with the screen
+};
+
+} // namespace lexwick

@@ -1,0 +1,342 @@
+#include "backends/ProviderModels.h"
+#include "history/HistoryManager.h"
+#include "support/RouterFixture.h"
+#include "support/TestMain.h"
+#include "ui/PopoverView.h"
+#include "ui/SettingsView.h"
+
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QtQml/qqmlextensionplugin.h>
+
+#include <functional>
+
+Q_IMPORT_QML_PLUGIN(LexwickPlugin)
+
+using namespace lexwick;
+using namespace lexwick::test;
+using namespace std::chrono_literals;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool shown(const QQuickItem* item)
+{
+    for (; item; item = item->parentItem()) {
+        if (!item->isVisible() || item->opacity() <= 0.0)
+            return false;
+    }
+    return true;
+}
+
+// The popover showing its settings screen in an offscreen window that receives real mouse and
+// key events. The provider server also answers the providers' model lists.
+struct Screen {
+    RouterFixture app;
+    ProviderModels models{*app.settings,
+                          {app.provider.url({}), app.provider.url({}), app.provider.url({})},
+                          app.client,
+                          5s};
+    HistoryManager history{app.defaults};
+    PopoverView view{*app.router, *app.settings, history, &models};
+    QQuickView window;
+
+    explicit Screen(RouterFixture::Options options = {.storedMode = u"custom"_s})
+        : app(std::move(options))
+    {
+        // Every provider's list says the same: only Groq's default is still served.
+        app.provider.setHandler([](const ReceivedRequest& request) {
+            return request.path.contains("/models")
+                       ? ScriptedReply::json(200, R"({"data":[{"id":"llama-3.1-8b-instant"},
+                                                              {"id":"llama-3.3-70b-versatile"}]})")
+                       : ScriptedReply::json(404, "{}");
+        });
+        app.settings->setHasCompletedOnboarding(true);
+        view.setShowSettings(true);
+        window.engine()->addImportPath(u"qrc:/qt/qml"_s);
+        window.setInitialProperties({{u"view"_s, QVariant::fromValue(&view)}});
+        window.setSource(QUrl(u"qrc:/qt/qml/Lexwick/qml/Popover.qml"_s));
+        window.show();
+        window.requestActivate();
+        if (!QTest::qWaitForWindowActive(&window))
+            qWarning("The window did not become active");
+    }
+
+    SettingsView& settingsView() const { return *view.settingsView(); }
+
+    // By name, through the item tree (a Repeater's items are no QObject children).
+    QQuickItem* item(const QString& name, QQuickItem* under = nullptr) const
+    {
+        if (!under)
+            under = window.contentItem();
+        for (QQuickItem* child : under->childItems()) {
+            if (child->objectName() == name)
+                return child;
+            if (QQuickItem* found = item(name, child))
+                return found;
+        }
+        return nullptr;
+    }
+
+    // Scrolls the item into view and clicks its middle.
+    void click(const QString& name)
+    {
+        QQuickItem* target = item(name);
+        QVERIFY2(target, qPrintable(name));
+        auto* flickable = item(u"scroll"_s)->property("contentItem").value<QQuickItem*>();
+        if (flickable && flickable->isAncestorOf(target)) {
+            QQuickItem* content = flickable->property("contentItem").value<QQuickItem*>();
+            const qreal y = target->mapToItem(content, QPointF(0, 0)).y();
+            flickable->setProperty("contentY", std::max(0.0, y - 60));
+            QTest::qWait(20);
+        }
+        QTest::mouseClick(
+            &window, Qt::LeftButton, {},
+            target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint());
+    }
+
+    void type(const QString& text)
+    {
+        for (QChar c : text)
+            QTest::keyClick(&window, c.toLatin1());
+    }
+
+    QString keyFieldText() const { return item(u"keyField"_s)->property("text").toString(); }
+};
+
+} // namespace
+
+class SettingsScreenTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { QTest::failOnWarning(QRegularExpression(u".*"_s)); }
+
+    // The cloud card is dimmed and never selects; the on-device card without a model server
+    // says why and does nothing.
+    void unavailableCardsTakeNoClicks()
+    {
+        Screen s;
+        QCOMPARE(s.item(u"providerCard1"_s)->opacity(), 0.6);
+        QCOMPARE(s.item(u"badge"_s, s.item(u"providerCard1"_s))->isVisible(), true);
+        s.click(u"providerCard1"_s);
+        QCOMPARE(s.app.settings->providerMode(), AIProviderMode::custom);
+        s.click(u"providerCard0"_s);
+        QCOMPARE(s.app.settings->providerMode(), AIProviderMode::custom);
+        const QVariantMap local = s.settingsView().providerCards().first().toMap();
+        QCOMPARE(local[u"badge"_s].toString(), u"Unavailable"_s);
+        QCOMPARE(local[u"description"_s].toString(),
+                 u"No local model server found: start Ollama or set its address below."_s);
+        QCOMPARE(s.settingsView().providerCards().at(1).toMap()[u"badge"_s].toString(),
+                 u"Coming Soon"_s);
+    }
+
+    // A local mode chosen while the server ran shows both the check mark and "Unavailable"
+    // once the server is gone, and the status names the reason.
+    void storedLocalModeWithoutTheServer()
+    {
+        Screen s({.localModel = true, .storedMode = u"local"_s});
+        QTRY_VERIFY(s.settingsView().isModeAvailable(AIProviderMode::local));
+        s.app.settings->setLocalServerURL(
+            u"http://127.0.0.1:%1/v1"_s.arg(TestHttpServer::refusedPort()));
+        s.settingsView().checkServerAgain();
+        QTRY_COMPARE(s.settingsView().serverState(), SettingsView::ServerState::absent);
+        QQuickItem* card = s.item(u"providerCard0"_s);
+        QVERIFY(shown(s.item(u"checkMark"_s, card)));
+        QVERIFY(shown(s.item(u"badge"_s, card)));
+        QVERIFY(!s.settingsView().isConfigured());
+        QCOMPARE(s.settingsView().statusMessage(),
+                 u"On-device AI is not available. Using cloud API instead."_s);
+        QVERIFY(!shown(s.item(u"customSections"_s)));
+    }
+
+    void oneSpaceIsAKeyAndDeleteForgetsIt()
+    {
+        Screen s;
+        s.click(u"deleteKeyButton"_s); // the fixture's stored Groq key
+        QVERIFY(!shown(s.item(u"deleteKeyButton"_s)));
+        QCOMPARE(s.keyFieldText(), QString());
+        QVERIFY(!s.item(u"saveKeyButton"_s)->isEnabled());
+        QCOMPARE(s.settingsView().statusMessage(), u"Please enter your Groq API key."_s);
+        QVERIFY(!s.settingsView().isConfigured());
+
+        s.click(u"keyField"_s);
+        s.type(u" "_s);
+        QVERIFY(s.item(u"saveKeyButton"_s)->isEnabled());
+        QTest::keyClick(&s.window, Qt::Key_Return); // does nothing
+        QCOMPARE(s.app.settings->getAPIKey(APIProvider::groq), std::nullopt);
+        s.click(u"saveKeyButton"_s);
+        QCOMPARE(s.app.settings->getAPIKey(APIProvider::groq), u" "_s);
+        QVERIFY(s.settingsView().isConfigured());
+        QCOMPARE(s.settingsView().statusMessage(), u"Using Groq with your API key."_s);
+        QVERIFY(shown(s.item(u"deleteKeyButton"_s)));
+        QVERIFY(s.settingsView().showSaveSuccess());
+        QTRY_VERIFY_WITH_TIMEOUT(!s.settingsView().showSaveSuccess(), 5000);
+
+        s.click(u"deleteKeyButton"_s);
+        QCOMPARE(s.app.settings->getAPIKey(APIProvider::groq), std::nullopt);
+        QVERIFY(!s.settingsView().isConfigured());
+    }
+
+    void aKeyThatCannotBeStoredShowsTheError()
+    {
+        Screen s;
+        s.settingsView().setAPIKeyInput(QString(QChar(0xd800))); // a lone surrogate
+        s.click(u"saveKeyButton"_s);
+        QVERIFY(shown(s.item(u"saveError"_s)));
+        QCOMPARE(s.settingsView().saveError(), u"Invalid data"_s);
+        QVERIFY(!s.settingsView().showSaveSuccess());
+        QCOMPARE(s.app.settings->getAPIKey(APIProvider::groq), u"test-key"_s);
+    }
+
+    void choosingAProviderResetsTheModelAndReloadsTheField()
+    {
+        Screen s;
+        s.app.settings->saveAPIKey(u"anthropic-key"_s, APIProvider::anthropic);
+        s.app.settings->setCustomModelId(u"mixtral-8x7b-32768"_s);
+        s.click(u"providerButton2"_s);
+        QCOMPARE(s.app.settings->customProvider(), APIProvider::anthropic);
+        QCOMPARE(s.app.settings->customModelId(), u"claude-3-haiku-20240307"_s);
+        QCOMPARE(s.keyFieldText(), u"anthropic-key"_s);
+        QCOMPARE(s.settingsView().statusMessage(), u"Using Anthropic with your API key."_s);
+
+        s.click(u"keyField"_s);
+        s.type(u"xyz"_s);
+        s.click(u"providerButton0"_s);
+        QCOMPARE(s.app.settings->customModelId(), u"llama-3.1-8b-instant"_s);
+        QCOMPARE(s.keyFieldText(), u"test-key"_s);
+        s.click(u"providerButton1"_s); // no OpenAI key
+        QCOMPARE(s.keyFieldText(), QString());
+        QCOMPARE(s.app.settings->customModelId(), u"gpt-4o-mini"_s);
+    }
+
+    // Leaving custom mode and coming back, or closing and reopening the screen, rereads the
+    // stored key and drops unsaved typing.
+    void theStoredKeyIsReadAgainOnReturn()
+    {
+        Screen s({.localModel = true, .storedMode = u"custom"_s});
+        QTRY_VERIFY(s.settingsView().isModeAvailable(AIProviderMode::local));
+        s.click(u"keyField"_s);
+        s.type(u"123"_s);
+        QCOMPARE(s.keyFieldText(), u"test-key123"_s);
+        s.click(u"providerCard0"_s);
+        QCOMPARE(s.app.settings->providerMode(), AIProviderMode::local);
+        QTRY_VERIFY(!shown(s.item(u"customSections"_s)));
+        QCOMPARE(s.settingsView().statusMessage(),
+                 u"On-device AI is ready. All processing happens locally."_s);
+        s.click(u"providerCard2"_s);
+        QCOMPARE(s.app.settings->providerMode(), AIProviderMode::custom);
+        QCOMPARE(s.keyFieldText(), u"test-key"_s);
+
+        s.click(u"keyField"_s);
+        s.type(u"456"_s);
+        s.click(u"doneButton"_s);
+        QCOMPARE(s.view.currentScreen(), u"main"_s);
+        s.view.openSettings();
+        QTRY_VERIFY(s.item(u"keyField"_s));
+        QCOMPARE(s.keyFieldText(), u"test-key"_s);
+    }
+
+    void theEyeKeepsTheText()
+    {
+        Screen s;
+        QQuickItem* field = s.item(u"keyField"_s);
+        QCOMPARE(field->property("echoMode").toInt(), 2); // TextInput.Password
+        QCOMPARE(s.item(u"eyeButton"_s)->property("tip").toString(), u"Show API key"_s);
+        s.click(u"eyeButton"_s);
+        QCOMPARE(field->property("echoMode").toInt(), 0); // TextInput.Normal
+        QCOMPARE(s.keyFieldText(), u"test-key"_s);
+        QCOMPARE(s.item(u"eyeButton"_s)->property("tip").toString(), u"Hide API key"_s);
+        s.click(u"eyeButton"_s);
+        QCOMPARE(s.keyFieldText(), u"test-key"_s);
+    }
+
+    // A retired stored model stays selected, marked, with one line; the picker offers what
+    // the provider still serves.
+    void theModelPickerShowsWhatTheProviderServes()
+    {
+        Screen s;
+        s.app.settings->setCustomModelId(u"mixtral-8x7b-32768"_s);
+        QTRY_VERIFY(!s.settingsView().modelNotice().isEmpty());
+        QVERIFY(shown(s.item(u"modelNotice"_s)));
+        QStringList names;
+        for (const QVariant& entry : s.settingsView().modelEntries())
+            names << entry.toMap()[u"name"_s].toString();
+        QCOMPARE(names, (QStringList{u"mixtral-8x7b-32768 (no longer served)"_s,
+                                     u"Llama 3.1 8B (Fast)"_s, u"llama-3.3-70b-versatile"_s}));
+        QCOMPARE(s.settingsView().modelIndex(), 0);
+        QCOMPARE(s.item(u"modelPicker"_s)->property("displayText").toString(), names.first());
+        QCOMPARE(s.app.settings->customModelId(), u"mixtral-8x7b-32768"_s);
+        s.settingsView().selectModel(2);
+        QCOMPARE(s.app.settings->customModelId(), u"llama-3.3-70b-versatile"_s);
+        QVERIFY(s.settingsView().modelNotice().isEmpty());
+        QCOMPARE(s.item(u"modelPicker"_s)->property("displayText").toString(),
+                 u"llama-3.3-70b-versatile"_s);
+    }
+
+    void onlyALoopbackServerIsStored()
+    {
+        Screen s({.localModel = true, .storedMode = u"custom"_s});
+        QTRY_COMPARE(s.settingsView().serverState(), SettingsView::ServerState::ready);
+        QCOMPARE(s.settingsView().serverStateText(), u"Ready: m answers on this computer."_s);
+        const QString before = s.app.settings->localServerURL();
+        s.click(u"serverAddressField"_s);
+        QTest::keyClick(&s.window, Qt::Key_A, Qt::ControlModifier);
+        s.type(u"http://192.168.1.5:11434/v1"_s);
+        QTest::keyClick(&s.window, Qt::Key_Return);
+        QVERIFY(shown(s.item(u"serverAddressError"_s)));
+        QCOMPARE(s.app.settings->localServerURL(), before);
+
+        const QString absent = u"http://localhost:%1/v1"_s.arg(TestHttpServer::refusedPort());
+        QTest::keyClick(&s.window, Qt::Key_A, Qt::ControlModifier);
+        s.type(absent);
+        QTest::keyClick(&s.window, Qt::Key_Return);
+        QVERIFY(!shown(s.item(u"serverAddressError"_s)));
+        QCOMPARE(s.app.settings->localServerURL(), absent);
+        QTRY_COMPARE(s.settingsView().serverState(), SettingsView::ServerState::absent);
+        QVERIFY(!s.settingsView().isModeAvailable(AIProviderMode::local));
+    }
+
+    void theServersModelsArePickedFrom()
+    {
+        Screen s({.localModel = true, .storedMode = u"custom"_s});
+        QSignalSpy checked(&s.settingsView(), &SettingsView::serverChecked);
+        QTRY_COMPARE(s.settingsView().localModelEntries().size(), 2);
+        s.settingsView().selectLocalModel(1);
+        QCOMPARE(s.app.settings->localModelName(), u"m"_s);
+        QTRY_COMPARE(s.settingsView().serverState(), SettingsView::ServerState::ready);
+
+        s.app.settings->setLocalModelName(u"other"_s);
+        s.click(u"checkAgainButton"_s);
+        QTRY_COMPARE(s.settingsView().serverState(), SettingsView::ServerState::modelNotLoaded);
+        QCOMPARE(s.settingsView().serverStateText(),
+                 u"The server is running, but other is not loaded."_s);
+        QCOMPARE(s.settingsView().localModelEntries().at(1).toMap()[u"title"_s].toString(),
+                 u"other (not on the server)"_s);
+    }
+
+    // The switch writes through; restarting the onboarding presents it over this screen and
+    // changes no setting; Quit asks the application to quit.
+    void theSwitchAndTheLowerRows()
+    {
+        Screen s;
+        s.click(u"piiSwitch"_s);
+        QVERIFY(!s.app.settings->piiDetectionEnabled());
+        QCOMPARE(s.app.defaults.boolForKey(SettingsManager::piiDetectionKey), false);
+
+        QSignalSpy quit(&s.view, &PopoverView::quitRequested);
+        s.click(u"quitRow"_s);
+        QCOMPARE(quit.size(), 1);
+
+        s.click(u"restartOnboardingRow"_s);
+        QVERIFY(s.view.showsOnboardingSheet());
+        QVERIFY(s.app.settings->hasCompletedOnboarding());
+        QCOMPARE(s.view.currentScreen(), u"settings"_s);
+    }
+};
+
+LEXWICK_GUI_TEST(SettingsScreenTest)
+#include "SettingsScreenTest.moc"
