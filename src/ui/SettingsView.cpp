@@ -6,6 +6,7 @@
 #include "core/HttpClient.h"
 #include "localmodel/SystemLanguageModel.h"
 #include "settings/SettingsManager.h"
+#include "ui/ShortcutsView.h"
 
 #include <QDesktopServices>
 #include <QJSEngine>
@@ -33,6 +34,10 @@ SettingsView::SettingsView(SettingsManager& settings, ProviderModels* providerMo
     : QObject(parent)
     , m_settings(settings)
     , m_providerModels(providerModels)
+    // The desktop decides how the shortcuts are bound; it is what the session says it is.
+    , m_shortcuts(new ShortcutsView(
+          ShortcutsView::desktopNamed(qEnvironmentVariable("XDG_CURRENT_DESKTOP")),
+          QStringLiteral("gsettings"), this))
     , m_serverAddressInput(settings.localServerURL())
 {
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
@@ -530,6 +535,14 @@ QCoro::Task<void> SettingsView::checkServer(std::stop_token stop)
     Q_EMIT providerCardsChanged();
     Q_EMIT statusChanged();
     Q_EMIT serverChecked();
+}
+
+void SettingsView::setShowsShortcuts(bool shows)
+{
+    if (m_showsShortcuts == shows)
+        return;
+    m_showsShortcuts = shows;
+    Q_EMIT showsShortcutsChanged();
 }
 
 } // namespace lexwick

@@ -2,6 +2,7 @@
 
 #include "settings/AIProviderMode.h"
 #include "settings/APIProvider.h"
+#include "ui/ShortcutsView.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -62,6 +63,8 @@ class SettingsView : public QObject {
     Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusChanged)
     Q_PROPERTY(QString versionLine READ versionLine CONSTANT)
     Q_PROPERTY(QString aboutLine READ aboutLine CONSTANT)
+    Q_PROPERTY(lexwick::ShortcutsView* shortcuts READ shortcuts CONSTANT)
+    Q_PROPERTY(bool showsShortcuts READ showsShortcuts NOTIFY showsShortcutsChanged)
 
     // The local model server.
     Q_PROPERTY(QString serverAddressInput READ serverAddressInput WRITE setServerAddressInput NOTIFY
@@ -143,6 +146,10 @@ public:
     Q_INVOKABLE void selectLocalModel(int index);
     // Asks the server again for its state and its models.
     Q_INVOKABLE void checkServerAgain();
+    // The "Keyboard shortcuts" sheet over this screen.
+    ShortcutsView* shortcuts() const { return m_shortcuts; }
+    bool showsShortcuts() const { return m_showsShortcuts; }
+    Q_INVOKABLE void setShowsShortcuts(bool shows);
     // Asks the popover to present the onboarding over this screen; no setting changes.
     Q_INVOKABLE void restartOnboarding() { Q_EMIT restartOnboardingRequested(); }
     Q_INVOKABLE void close() { Q_EMIT closeRequested(); }
@@ -164,6 +171,7 @@ Q_SIGNALS:
     // The popover closes the screen, presents the onboarding, or the application quits.
     void closeRequested();
     void restartOnboardingRequested();
+    void showsShortcutsChanged();
     void quitRequested();
     // The server's state and model list were asked for again (tests wait for it).
     void serverChecked();
@@ -183,6 +191,9 @@ private:
     bool m_showAPIKey = false;
     std::optional<QString> m_saveError;
     bool m_showSaveSuccess = false;
+
+    ShortcutsView* m_shortcuts; // a child
+    bool m_showsShortcuts = false;
 
     QString m_serverAddressInput;
     QString m_serverAddressError;

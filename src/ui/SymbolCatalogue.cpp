@@ -49,6 +49,7 @@ constexpr std::array entries = std::to_array<Entry>({
     {u"info.circle", 0xe88f},                   // info_outline
     {u"info.circle.fill", 0xe88e},              // info
     {u"key", 0xe73c},                           // key
+    {u"keyboard", 0xe312},                      // keyboard
     {u"magnifyingglass", 0xe8b6},               // search
     {u"megaphone", 0xef49},                     // campaign
     {u"menubar.rectangle", 0xe069},             // web_asset

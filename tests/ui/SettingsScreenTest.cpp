@@ -331,6 +331,13 @@ private Q_SLOTS:
         s.click(u"quitRow"_s);
         QCOMPARE(quit.size(), 1);
 
+        // The shortcuts sheet opens over the screen and closes with its own button.
+        s.click(u"shortcutsRow"_s);
+        QVERIFY(s.settingsView().showsShortcuts());
+        QVERIFY(s.item(u"shortcutsSheet"_s)->isVisible());
+        s.settingsView().setShowsShortcuts(false);
+        QVERIFY(!s.item(u"shortcutsSheet"_s)->isVisible());
+
         s.click(u"restartOnboardingRow"_s);
         QVERIFY(s.view.showsOnboardingSheet());
         QVERIFY(s.app.settings->hasCompletedOnboarding());

@@ -619,6 +619,14 @@ Rectangle {
                 }
 
                 ListRow {
+                    objectName: "shortcutsRow"
+                    text: "Keyboard shortcuts"
+                    symbol: "keyboard"
+                    trailingSymbol: "chevron.right"
+                    onClicked: screen.view.setShowsShortcuts(true)
+                }
+
+                ListRow {
                     objectName: "restartOnboardingRow"
                     text: "Restart Onboarding"
                     symbol: "arrow.counterclockwise"
@@ -663,6 +671,21 @@ Rectangle {
                     onClicked: screen.view.close()
                 }
             }
+        }
+    }
+
+    // The shortcuts sheet, modal over the screen.
+    Rectangle {
+        anchors.fill: parent
+        visible: screen.view.showsShortcuts
+        color: Qt.rgba(0, 0, 0, 0.3)
+        MouseArea { anchors.fill: parent } // nothing below takes clicks
+        ShortcutsSheet {
+            objectName: "shortcutsSheet"
+            anchors.centerIn: parent
+            width: Math.min(implicitWidth, parent.width - 24)
+            shortcuts: screen.view.shortcuts
+            onDone: screen.view.setShowsShortcuts(false)
         }
     }
 }
