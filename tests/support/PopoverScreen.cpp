@@ -12,7 +12,10 @@
 namespace lexwick::test {
 
 PopoverScreen::PopoverScreen(Options options)
-    : view(*app.router, *app.settings, history)
+    : app(std::move(options.router))
+    , models(*app.settings, {app.provider.url({}), app.provider.url({}), app.provider.url({})},
+             app.client, std::chrono::seconds(5))
+    , view(*app.router, *app.settings, history, &models)
 {
     app.settings->setHasCompletedOnboarding(options.completedOnboarding);
 }

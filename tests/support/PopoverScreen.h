@@ -1,5 +1,6 @@
 #pragma once
 
+#include "backends/ProviderModels.h"
 #include "history/HistoryManager.h"
 #include "RouterFixture.h"
 #include "ui/PopoverView.h"
@@ -16,9 +17,12 @@ namespace lexwick::test {
 struct PopoverScreen {
     struct Options {
         bool completedOnboarding = true;
+        RouterFixture::Options router{.storedMode = QStringLiteral("custom")};
     };
 
-    RouterFixture app{{.storedMode = QStringLiteral("custom")}};
+    RouterFixture app;
+    // The providers' model lists, asked of the provider server.
+    ProviderModels models;
     HistoryManager history{app.defaults};
     PopoverView view;
     QQuickView window;

@@ -1,7 +1,6 @@
 // lexwick-screenshots DIR: renders every state of the screens offscreen to PNG files, in a
 // light and a dark palette, so anyone can look at them.
 
-#include "backends/ProviderModels.h"
 #include "support/Expect.h"
 #include "support/PopoverScreen.h"
 #include "ui/SettingsView.h"
@@ -9,7 +8,6 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QPalette>
-#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickView>
 #include <QSignalSpy>
@@ -101,31 +99,21 @@ struct SettingsShooter {
     bool shoot(const QString& name, RouterFixture::Options options, QStringList offsets,
                const std::function<void(RouterFixture&, SettingsView&)>& prepare)
     {
-        RouterFixture app(std::move(options));
-        app.provider.setHandler([](const ReceivedRequest& request) {
+        PopoverScreen s({.router = std::move(options)});
+        s.app.provider.setHandler([](const ReceivedRequest& request) {
             return ScriptedReply::json(200, request.path.contains("/models")
                                                 ? R"({"data":[{"id":"llama-3.1-8b-instant"},
                                        {"id":"llama-3.3-70b-versatile"},
                                        {"id":"openai/gpt-oss-120b"}]})"
                                                 : chatAnswer(u"ok"_s));
         });
-        app.settings->setHasCompletedOnboarding(true);
-        ProviderModels models(*app.settings,
-                              {app.provider.url({}), app.provider.url({}), app.provider.url({})},
-                              app.client, 5s);
-        HistoryManager history(app.defaults);
-        PopoverView view(*app.router, *app.settings, history, &models);
-        view.setShowSettings(true);
-        QQuickView window;
-        window.engine()->addImportPath(u"qrc:/qt/qml"_s);
-        window.setInitialProperties({{u"view"_s, QVariant::fromValue(&view)}});
-        window.setSource(QUrl(u"qrc:/qt/qml/Lexwick/qml/Popover.qml"_s));
-        window.show();
-        if (!QTest::qWaitForWindowExposed(&window))
+        s.view.setShowSettings(true);
+        if (!s.show())
             return false;
         QTest::qWait(300); // the first check of the server
-        prepare(app, *view.settingsView());
+        prepare(s.app, *s.view.settingsView());
         QTest::qWait(400); // let the answers arrive and the animations settle
+        QQuickView& window = s.window;
         bool ok = true;
         auto* scroll = window.rootObject()->findChild<QQuickItem*>(u"scroll"_s);
         auto* flickable = scroll->property("contentItem").value<QQuickItem*>();

@@ -1,13 +1,8 @@
-#include "backends/ProviderModels.h"
-#include "history/HistoryManager.h"
-#include "support/RouterFixture.h"
+#include "support/PopoverScreen.h"
 #include "support/TestMain.h"
-#include "ui/PopoverView.h"
 #include "ui/SettingsView.h"
 
-#include <QQmlEngine>
 #include <QQuickItem>
-#include <QQuickView>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtQml/qqmlextensionplugin.h>
@@ -23,29 +18,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-bool shown(const QQuickItem* item)
-{
-    for (; item; item = item->parentItem()) {
-        if (!item->isVisible() || item->opacity() <= 0.0)
-            return false;
-    }
-    return true;
-}
-
 // The popover showing its settings screen in an offscreen window that receives real mouse and
 // key events. The provider server also answers the providers' model lists.
-struct Screen {
-    RouterFixture app;
-    ProviderModels models{*app.settings,
-                          {app.provider.url({}), app.provider.url({}), app.provider.url({})},
-                          app.client,
-                          5s};
-    HistoryManager history{app.defaults};
-    PopoverView view{*app.router, *app.settings, history, &models};
-    QQuickView window;
-
+struct Screen : PopoverScreen {
     explicit Screen(RouterFixture::Options options = {.storedMode = u"custom"_s})
-        : app(std::move(options))
+        : PopoverScreen({.router = std::move(options)})
     {
         // Every provider's list says the same: only Groq's default is still served.
         app.provider.setHandler([](const ReceivedRequest& request) {
@@ -54,15 +31,9 @@ struct Screen {
                                                               {"id":"llama-3.3-70b-versatile"}]})")
                        : ScriptedReply::json(404, "{}");
         });
-        app.settings->setHasCompletedOnboarding(true);
         view.setShowSettings(true);
-        window.engine()->addImportPath(u"qrc:/qt/qml"_s);
-        window.setInitialProperties({{u"view"_s, QVariant::fromValue(&view)}});
-        window.setSource(QUrl(u"qrc:/qt/qml/Lexwick/qml/Popover.qml"_s));
-        window.show();
-        window.requestActivate();
-        if (!QTest::qWaitForWindowActive(&window))
-            qWarning("The window did not become active");
+        if (!show())
+            qWarning("The popover did not come up");
     }
 
     SettingsView& settingsView() const { return *view.settingsView(); }
