@@ -258,15 +258,6 @@ private Q_SLOTS:
         QVERIFY(itemsOf(history).isEmpty());
         QCOMPARE(m_store->dataForKey(HistoryManager::storageKey), QByteArray("[]"));
     }
-
-    void searchIgnoresCaseAndProvider()
-    {
-        HistoryItem hello = item(1);
-        hello.resultText = u"say hello"_s;
-        QVERIFY(hello.matches(u"HELLO"_s));
-        QVERIFY(hello.matches(QString()));
-        QVERIFY(!hello.matches(u"groq"_s));
-    }
 };
 
 LEXWICK_TEST(HistoryManagerTest)

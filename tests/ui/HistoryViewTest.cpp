@@ -129,24 +129,6 @@ private Q_SLOTS:
         QVERIFY(f.view.showsClearAll()); // something is there to clear
     }
 
-    void deleteAndClearAllGoThroughTheStore()
-    {
-        Fixture f({record(u"a"_s, u"A"_s), record(u"b"_s, u"B"_s), record(u"c"_s, u"C"_s)});
-        QVERIFY(f.appear());
-        QSignalSpy replaced(&f.view, &HistoryView::itemsReplaced);
-        f.view.remove(1); // "b"
-        QTRY_COMPARE_WITH_TIMEOUT(replaced.size(), 1, 10000);
-        QCOMPARE(f.listed(), (QStringList{u"c"_s, u"a"_s}));
-        QCOMPARE(runTask(f.store.items())->size(), 2);
-
-        f.view.setSearchQuery(u"c"_s);
-        f.view.clearAll(); // also the records the search hides
-        QTRY_COMPARE_WITH_TIMEOUT(replaced.size(), 2, 10000);
-        QVERIFY(f.view.items().isEmpty());
-        QVERIFY(runTask(f.store.items())->isEmpty());
-        QVERIFY(!f.view.showsClearAll());
-    }
-
     void copyConfirmsOnTheCardAndAppearingStartsAfresh()
     {
         Fixture f({record(u"a"_s, u"Result A"_s), record(u"b"_s, u"Result B"_s)});
