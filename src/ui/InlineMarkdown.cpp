@@ -9,34 +9,40 @@
 
 namespace lexwick::InlineMarkdown {
 
-namespace {
-
 using namespace Qt::StringLiterals;
 
 void appendEscaped(QString& out, QStringView text)
 {
-    for (QChar c : text) {
-        switch (c.unicode()) {
+    qsizetype plain = 0; // the start of the characters not yet copied
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QStringView entity;
+        switch (text[i].unicode()) {
         case u'&':
-            out += u"&amp;";
+            entity = u"&amp;";
             break;
         case u'<':
-            out += u"&lt;";
+            entity = u"&lt;";
             break;
         case u'>':
-            out += u"&gt;";
+            entity = u"&gt;";
             break;
         case u'"':
-            out += u"&quot;";
+            entity = u"&quot;";
             break;
         case u'\'':
-            out += u"&#39;";
+            entity = u"&#39;";
             break;
         default:
-            out += c;
+            continue;
         }
+        out += text.sliced(plain, i - plain);
+        out += entity;
+        plain = i + 1;
     }
+    out += text.sliced(plain);
 }
+
+namespace {
 
 bool isAsciiPunctuation(QChar c)
 {
@@ -125,7 +131,10 @@ public:
     {
     }
 
-    QString run()
+    // Parses the whole text, then hands the result to `sink` in order: `sink.text(t)` for
+    // characters a reader sees, `sink.markup(html)` for the tags between them.
+    template <class Sink>
+    void run(Sink& sink)
     {
         qsizetype i = 0;
         while (i < s.size()) {
@@ -163,26 +172,30 @@ public:
         }
         processEmphasis(-1);
 
-        QString out = u"<span style=\"white-space: pre-wrap\">"_s;
         for (const Node& node : nodes) {
             if (node.run < 0) {
-                out += node.html;
+                if (node.markup)
+                    sink.markup(node.text);
+                else
+                    sink.text(node.text);
                 continue;
             }
             const Delimiter& run = delimiters[node.run];
-            out += run.closes;
-            out += QString(run.count, run.ch);
-            out += run.opens;
+            if (!run.closes.isEmpty())
+                sink.markup(run.closes);
+            if (run.count > 0)
+                sink.text(QString(run.count, run.ch));
+            if (!run.opens.isEmpty())
+                sink.markup(run.opens);
         }
-        out += u"</span>";
-        return out;
     }
 
 private:
     // Kept small: an answer of brackets alone makes one node per character.
     struct Node {
-        QString html;
-        int run = -1; // for a run of * or _, its entry in `delimiters`
+        QString text;        // as the reader sees it, or a tag
+        bool markup = false; // `text` is a tag
+        int run = -1;        // for a run of * or _, its entry in `delimiters`
         bool mergeable = true;
     };
     // Every run of * or _; those that can open or close are also linked into the stack.
@@ -224,14 +237,12 @@ private:
     {
         if (nodes.empty() || !nodes.back().mergeable)
             nodes.push_back({});
-        appendEscaped(nodes.back().html, text);
+        nodes.back().text += text;
     }
 
     void appendMarkup(const QString& html)
     {
-        if (nodes.empty() || !nodes.back().mergeable)
-            nodes.push_back({});
-        nodes.back().html += html;
+        nodes.push_back({.text = html, .markup = true, .mergeable = false});
     }
 
     qsizetype runEnd(qsizetype i) const
@@ -280,10 +291,9 @@ private:
         if (code.size() >= 2 && code.front() == u' ' && code.back() == u' ' &&
             !code.trimmed().isEmpty())
             code = code.sliced(1, code.size() - 2);
-        QString html = u"<code>"_s;
-        appendEscaped(html, code);
-        html += u"</code>";
-        appendMarkup(html);
+        appendMarkup(u"<code>"_s);
+        appendText(code);
+        appendMarkup(u"</code>"_s);
         return close + open;
     }
 
@@ -402,7 +412,7 @@ private:
 
     qsizetype openBracket(qsizetype i)
     {
-        nodes.push_back({.html = u"["_s, .mergeable = false});
+        nodes.push_back({.text = u"["_s, .mergeable = false});
         brackets.push_back({int(nodes.size()) - 1, top, i});
         return i + 1;
     }
@@ -479,7 +489,7 @@ private:
         QString anchor = u"<a href=\""_s;
         appendEscaped(anchor, href);
         anchor += u"\">";
-        nodes[opener.node].html = anchor;
+        nodes[opener.node] = {.text = anchor, .markup = true, .mergeable = false};
         processEmphasis(opener.delimiterBottom);
         appendMarkup(u"</a>"_s);
         inactiveBelow = brackets.size();
@@ -499,9 +509,30 @@ private:
 
 } // namespace
 
+Formatted parse(const QString& markdown)
+{
+    struct Sink {
+        Formatted& out;
+        void text(const QString& t) { out.text += t; }
+        void markup(const QString& html) { out.tags.push_back({out.text.size(), html}); }
+    };
+    Formatted formatted;
+    Sink sink{formatted};
+    Converter(markdown).run(sink);
+    return formatted;
+}
+
 QString toRichText(const QString& markdown)
 {
-    return Converter(markdown).run();
+    struct Sink {
+        QString out = QString::fromUtf16(richTextStart);
+        void text(const QString& t) { appendEscaped(out, t); }
+        void markup(const QString& html) { out += html; }
+    };
+    Sink sink;
+    Converter(markdown).run(sink);
+    sink.out += richTextEnd;
+    return sink.out;
 }
 
 } // namespace lexwick::InlineMarkdown
