@@ -1,0 +1,436 @@
+#include "ui/TextChanges.h"
+
+#include <QHash>
+
+#include <unicode/brkiter.h>
+#include <unicode/utext.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace lexwick {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A word, a run of white space or a punctuation mark, as a range of its text.
+struct Token {
+    qsizetype start, end;
+    bool word;  // letters, digits, kana or ideographs
+    bool space; // white space
+};
+
+struct Tokens {
+    QStringView text;
+    std::vector<Token> tokens;
+    std::vector<int> ids; // equal tokens of either text share an id
+
+    qsizetype size() const { return qsizetype(tokens.size()); }
+    QStringView slice(qsizetype from, qsizetype to) const
+    {
+        if (from >= to)
+            return {};
+        return text.sliced(tokens[from].start, tokens[to - 1].end - tokens[from].start);
+    }
+    bool onlySpaces(qsizetype from, qsizetype to) const
+    {
+        return std::all_of(tokens.begin() + from, tokens.begin() + to, [](const Token& t) {
+            return t.space;
+        });
+    }
+};
+
+// Runs of white space and runs of anything else: what is left when ICU has no word rules.
+void cutAtSpaces(Tokens& out)
+{
+    const QStringView text = out.text;
+    for (qsizetype start = 0; start < text.size();) {
+        const bool space = text[start].isSpace();
+        qsizetype end = start + 1;
+        while (end < text.size() && text[end].isSpace() == space)
+            ++end;
+        out.tokens.push_back({start, end, !space, space});
+        start = end;
+    }
+}
+
+void cut(Tokens& out, icu::BreakIterator* words)
+{
+    if (out.text.isEmpty())
+        return;
+    UErrorCode status = U_ZERO_ERROR;
+    UText text = UTEXT_INITIALIZER;
+    utext_openUChars(&text, reinterpret_cast<const UChar*>(out.text.utf16()), out.text.size(),
+                     &status);
+    if (words)
+        words->setText(&text, status);
+    if (!words || U_FAILURE(status)) {
+        utext_close(&text);
+        cutAtSpaces(out);
+        return;
+    }
+    int32_t start = words->first();
+    for (int32_t end = words->next(); end != icu::BreakIterator::DONE;
+         start = end, end = words->next()) {
+        out.tokens.push_back({start, end, words->getRuleStatus() >= UBRK_WORD_NONE_LIMIT,
+                              out.text[start].isSpace()});
+    }
+    utext_close(&text);
+}
+
+// A stretch of both texts: unchanged (both ranges as long), or changed (either may be empty).
+struct Piece {
+    bool changed;
+    qsizetype aStart, aEnd, bStart, bEnd;
+};
+
+// Myers' algorithm with the middle snake, which keeps the memory linear.
+class Differ {
+public:
+    Differ(const std::vector<int>& a, const std::vector<int>& b)
+        : a(a)
+        , b(b)
+    {
+    }
+
+    std::vector<Piece> run()
+    {
+        diff(0, qsizetype(a.size()), 0, qsizetype(b.size()));
+        return std::move(pieces);
+    }
+
+private:
+    void add(bool changed, qsizetype aStart, qsizetype aEnd, qsizetype bStart, qsizetype bEnd)
+    {
+        if (aStart == aEnd && bStart == bEnd)
+            return;
+        if (!pieces.empty() && pieces.back().changed == changed) {
+            pieces.back().aEnd = aEnd;
+            pieces.back().bEnd = bEnd;
+            return;
+        }
+        pieces.push_back({changed, aStart, aEnd, bStart, bEnd});
+    }
+
+    void diff(qsizetype aLo, qsizetype aHi, qsizetype bLo, qsizetype bHi)
+    {
+        const qsizetype prefixStart = aLo;
+        while (aLo < aHi && bLo < bHi && a[aLo] == b[bLo]) {
+            ++aLo;
+            ++bLo;
+        }
+        add(false, prefixStart, aLo, bLo - (aLo - prefixStart), bLo);
+        qsizetype suffix = 0;
+        while (aLo < aHi && bLo < bHi && a[aHi - 1] == b[bHi - 1]) {
+            --aHi;
+            --bHi;
+            ++suffix;
+        }
+        if (aLo == aHi || bLo == bHi) {
+            add(true, aLo, aHi, bLo, bHi);
+        } else {
+            const auto [x, y] = middle(aLo, aHi, bLo, bHi);
+            diff(aLo, x, bLo, y);
+            diff(x, aHi, y, bHi);
+        }
+        add(false, aHi, aHi + suffix, bHi, bHi + suffix);
+    }
+
+    // A point on a shortest edit path of the two non-empty ranges, strictly inside it: the
+    // forward and backward searches advance one edit at a time until their paths overlap.
+    // Ranges that start or end alike have been trimmed, which keeps the point off the corners.
+    std::pair<qsizetype, qsizetype> middle(qsizetype aLo, qsizetype aHi, qsizetype bLo,
+                                           qsizetype bHi)
+    {
+        const qsizetype n = aHi - aLo;
+        const qsizetype m = bHi - bLo;
+        const qsizetype maxD = (n + m + 1) / 2;
+        const qsizetype offset = maxD + 1;
+        // Furthest x reached on each diagonal k = x - y, forward and (from the end) backward.
+        std::vector<qsizetype> forward(2 * offset + 1, -1), backward(2 * offset + 1, -1);
+        forward[offset + 1] = 0;
+        backward[offset + 1] = 0;
+        const qsizetype delta = n - m;
+        const bool oddDelta = delta % 2 != 0;
+        // Diagonals that have left the grid are not searched again.
+        qsizetype fStart = 0, fEnd = 0, bStart = 0, bEnd = 0;
+        for (qsizetype d = 0; d < maxD; ++d) {
+            for (qsizetype k = -d + fStart; k <= d - fEnd; k += 2) {
+                const qsizetype i = offset + k;
+                qsizetype x = (k == -d || (k != d && forward[i - 1] < forward[i + 1]))
+                                  ? forward[i + 1]
+                                  : forward[i - 1] + 1;
+                qsizetype y = x - k;
+                while (x < n && y < m && a[aLo + x] == b[bLo + y]) {
+                    ++x;
+                    ++y;
+                }
+                forward[i] = x;
+                if (x > n) {
+                    fEnd += 2;
+                } else if (y > m) {
+                    fStart += 2;
+                } else if (oddDelta) {
+                    const qsizetype j = offset + delta - k;
+                    if (j >= 0 && j < qsizetype(backward.size()) && backward[j] != -1 &&
+                        x >= n - backward[j])
+                        return {aLo + x, bLo + y};
+                }
+            }
+            for (qsizetype k = -d + bStart; k <= d - bEnd; k += 2) {
+                const qsizetype i = offset + k;
+                qsizetype x = (k == -d || (k != d && backward[i - 1] < backward[i + 1]))
+                                  ? backward[i + 1]
+                                  : backward[i - 1] + 1;
+                qsizetype y = x - k;
+                while (x < n && y < m && a[aHi - 1 - x] == b[bHi - 1 - y]) {
+                    ++x;
+                    ++y;
+                }
+                backward[i] = x;
+                if (x > n) {
+                    bEnd += 2;
+                } else if (y > m) {
+                    bStart += 2;
+                } else if (!oddDelta) {
+                    const qsizetype j = offset + delta - k;
+                    if (j >= 0 && j < qsizetype(forward.size()) && forward[j] != -1 &&
+                        forward[j] >= n - x) {
+                        const qsizetype fx = forward[j];
+                        return {aLo + fx, bLo + fx - (j - offset)};
+                    }
+                }
+            }
+        }
+        // Nothing in common: not reached for trimmed ranges, whose paths always meet.
+        return {aHi, bLo};
+    }
+
+    const std::vector<int>& a;
+    const std::vector<int>& b;
+    std::vector<Piece> pieces;
+};
+
+// Moves a pure insertion or deletion along equal tokens to where it reads best: starting at a
+// word and ending in white space ("a {very }good", not "a{ very} good"), else as late as it
+// can (an inserted line break after the line break it repeats). The unchanged pieces
+// around it keep at least one token.
+void align(std::vector<Piece>& pieces, const Tokens& a, const Tokens& b)
+{
+    for (size_t p = 1; p + 1 < pieces.size(); ++p) {
+        Piece& change = pieces[p];
+        const bool insertion = change.aStart == change.aEnd;
+        if (!change.changed || (!insertion && change.bStart != change.bEnd))
+            continue;
+        Piece& before = pieces[p - 1];
+        Piece& after = pieces[p + 1];
+        const Tokens& side = insertion ? b : a;
+        qsizetype start = insertion ? change.bStart : change.aStart;
+        qsizetype end = insertion ? change.bEnd : change.aEnd;
+        const qsizetype floor = (insertion ? before.bStart : before.aStart) + 1;
+        const qsizetype ceiling = (insertion ? after.bEnd : after.aEnd) - 1;
+        const qsizetype original = start;
+        while (start > floor && side.ids[start - 1] == side.ids[end - 1]) {
+            --start;
+            --end;
+        }
+        const auto score = [&](qsizetype s, qsizetype e) {
+            return (side.tokens[s].word ? 2 : 0) + (side.tokens[e - 1].space ? 1 : 0);
+        };
+        qsizetype best = start;
+        int bestScore = score(start, end);
+        while (end < ceiling && side.ids[start] == side.ids[end]) {
+            ++start;
+            ++end;
+            if (const int s = score(start, end); s >= bestScore) {
+                best = start;
+                bestScore = s;
+            }
+        }
+        const qsizetype shift = best - original;
+        before.aEnd += shift;
+        before.bEnd += shift;
+        change.aStart += shift;
+        change.aEnd += shift;
+        change.bStart += shift;
+        change.bEnd += shift;
+        after.aStart += shift;
+        after.bStart += shift;
+    }
+}
+
+bool hasWord(const Tokens& side, qsizetype from, qsizetype to)
+{
+    return std::any_of(side.tokens.begin() + from, side.tokens.begin() + to,
+                       [](const Token& t) { return t.word; });
+}
+
+// Joins changes of words parted only by white space within a line ("has went" → "have
+// gone"); a changed punctuation mark stays a change of its own.
+std::vector<Piece> joinAcrossSpaces(const std::vector<Piece>& pieces, const Tokens& a,
+                                    const Tokens& b)
+{
+    const auto ofWords = [&](const Piece& p) {
+        return hasWord(a, p.aStart, p.aEnd) || hasWord(b, p.bStart, p.bEnd);
+    };
+    std::vector<Piece> out;
+    for (const Piece& piece : pieces) {
+        out.push_back(piece);
+        while (out.size() >= 3 && out.back().changed) {
+            const Piece& gap = out[out.size() - 2];
+            if (!b.onlySpaces(gap.bStart, gap.bEnd) ||
+                b.slice(gap.bStart, gap.bEnd).contains(u'\n') || !ofWords(out.back()) ||
+                !ofWords(out[out.size() - 3]))
+                break;
+            const Piece last = out.back();
+            out.resize(out.size() - 2);
+            out.back().aEnd = last.aEnd;
+            out.back().bEnd = last.bEnd;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QList<TextChanges::Segment> TextChanges::compare(QStringView before, QStringView after)
+{
+    Tokens a{before, {}, {}}, b{after, {}, {}};
+    UErrorCode status = U_ZERO_ERROR;
+    const std::unique_ptr<icu::BreakIterator> words(
+        icu::BreakIterator::createWordInstance(icu::Locale::getRoot(), status));
+    cut(a, U_SUCCESS(status) ? words.get() : nullptr);
+    cut(b, U_SUCCESS(status) ? words.get() : nullptr);
+
+    QHash<QStringView, int> ids;
+    for (Tokens* side : {&a, &b}) {
+        side->ids.reserve(side->tokens.size());
+        for (const Token& token : side->tokens) {
+            const QStringView text = side->text.sliced(token.start, token.end - token.start);
+            auto found = ids.constFind(text);
+            if (found == ids.cend())
+                found = ids.insert(text, int(ids.size()));
+            side->ids.push_back(*found);
+        }
+    }
+
+    std::vector<Piece> pieces = Differ(a.ids, b.ids).run();
+    align(pieces, a, b);
+    pieces = joinAcrossSpaces(pieces, a, b);
+
+    QList<Segment> segments;
+    for (const Piece& piece : pieces) {
+        if (!piece.changed) {
+            segments.append({Kind::unchanged, b.slice(piece.bStart, piece.bEnd).toString()});
+            continue;
+        }
+        if (piece.aStart < piece.aEnd)
+            segments.append({Kind::deleted, a.slice(piece.aStart, piece.aEnd).toString()});
+        if (piece.bStart < piece.bEnd)
+            segments.append({Kind::inserted, b.slice(piece.bStart, piece.bEnd).toString()});
+    }
+    return segments;
+}
+
+TextChanges::TextChanges(const QString& original, const QString& corrected)
+    : m_corrected(InlineMarkdown::parse(corrected))
+    , m_segments(compare(InlineMarkdown::parse(original.trimmed()).text, m_corrected.text))
+{
+    Kind previous = Kind::unchanged;
+    for (const Segment& segment : m_segments) {
+        if (segment.kind != Kind::unchanged && previous == Kind::unchanged)
+            ++m_count;
+        previous = segment.kind;
+    }
+}
+
+namespace {
+
+// A changed line break is shown by a pilcrow: a deleted one joins the lines it parted, an
+// inserted one still breaks its line.
+QString shownChange(QString text, TextChanges::Kind kind)
+{
+    return text.replace(u'\n', kind == TextChanges::Kind::deleted ? u"¶"_s : u"¶\n"_s);
+}
+
+void appendChange(QString& out, QStringView text, TextChanges::Kind kind)
+{
+    switch (kind) {
+    case TextChanges::Kind::unchanged:
+        InlineMarkdown::appendEscaped(out, text);
+        return;
+    case TextChanges::Kind::deleted:
+        out += u"<span class=\"deleted\"><s>";
+        InlineMarkdown::appendEscaped(out, shownChange(text.toString(), kind));
+        out += u"</s></span>";
+        return;
+    case TextChanges::Kind::inserted:
+        out += u"<span class=\"inserted\"><u>";
+        InlineMarkdown::appendEscaped(out, shownChange(text.toString(), kind));
+        out += u"</u></span>";
+        return;
+    }
+}
+
+} // namespace
+
+// The answer's tags stay where they are and the change marks go around the text between
+// them, so the marks never cross the emphasis, code and link tags and the markup stays whole.
+QString TextChanges::richText() const
+{
+    const QString& text = m_corrected.text;
+    const auto& tags = m_corrected.tags;
+    QString out = QString::fromUtf16(InlineMarkdown::richTextStart);
+    size_t tag = 0;
+    qsizetype position = 0;
+    const auto tagsAt = [&](qsizetype at) {
+        for (; tag < tags.size() && tags[tag].position <= at; ++tag)
+            out += tags[tag].html;
+    };
+    for (const Segment& segment : m_segments) {
+        if (segment.kind == Kind::deleted) {
+            // Outside the emphasis that starts here: it belongs to the new words.
+            for (; tag < tags.size() && tags[tag].position <= position &&
+                   tags[tag].html.startsWith(u"</");
+                 ++tag)
+                out += tags[tag].html;
+            appendChange(out, segment.text, Kind::deleted);
+            continue;
+        }
+        const qsizetype end = position + segment.text.size();
+        while (position < end) {
+            tagsAt(position);
+            const qsizetype next = tag < tags.size() ? std::min(end, tags[tag].position) : end;
+            appendChange(out, QStringView(text).sliced(position, next - position), segment.kind);
+            position = next;
+        }
+    }
+    tagsAt(text.size());
+    out += InlineMarkdown::richTextEnd;
+    return out;
+}
+
+QString TextChanges::spokenText() const
+{
+    QString out;
+    for (const Segment& segment : m_segments) {
+        switch (segment.kind) {
+        case Kind::unchanged:
+            out += segment.text;
+            break;
+        case Kind::deleted:
+            out += u"[deleted: "_s + segment.text + u']';
+            break;
+        case Kind::inserted:
+            if (out.endsWith(u']'))
+                out += u' ';
+            out += u"[inserted: "_s + segment.text + u']';
+            break;
+        }
+    }
+    return out;
+}
+
+} // namespace lexwick
