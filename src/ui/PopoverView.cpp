@@ -21,6 +21,8 @@
 
 namespace lexwick {
 
+using namespace Qt::StringLiterals;
+
 PopoverView::PopoverView(AIServiceProvider& aiService, SettingsManager& settings,
                          HistoryManager& history, ProviderModels* providerModels, QObject* parent)
     : QObject(parent)
@@ -161,7 +163,54 @@ QVariantList PopoverView::tones() const
 
 QString PopoverView::resultRichText() const
 {
-    return InlineMarkdown::toRichText(m_resultText);
+    return showsResultChanges() ? changes().richText() : InlineMarkdown::toRichText(m_resultText);
+}
+
+bool PopoverView::resultIsCorrection() const
+{
+    return m_resultAction == TextAction::correct && !m_resultText.isEmpty();
+}
+
+bool PopoverView::showsResultChanges() const
+{
+    return m_showChanges && resultIsCorrection();
+}
+
+bool PopoverView::showsChangesToggle() const
+{
+    return resultIsCorrection() && !m_aiService.isProcessing();
+}
+
+const TextChanges& PopoverView::changes() const
+{
+    if (!m_changes)
+        m_changes.emplace(m_resultSentText, m_resultText);
+    return *m_changes;
+}
+
+QString PopoverView::resultAccessibleName() const
+{
+    return showsResultChanges() ? u"Result with changes: "_s + changes().spokenText()
+                                : u"Result"_s;
+}
+
+QString PopoverView::changesSummary() const
+{
+    if (!resultIsCorrection())
+        return QString();
+    const qsizetype count = changes().count();
+    if (count == 0)
+        return u"No changes"_s;
+    return count == 1 ? u"1 change"_s : QString::number(count) + u" changes"_s;
+}
+
+void PopoverView::setShowChanges(bool show)
+{
+    if (m_showChanges == show)
+        return;
+    m_showChanges = show;
+    Q_EMIT showChangesChanged();
+    Q_EMIT resultPresentationChanged();
 }
 
 void PopoverView::openLink(const QString& link)
@@ -322,12 +371,16 @@ void PopoverView::setInputFocused(bool focused)
     Q_EMIT isInputFocusedChanged();
 }
 
-void PopoverView::setResultText(const QString& text)
+void PopoverView::setResult(const QString& text, const QString& sentText, TextAction action)
 {
-    if (m_resultText == text)
+    if (m_resultText == text && m_resultSentText == sentText && m_resultAction == action)
         return;
     m_resultText = text;
+    m_resultSentText = sentText;
+    m_resultAction = action;
+    m_changes.reset();
     Q_EMIT resultTextChanged();
+    Q_EMIT resultPresentationChanged();
 }
 
 void PopoverView::setShowCopiedFeedback(bool show)
@@ -352,28 +405,32 @@ void PopoverView::toggleProcessing()
     runRequest(m_processingTask->get_token()); // runs on; its handle is the stop source
 }
 
+// The text and the action are those that were sent, also when the user has typed or chosen
+// another action while waiting: the record and the changes shown must match the answer.
 QCoro::Task<void> PopoverView::runRequest(std::stop_token stop)
 {
+    const QString text = m_inputText;
+    const TextAction action = m_selectedAction;
     const std::optional<ToneOption> tone =
-        m_selectedAction == TextAction::paraphrase ? std::optional(m_selectedTone) : std::nullopt;
+        action == TextAction::paraphrase ? std::optional(m_selectedTone) : std::nullopt;
     QPointer self(this);
     QCoro::Task<std::expected<QString, AIError>> processing =
-        m_aiService.processText(m_inputText, m_selectedAction, tone, stop);
+        m_aiService.processText(text, action, tone, stop);
     const std::expected<QString, AIError> result = co_await std::move(processing);
     if (!self)
         co_return;
     if (!result) {
-        setResultText(QString());
+        setResult(QString(), QString(), action);
         logLine(QStringLiteral("Error processing text - ") + result.error().errorDescription());
         Q_EMIT requestFinished();
         co_return;
     }
 
-    setResultText(*result);
+    setResult(*result, text, action);
     HistoryItem item;
-    item.originalText = m_inputText;
+    item.originalText = text;
     item.resultText = m_resultText;
-    item.action = m_selectedAction;
+    item.action = action;
     item.tone = tone;
     item.provider = m_aiService.providerName();
     item.wasCached = m_aiService.lastResultWasCached();

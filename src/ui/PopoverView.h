@@ -7,6 +7,7 @@
 #include "ui/CharacterCounterView.h"
 #include "ui/HistoryView.h"
 #include "ui/OnboardingView.h"
+#include "ui/TextChanges.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -44,7 +45,15 @@ class PopoverView : public QObject {
 
     Q_PROPERTY(QString inputText READ inputText WRITE setInputText NOTIFY inputTextChanged)
     Q_PROPERTY(QString resultText READ resultText NOTIFY resultTextChanged)
-    Q_PROPERTY(QString resultRichText READ resultRichText NOTIFY resultTextChanged)
+    // What the result box shows: the result, or what the correction changed.
+    Q_PROPERTY(QString resultRichText READ resultRichText NOTIFY resultPresentationChanged)
+    Q_PROPERTY(bool showsResultChanges READ showsResultChanges NOTIFY resultPresentationChanged)
+    Q_PROPERTY(
+        QString resultAccessibleName READ resultAccessibleName NOTIFY resultPresentationChanged)
+    // The "Changes" toggle, present for the result of a correction, and its state.
+    Q_PROPERTY(bool showsChangesToggle READ showsChangesToggle NOTIFY processStateChanged)
+    Q_PROPERTY(bool showChanges READ showChanges WRITE setShowChanges NOTIFY showChangesChanged)
+    Q_PROPERTY(QString changesSummary READ changesSummary NOTIFY resultTextChanged)
     Q_PROPERTY(lexwick::TextActions::TextAction selectedAction READ selectedAction WRITE
                    setSelectedAction NOTIFY selectedActionChanged)
     Q_PROPERTY(lexwick::ToneOptions::ToneOption selectedTone READ selectedTone WRITE setSelectedTone
@@ -106,8 +115,18 @@ public:
 
     const QString& inputText() const { return m_inputText; }
     const QString& resultText() const { return m_resultText; }
-    // The result's inline Markdown as rich text; nothing the model sent is taken as markup.
+    // The result's inline Markdown as rich text, nothing the model sent taken as markup; with
+    // the changes marked while they are shown.
     QString resultRichText() const;
+    // A correction's result with its changes shown: the text the request sent against the
+    // answer, whatever the input and the chosen action are now.
+    bool showsResultChanges() const;
+    QString resultAccessibleName() const;
+    bool showsChangesToggle() const;
+    // The user's choice, on at first; it stays for the run, so it holds for later results.
+    bool showChanges() const { return m_showChanges; }
+    // "No changes", "1 change", "4 changes".
+    QString changesSummary() const;
     TextAction selectedAction() const { return m_selectedAction; }
     ToneOption selectedTone() const { return m_selectedTone; }
     bool showCopiedFeedback() const { return m_showCopiedFeedback; }
@@ -153,6 +172,7 @@ public:
     void setShowSettings(bool show);
     void setShowHistory(bool show);
     void setInputFocused(bool focused);
+    void setShowChanges(bool show);
 
     // Starts a request, or cancels the one in flight.
     Q_INVOKABLE void toggleProcessing();
@@ -180,6 +200,8 @@ public:
 Q_SIGNALS:
     void inputTextChanged();
     void resultTextChanged();
+    void resultPresentationChanged();
+    void showChangesChanged();
     void selectedActionChanged();
     void selectedToneChanged();
     void showCopiedFeedbackChanged();
@@ -204,7 +226,10 @@ private:
     QCoro::Task<void> runRequest(std::stop_token stop);
     QCoro::Task<void> clearCopiedFeedbackLater(std::stop_token stop);
     void runChecks();
-    void setResultText(const QString& text);
+    // The result with the text and the action of the request it answers.
+    void setResult(const QString& text, const QString& sentText, TextAction action);
+    bool resultIsCorrection() const;
+    const TextChanges& changes() const;
     void setShowCopiedFeedback(bool show);
     void updateCanProcess();
     void updateScreen();
@@ -217,6 +242,10 @@ private:
 
     QString m_inputText;
     QString m_resultText;
+    QString m_resultSentText;
+    TextAction m_resultAction = TextAction::correct;
+    mutable std::optional<TextChanges> m_changes; // made when first shown
+    bool m_showChanges = true;
     TextAction m_selectedAction = TextAction::correct;
     ToneOption m_selectedTone = ToneOption::formal;
     bool m_showCopiedFeedback = false;

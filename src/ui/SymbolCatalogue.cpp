@@ -53,6 +53,7 @@ constexpr std::array entries = std::to_array<Entry>({
     {u"magnifyingglass", 0xe8b6},               // search
     {u"megaphone", 0xef49},                     // campaign
     {u"menubar.rectangle", 0xe069},             // web_asset
+    {u"plus.forwardslash.minus", 0xe3ca},       // exposure
     {u"power", 0xe8ac},                         // power_settings_new
     {u"shield", 0xe9e0},                        // shield
     {u"sparkles", 0xe65f},                      // auto_awesome

@@ -243,6 +243,20 @@ int main(int argc, char** argv)
             waitFor(s.view);
             s.view.copyResult();
         });
+        const auto correction = [](PopoverScreen& s) {
+            s.app.provider.enqueue(ScriptedReply::json(
+                200, chatAnswer(u"They're going to the library tomorrow, whether or not it "
+                                u"rains, and they're bringing **snacks**."_s)));
+            s.view.setInputText(u"Their going to the libary tomorow, weather or not it rains, "
+                                u"and there bringing snacks."_s);
+            s.view.toggleProcessing();
+            waitFor(s.view);
+        };
+        ok &= s.shoot(u"main-changes"_s, correction);
+        ok &= s.shoot(u"main-changes-off"_s, [&](PopoverScreen& s) {
+            correction(s);
+            s.view.setShowChanges(false);
+        });
         ok &= s.shoot(u"main-error"_s, [](PopoverScreen& s) {
             s.app.provider.enqueue(
                 ScriptedReply::json(401, R"({"error":{"message":"Invalid API Key"}})"));

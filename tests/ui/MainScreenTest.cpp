@@ -5,8 +5,12 @@
 #include "support/TestMain.h"
 #include "ui/PopoverView.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QQuickItem>
+#include <QQuickTextDocument>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtQml/qqmlextensionplugin.h>
@@ -29,7 +33,43 @@ struct Screen : PopoverScreen {
     }
     QQuickItem* item(const char* name) const { return PopoverScreen::item(QString::fromLatin1(name)); }
     void pressCtrlReturn() { press(Qt::Key_Return, Qt::ControlModifier); }
+
+    // Sends the text with Ctrl+Return and waits for the answer.
+    bool process(const QString& text, const QString& answer)
+    {
+        view.setInputText(text);
+        app.provider.enqueue(ScriptedReply::json(200, chatAnswer(answer)));
+        QSignalSpy finished(&view, &PopoverView::requestFinished);
+        pressCtrlReturn();
+        return finished.wait(10000);
+    }
 };
+
+// The result box's text as drawn: the characters struck through (with their colour) and the
+// whole text.
+struct Drawn {
+    QString text, struck, underlined;
+    QColor struckColour;
+};
+
+Drawn drawn(QQuickItem* result)
+{
+    const QTextDocument* document =
+        result->property("textDocument").value<QQuickTextDocument*>()->textDocument();
+    Drawn out{document->toPlainText(), {}, {}, {}};
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (format.fontStrikeOut()) {
+                out.struck += it.fragment().text();
+                out.struckColour = format.foreground().color();
+            }
+            if (format.fontUnderline())
+                out.underlined += it.fragment().text();
+        }
+    }
+    return out;
+}
 
 } // namespace
 
@@ -67,6 +107,45 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 2, 10000);
         QVERIFY(shown(s.item("cachedBadge")));
         QCOMPARE(s.app.providerRequests(), 1);
+    }
+
+    // A correction shows what it changed until the toggle is switched off; screen readers hear
+    // the changes in words; Copy copies the clean answer. Other actions have no toggle.
+    void aCorrectionShowsItsChanges()
+    {
+        Screen s;
+        QVERIFY(s.process(u"I has went home"_s, u"I have gone **home**"_s));
+        QQuickItem* toggle = s.item("changesToggle");
+        QQuickItem* result = s.item("result");
+        QVERIFY(shown(toggle));
+        QVERIFY(toggle->property("checked").toBool());
+        Drawn shownChanges = drawn(result);
+        QCOMPARE(shownChanges.text, u"I has wenthave gone home"_s);
+        QCOMPARE(shownChanges.struck, u"has went"_s);
+        QCOMPARE(shownChanges.underlined, u"have gone"_s);
+        QCOMPARE(shownChanges.struckColour, QColor(u"#ff3b30"_s)); // the light palette's red
+        QVERIFY(!result->property("selectByMouse").toBool());
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(result);
+        QVERIFY(accessible);
+        QCOMPARE(accessible->text(QAccessible::Name),
+                 u"Result with changes: I [deleted: has went] [inserted: have gone] home"_s);
+
+        s.click(s.item("copyButton"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"I have gone **home**"_s);
+
+        s.click(toggle);
+        QVERIFY(!s.view.showChanges());
+        QTRY_COMPARE(drawn(result).text, u"I have gone home"_s);
+        QCOMPARE(drawn(result).struck, QString());
+        QVERIFY(result->property("selectByMouse").toBool());
+        QCOMPARE(accessible->text(QAccessible::Name), u"Result"_s);
+        s.click(toggle);
+        QTRY_COMPARE(drawn(result).struck, u"has went"_s);
+
+        s.view.setSelectedAction(TextAction::explain);
+        QVERIFY(s.process(u"What is a noun?"_s, u"A naming word."_s));
+        QVERIFY(!shown(toggle));
+        QCOMPARE(drawn(result).text, u"A naming word."_s);
     }
 
     void whileProcessingTheButtonCancels()

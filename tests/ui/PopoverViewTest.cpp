@@ -210,6 +210,64 @@ private Q_SLOTS:
         QCOMPARE(f.app.providerRequests(), 1);
     }
 
+    // The record and the changes belong to the text and action that were sent, whatever the
+    // user does while waiting; reusing a record keeps the result and the changes it shows.
+    void theChangesBelongToTheRequest()
+    {
+        Fixture f;
+        f.view.setInputText(u"teh cat"_s);
+        ScriptedReply slow = ScriptedReply::json(200, chatAnswer(u"the cat"_s));
+        slow.delay = 300ms;
+        f.app.provider.enqueue(slow);
+        QSignalSpy finished(&f.view, &PopoverView::requestFinished);
+        f.view.toggleProcessing();
+        QTRY_VERIFY(f.app.router->isProcessing());
+        f.view.setInputText(u"typed while waiting"_s);
+        f.view.setSelectedAction(TextAction::explain);
+        QVERIFY(finished.wait(10000));
+        const QList<HistoryItem> items = f.items();
+        QCOMPARE(items.first().originalText, u"teh cat"_s);
+        QCOMPARE(items.first().action, TextAction::correct);
+
+        QVERIFY(f.view.showsChangesToggle());
+        QVERIFY(f.view.showsResultChanges());
+        QCOMPARE(f.view.changesSummary(), u"1 change"_s);
+        const QString spoken = u"Result with changes: [deleted: teh] [inserted: the] cat"_s;
+        QCOMPARE(f.view.resultAccessibleName(), spoken);
+        QVERIFY(f.view.resultRichText().contains(u"class=\"deleted\""_s));
+
+        HistoryItem other;
+        other.originalText = u"a dgo"_s;
+        other.action = TextAction::correct;
+        f.view.reuseHistoryItem(other);
+        QCOMPARE(f.view.resultAccessibleName(), spoken);
+
+        f.view.copyResult();
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"the cat"_s);
+        f.view.setShowChanges(false);
+        QVERIFY(f.view.showsChangesToggle());
+        QCOMPARE(f.view.resultAccessibleName(), u"Result"_s);
+        QVERIFY(!f.view.resultRichText().contains(u"deleted"_s));
+
+        // The reused record's request comes back from the cache with its own changes, in
+        // the form the user chose last.
+        f.view.setShowChanges(true);
+        f.view.setInputText(u"teh cat"_s);
+        f.view.setSelectedAction(TextAction::correct);
+        QVERIFY(f.run());
+        QVERIFY(f.app.router->lastResultWasCached());
+        QCOMPARE(f.view.resultAccessibleName(), spoken);
+
+        // Paraphrases and explanations are not edits of the input.
+        f.view.setSelectedAction(TextAction::paraphrase);
+        f.answer(u"The feline"_s);
+        QVERIFY(f.run());
+        QVERIFY(!f.view.showsChangesToggle());
+        QVERIFY(!f.view.showsResultChanges());
+        QCOMPARE(f.view.changesSummary(), QString());
+        QCOMPARE(f.view.resultAccessibleName(), u"Result"_s);
+    }
+
     void copyPutsTheResultOnTheClipboard()
     {
         Fixture f;

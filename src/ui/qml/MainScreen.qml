@@ -342,6 +342,46 @@ Rectangle {
                         }
                         Item { Layout.fillWidth: true }
                         AbstractButton {
+                            id: changesToggle
+                            objectName: "changesToggle"
+                            visible: screen.view.showsChangesToggle
+                            checkable: true
+                            checked: screen.view.showChanges
+                            onToggled: screen.view.showChanges = checked
+                            implicitWidth: changesRow.implicitWidth + 12
+                            implicitHeight: changesRow.implicitHeight + 6
+                            focusPolicy: Qt.StrongFocus
+                            Accessible.name: "Changes"
+                            Accessible.description: screen.view.changesSummary
+                            ToolTip.visible: hovered
+                            ToolTip.delay: 500
+                            ToolTip.text: screen.view.changesSummary
+                            background: Rectangle {
+                                radius: 6
+                                color: changesToggle.checked ? Theme.withAlpha(Theme.accent, 0.15)
+                                                             : Theme.ultraThinMaterial
+                            }
+                            contentItem: Item {
+                                Row {
+                                    id: changesRow
+                                    anchors.centerIn: parent
+                                    spacing: 4
+                                    SymbolIcon {
+                                        anchors.verticalCenter: parent.verticalCenter
+                                        name: "plus.forwardslash.minus"
+                                        size: 11
+                                        color: changesToggle.checked ? Theme.accent : Theme.secondaryLabel
+                                    }
+                                    Text {
+                                        anchors.verticalCenter: parent.verticalCenter
+                                        text: "Changes"
+                                        font: Theme.captionFont
+                                        color: changesToggle.checked ? Theme.accent : Theme.secondaryLabel
+                                    }
+                                }
+                            }
+                        }
+                        AbstractButton {
                             id: copyButton
                             objectName: "copyButton"
                             implicitWidth: copyRow.implicitWidth + 12
@@ -392,15 +432,17 @@ Rectangle {
                             anchors.fill: parent
                             anchors.margins: 12
                             readOnly: true
-                            selectByMouse: true
+                            // A selection of the changes would copy the deleted words too.
+                            selectByMouse: !screen.view.showsResultChanges
                             wrapMode: TextEdit.Wrap
                             textFormat: TextEdit.RichText
-                            text: screen.view.resultRichText
+                            text: "<style>.deleted { color: " + Theme.red + "; } .inserted { color: "
+                                  + Theme.green + "; }</style>" + screen.view.resultRichText
                             font: Theme.bodyFont
                             color: Theme.label
                             selectionColor: Theme.accent
                             onLinkActivated: (link) => screen.view.openLink(link)
-                            Accessible.name: "Result"
+                            Accessible.name: screen.view.resultAccessibleName
                         }
                     }
                 }
