@@ -272,25 +272,30 @@ bool hasWord(const Tokens& side, qsizetype from, qsizetype to)
 std::vector<Piece> joinAcrossSpaces(const std::vector<Piece>& pieces, const Tokens& a,
                                     const Tokens& b)
 {
-    const auto ofWords = [&](const Piece& p) {
-        return hasWord(a, p.aStart, p.aEnd) || hasWord(b, p.bStart, p.bEnd);
+    struct Joined {
+        Piece piece;
+        bool ofWords; // a changed piece that changes a word
     };
-    std::vector<Piece> out;
+    std::vector<Joined> out;
     for (const Piece& piece : pieces) {
-        out.push_back(piece);
-        while (out.size() >= 3 && out.back().changed) {
-            const Piece& gap = out[out.size() - 2];
+        out.push_back({piece, piece.changed && (hasWord(a, piece.aStart, piece.aEnd) ||
+                                                hasWord(b, piece.bStart, piece.bEnd))});
+        while (out.size() >= 3 && out.back().ofWords && out[out.size() - 3].ofWords) {
+            const Piece& gap = out[out.size() - 2].piece;
             if (!b.onlySpaces(gap.bStart, gap.bEnd) ||
-                b.slice(gap.bStart, gap.bEnd).contains(u'\n') || !ofWords(out.back()) ||
-                !ofWords(out[out.size() - 3]))
+                b.slice(gap.bStart, gap.bEnd).contains(u'\n'))
                 break;
-            const Piece last = out.back();
+            const Piece last = out.back().piece;
             out.resize(out.size() - 2);
-            out.back().aEnd = last.aEnd;
-            out.back().bEnd = last.bEnd;
+            out.back().piece.aEnd = last.aEnd;
+            out.back().piece.bEnd = last.bEnd;
         }
     }
-    return out;
+    std::vector<Piece> joined;
+    joined.reserve(out.size());
+    for (const Joined& j : out)
+        joined.push_back(j.piece);
+    return joined;
 }
 
 } // namespace
