@@ -156,7 +156,8 @@ private:
         const bool oddDelta = delta % 2 != 0;
         // Diagonals that have left the grid are not searched again.
         qsizetype fStart = 0, fEnd = 0, bStart = 0, bEnd = 0;
-        for (qsizetype d = 0; d < maxD; ++d) {
+        for (qsizetype d = 0; d < maxD && work < workLimit; ++d) {
+            work += 2 * d + 2;
             for (qsizetype k = -d + fStart; k <= d - fEnd; k += 2) {
                 const qsizetype i = offset + k;
                 qsizetype x = (k == -d || (k != d && forward[i - 1] < forward[i + 1]))
@@ -204,9 +205,14 @@ private:
                 }
             }
         }
-        // Nothing in common: not reached for trimmed ranges, whose paths always meet.
+        // Past the limit: the rest of this range reads as replaced.
         return {aHi, bLo};
     }
+
+    // An answer that shares little with a long text would cost seconds on the screen's thread;
+    // past this many steps of the search (some milliseconds) what is left shows as replaced.
+    static constexpr qint64 workLimit = 5'000'000;
+    qint64 work = 0;
 
     const std::vector<int>& a;
     const std::vector<int>& b;

@@ -39,7 +39,8 @@ public:
     // edit script in linear space: O((n + m) · d) for d changed pieces. In each change the
     // deleted text comes before the inserted text; a change is moved to start at a word where
     // it can, and changes parted by white space alone are joined, so "has went" → "have gone"
-    // reads as one change.
+    // reads as one change. A long answer that shares little with its text would take seconds;
+    // past a fixed amount of work what is left of it shows as replaced.
     static QList<Segment> compare(QStringView before, QStringView after);
 
 private:

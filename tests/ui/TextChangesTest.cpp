@@ -139,6 +139,12 @@ private Q_SLOTS:
         QTest::newRow("repeats") << u"the the the cat the"_s << u"the cat the the the"_s;
         QTest::newRow("spaces") << u"  two  spaces \t tab\n"_s << u" two spaces\ttab"_s;
         QTest::newRow("surrogates") << u"😀😀 x 😃"_s << u"😃 x 😀😀😀"_s;
+        QString unrelated, rambling;
+        for (int i = 0; rambling.size() < 40000; ++i) {
+            unrelated += u"alpha%1, "_s.arg(i);
+            rambling += u"omega%1 "_s.arg(i % 7 ? i : 0);
+        }
+        QTest::newRow("long and unrelated") << unrelated << rambling;
     }
 
     void segmentsRebuildBothTexts()
