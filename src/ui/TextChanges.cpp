@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace lexwick {
@@ -138,6 +139,43 @@ private:
         add(false, aHi, aHi + suffix, bHi, bHi + suffix);
     }
 
+    // One direction of the search: the furthest x reached on each diagonal k = x - y (at
+    // `offset + k`, -1 before any), and the diagonals at either side that have left the grid.
+    struct Search {
+        std::vector<qsizetype> reach;
+        qsizetype start = 0, end = 0;
+
+        bool reached(qsizetype i) const
+        {
+            return i >= 0 && i < qsizetype(reach.size()) && reach[i] != -1;
+        }
+    };
+
+    // Takes the search on diagonal k one edit further, then along equal tokens; where it ends,
+    // or nothing once the diagonal has left the n × m grid.
+    template <class Equal>
+    static std::optional<std::pair<qsizetype, qsizetype>>
+    step(Search& s, qsizetype i, qsizetype k, qsizetype d, qsizetype n, qsizetype m, Equal equal)
+    {
+        std::vector<qsizetype>& v = s.reach;
+        qsizetype x = (k == -d || (k != d && v[i - 1] < v[i + 1])) ? v[i + 1] : v[i - 1] + 1;
+        qsizetype y = x - k;
+        while (x < n && y < m && equal(x, y)) {
+            ++x;
+            ++y;
+        }
+        v[i] = x;
+        if (x > n) {
+            s.end += 2;
+            return std::nullopt;
+        }
+        if (y > m) {
+            s.start += 2;
+            return std::nullopt;
+        }
+        return std::pair(x, y);
+    }
+
     // A point on a shortest edit path of the two non-empty ranges, strictly inside it: the
     // forward and backward searches advance one edit at a time until their paths overlap.
     // Ranges that start or end alike have been trimmed, which keeps the point off the corners.
@@ -148,60 +186,32 @@ private:
         const qsizetype m = bHi - bLo;
         const qsizetype maxD = (n + m + 1) / 2;
         const qsizetype offset = maxD + 1;
-        // Furthest x reached on each diagonal k = x - y, forward and (from the end) backward.
-        std::vector<qsizetype> forward(2 * offset + 1, -1), backward(2 * offset + 1, -1);
-        forward[offset + 1] = 0;
-        backward[offset + 1] = 0;
+        Search forward{std::vector<qsizetype>(2 * offset + 1, -1)};
+        Search backward{forward.reach};
+        forward.reach[offset + 1] = 0;
+        backward.reach[offset + 1] = 0;
         const qsizetype delta = n - m;
         const bool oddDelta = delta % 2 != 0;
-        // Diagonals that have left the grid are not searched again.
-        qsizetype fStart = 0, fEnd = 0, bStart = 0, bEnd = 0;
+        const auto ahead = [&](qsizetype x, qsizetype y) { return a[aLo + x] == b[bLo + y]; };
+        const auto behind = [&](qsizetype x, qsizetype y) {
+            return a[aHi - 1 - x] == b[bHi - 1 - y];
+        };
         for (qsizetype d = 0; d < maxD && work < workLimit; ++d) {
             work += 2 * d + 2;
-            for (qsizetype k = -d + fStart; k <= d - fEnd; k += 2) {
-                const qsizetype i = offset + k;
-                qsizetype x = (k == -d || (k != d && forward[i - 1] < forward[i + 1]))
-                                  ? forward[i + 1]
-                                  : forward[i - 1] + 1;
-                qsizetype y = x - k;
-                while (x < n && y < m && a[aLo + x] == b[bLo + y]) {
-                    ++x;
-                    ++y;
-                }
-                forward[i] = x;
-                if (x > n) {
-                    fEnd += 2;
-                } else if (y > m) {
-                    fStart += 2;
-                } else if (oddDelta) {
-                    const qsizetype j = offset + delta - k;
-                    if (j >= 0 && j < qsizetype(backward.size()) && backward[j] != -1 &&
-                        x >= n - backward[j])
-                        return {aLo + x, bLo + y};
-                }
+            for (qsizetype k = -d + forward.start; k <= d - forward.end; k += 2) {
+                const auto end = step(forward, offset + k, k, d, n, m, ahead);
+                const qsizetype j = offset + delta - k; // the same diagonal, seen backward
+                if (end && oddDelta && backward.reached(j) &&
+                    end->first >= n - backward.reach[j])
+                    return {aLo + end->first, bLo + end->second};
             }
-            for (qsizetype k = -d + bStart; k <= d - bEnd; k += 2) {
-                const qsizetype i = offset + k;
-                qsizetype x = (k == -d || (k != d && backward[i - 1] < backward[i + 1]))
-                                  ? backward[i + 1]
-                                  : backward[i - 1] + 1;
-                qsizetype y = x - k;
-                while (x < n && y < m && a[aHi - 1 - x] == b[bHi - 1 - y]) {
-                    ++x;
-                    ++y;
-                }
-                backward[i] = x;
-                if (x > n) {
-                    bEnd += 2;
-                } else if (y > m) {
-                    bStart += 2;
-                } else if (!oddDelta) {
-                    const qsizetype j = offset + delta - k;
-                    if (j >= 0 && j < qsizetype(forward.size()) && forward[j] != -1 &&
-                        forward[j] >= n - x) {
-                        const qsizetype fx = forward[j];
-                        return {aLo + fx, bLo + fx - (j - offset)};
-                    }
+            for (qsizetype k = -d + backward.start; k <= d - backward.end; k += 2) {
+                const auto end = step(backward, offset + k, k, d, n, m, behind);
+                const qsizetype j = offset + delta - k;
+                if (end && !oddDelta && forward.reached(j) &&
+                    forward.reach[j] >= n - end->first) {
+                    const qsizetype x = forward.reach[j];
+                    return {aLo + x, bLo + x - (j - offset)};
                 }
             }
         }
