@@ -69,12 +69,6 @@ struct Screen : PopoverScreen {
             target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint());
     }
 
-    void type(const QString& text)
-    {
-        for (QChar c : text)
-            QTest::keyClick(&window, c.toLatin1());
-    }
-
     QString keyFieldText() const { return item(u"keyField"_s)->property("text").toString(); }
 };
 
