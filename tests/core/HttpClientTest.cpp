@@ -210,16 +210,27 @@ private Q_SLOTS:
         QCOMPARE(server.requests().size(), 10);
     }
 
-    // "localhost" and "127.0.0.1" reach the same machine but are different hosts: a key sent
-    // to one must not be replayed to the other.
-    void redirectToAnotherHostIsRefused()
+    // A key sent to one origin must not be replayed to another: "localhost" and "127.0.0.1"
+    // reach the same machine but are different hosts, and another port is another origin.
+    void redirectToAnotherOriginIsRefused_data()
     {
+        QTest::addColumn<QString>("host"); // of the target; empty: the server's own
+        QTest::addColumn<int>("status");
+        QTest::newRow("another host") << u"localhost"_s << 302;
+        QTest::newRow("another port") << QString() << 307;
+    }
+
+    void redirectToAnotherOriginIsRefused()
+    {
+        QFETCH(QString, host);
+        QFETCH(int, status);
         TestHttpServer elsewhere;
         QUrl target = elsewhere.url(u"/steal"_s);
-        target.setHost(u"localhost"_s);
+        if (!host.isEmpty())
+            target.setHost(host);
         TestHttpServer server;
         server.setDefaultReply(
-            ScriptedReply{.status = 302, .headers = {{"Location", target.toEncoded()}}});
+            ScriptedReply{.status = status, .headers = {{"Location", target.toEncoded()}}});
         HttpClient client;
         const auto result = runTask(client.send(
             HttpRequest{.url = server.url(), .headers = {{"Authorization", "Bearer secret"}}}, {}));
