@@ -248,12 +248,27 @@ private Q_SLOTS:
         QCOMPARE(f.app.providerRequests(), 2);
     }
 
-    void theCommandAsAFilter()
+    // Help, version and usage errors are the command's own; a text on its standard input is
+    // answered on its standard output, and two such runs go at once.
+    void theCommandLine()
     {
         Fixture f;
+        CommandRun run = f.run({u"--help"_s});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.out.startsWith(u"Usage: lexwick [correct | paraphrase | explain]\n"_s));
+        QCOMPARE(f.run({u"--version"_s}).out, u"lexwick " LEXWICK_VERSION "\n"_s);
+        for (const QStringList& arguments :
+             {QStringList{u"fix"_s}, QStringList{u"correct"_s, u"now"_s}, QStringList{u"-h"_s},
+              QStringList{u"Correct"_s}}) {
+            run = f.run(arguments);
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY(run.out.isEmpty() && run.err.startsWith(u"Usage: lexwick"_s));
+        }
+        QCOMPARE(f.app.providerRequests(), 0);
+
         f.select(u"on the clipboard"_s);
         f.answer(u"the cat"_s);
-        CommandRun run = f.run({u"correct"_s}, "teh cat\n");
+        run = f.run({u"correct"_s}, "teh cat\n");
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, u"the cat\n"_s);
         QVERIFY(f.app.provider.requests().last().body.contains("teh cat\\n"));
@@ -309,23 +324,6 @@ private Q_SLOTS:
         QTRY_COMPARE(f.notifications.bodies,
                      QStringList{ApplicationService::completedMessage(TextAction::paraphrase)});
         QCOMPARE(f.clipboard(), u"Regards"_s);
-    }
-
-    void theCommandLine()
-    {
-        Fixture f;
-        CommandRun run = f.run({u"--help"_s});
-        QCOMPARE(run.exitCode, 0);
-        QVERIFY(run.out.startsWith(u"Usage: lexwick [correct | paraphrase | explain]\n"_s));
-        QCOMPARE(f.run({u"--version"_s}).out, u"lexwick " LEXWICK_VERSION "\n"_s);
-        for (const QStringList& arguments :
-             {QStringList{u"fix"_s}, QStringList{u"correct"_s, u"now"_s}, QStringList{u"-h"_s},
-              QStringList{u"Correct"_s}}) {
-            run = f.run(arguments);
-            QCOMPARE(run.exitCode, 2);
-            QVERIFY(run.out.isEmpty() && run.err.startsWith(u"Usage: lexwick"_s));
-        }
-        QCOMPARE(f.app.providerRequests(), 0);
     }
 
     // No Lexwick runs: the bus starts the installed one for the call, and it answers.
