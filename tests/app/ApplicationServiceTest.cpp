@@ -114,6 +114,25 @@ QDBusPendingCall callLexwick(QDBusConnection connection, const QString& interfac
     return connection.asyncCall(call);
 }
 
+// Starts the `lexwick` command on the bus; `input` goes to its standard input, which is
+// /dev/null (as under a desktop's keyboard shortcut) when there is none.
+std::unique_ptr<QProcess> startCommand(const QString& bus, const QStringList& arguments,
+                                       std::optional<QByteArray> input = std::nullopt)
+{
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, bus);
+    process->setProcessEnvironment(environment);
+    if (!input)
+        process->setStandardInputFile(QProcess::nullDevice());
+    process->start(lexwickBinary, arguments);
+    if (input) {
+        process->write(*input);
+        process->closeWriteChannel();
+    }
+    return process;
+}
+
 // One run of the `lexwick` command.
 struct CommandRun {
     int exitCode = -1;
@@ -155,23 +174,10 @@ struct Fixture {
         app.provider.enqueue(ScriptedReply::json(200, chatAnswer(text)));
     }
 
-    // Starts the command on the test bus; `input` goes to its standard input, which is
-    // /dev/null (as under a desktop's keyboard shortcut) when there is none.
     std::unique_ptr<QProcess> start(const QStringList& arguments,
                                     std::optional<QByteArray> input = std::nullopt)
     {
-        auto process = std::make_unique<QProcess>();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, bus.address);
-        process->setProcessEnvironment(environment);
-        if (!input)
-            process->setStandardInputFile(QProcess::nullDevice());
-        process->start(lexwickBinary, arguments);
-        if (input) {
-            process->write(*input);
-            process->closeWriteChannel();
-        }
-        return process;
+        return startCommand(bus.address, arguments, std::move(input));
     }
 
     // Waits for the command while this process serves its calls.
@@ -242,12 +248,27 @@ private Q_SLOTS:
         QCOMPARE(f.app.providerRequests(), 2);
     }
 
-    void theCommandAsAFilter()
+    // Help, version and usage errors are the command's own; a text on its standard input is
+    // answered on its standard output, and two such runs go at once.
+    void theCommandLine()
     {
         Fixture f;
+        CommandRun run = f.run({u"--help"_s});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.out.startsWith(u"Usage: lexwick [correct | paraphrase | explain]\n"_s));
+        QCOMPARE(f.run({u"--version"_s}).out, u"lexwick " LEXWICK_VERSION "\n"_s);
+        for (const QStringList& arguments :
+             {QStringList{u"fix"_s}, QStringList{u"correct"_s, u"now"_s}, QStringList{u"-h"_s},
+              QStringList{u"Correct"_s}}) {
+            run = f.run(arguments);
+            QCOMPARE(run.exitCode, 2);
+            QVERIFY(run.out.isEmpty() && run.err.startsWith(u"Usage: lexwick"_s));
+        }
+        QCOMPARE(f.app.providerRequests(), 0);
+
         f.select(u"on the clipboard"_s);
         f.answer(u"the cat"_s);
-        CommandRun run = f.run({u"correct"_s}, "teh cat\n");
+        run = f.run({u"correct"_s}, "teh cat\n");
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.out, u"the cat\n"_s);
         QVERIFY(f.app.provider.requests().last().body.contains("teh cat\\n"));
@@ -305,23 +326,6 @@ private Q_SLOTS:
         QCOMPARE(f.clipboard(), u"Regards"_s);
     }
 
-    void theCommandLine()
-    {
-        Fixture f;
-        CommandRun run = f.run({u"--help"_s});
-        QCOMPARE(run.exitCode, 0);
-        QVERIFY(run.out.startsWith(u"Usage: lexwick [correct | paraphrase | explain]\n"_s));
-        QCOMPARE(f.run({u"--version"_s}).out, u"lexwick " LEXWICK_VERSION "\n"_s);
-        for (const QStringList& arguments :
-             {QStringList{u"fix"_s}, QStringList{u"correct"_s, u"now"_s}, QStringList{u"-h"_s},
-              QStringList{u"Correct"_s}}) {
-            run = f.run(arguments);
-            QCOMPARE(run.exitCode, 2);
-            QVERIFY(run.out.isEmpty() && run.err.startsWith(u"Usage: lexwick"_s));
-        }
-        QCOMPARE(f.app.providerRequests(), 0);
-    }
-
     // No Lexwick runs: the bus starts the installed one for the call, and it answers.
     void activationStartsLexwick()
     {
@@ -332,17 +336,12 @@ private Q_SLOTS:
                    lexwickBinary.toUtf8() + "\n");
         file.close();
 
-        QProcess command;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, bus.address);
-        command.setProcessEnvironment(environment);
-        command.setStandardInputFile(QProcess::nullDevice());
         // An offscreen Lexwick has no selection; its answer says so.
-        command.start(lexwickBinary, {u"correct"_s});
-        QVERIFY(command.waitForFinished(60000));
-        QCOMPARE(QString::fromUtf8(command.readAllStandardError()),
+        const auto command = startCommand(bus.address, {u"correct"_s});
+        QVERIFY(command->waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(command->readAllStandardError()),
                  u"lexwick: No text selected\n"_s);
-        QCOMPARE(command.exitCode(), 1);
+        QCOMPARE(command->exitCode(), 1);
 
         QDBusConnection connection = bus.connect(u"observer"_s);
         const QDBusReply<uint> pid =
@@ -350,11 +349,9 @@ private Q_SLOTS:
         QVERIFY(pid.isValid());
 
         // A second start opens the running one's popover and ends.
-        QProcess second;
-        second.setProcessEnvironment(environment);
-        second.start(lexwickBinary, QStringList());
-        QVERIFY(second.waitForFinished(60000));
-        QCOMPARE(second.exitCode(), 0);
+        const auto second = startCommand(bus.address, {});
+        QVERIFY(second->waitForFinished(60000));
+        QCOMPARE(second->exitCode(), 0);
         QVERIFY(connection.interface()->isServiceRegistered(ApplicationService::serviceName));
 
         ::kill(static_cast<pid_t>(pid.value()), SIGTERM);

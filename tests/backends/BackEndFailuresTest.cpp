@@ -51,27 +51,39 @@ private Q_SLOTS:
         QTest::addColumn<QString>("backEnd");
         QTest::addColumn<ScriptedReply>("reply"); // status 0: nothing listens on the port
         QTest::addColumn<QString>("outcome");
+        QTest::addColumn<int>("requests"); // that reached the provider
         const QByteArray errorBody = R"({"error":{"type":"x","message":"Overloaded"}})";
         const QString lost = u"transport %1"_s.arg(int(TransportError::Kind::networkConnectionLost));
         const QString refused = u"transport %1"_s.arg(int(TransportError::Kind::cannotConnectToHost));
+        const QString noContent = u"No response content received."_s;
         for (const QString& name : {u"cloud"_s, u"groq"_s, u"openai"_s, u"anthropic"_s}) {
-            const auto row = [&](const char* what, const ScriptedReply& reply, const QString& out) {
-                QTest::addRow("%s: %s", qPrintable(name), what) << name << reply << out;
+            // The cloud back-end never retries; the custom one tries transient failures three
+            // times, and a status with the provider's message is final.
+            const auto row = [&](const char* what, const ScriptedReply& reply, const QString& out,
+                                 int tries) {
+                QTest::addRow("%s: %s", qPrintable(name), what)
+                    << name << reply << out << (name == u"cloud" ? std::min(tries, 1) : tries);
             };
             const auto json = &ScriptedReply::json;
-            row("401 with a message", json(401, errorBody), u"API Error: Overloaded"_s);
-            row("503 with a message", json(503, errorBody), u"API Error: Overloaded"_s);
-            row("503 without", json(503, "busy"), u"Server error: HTTP 503"_s);
-            row("500 HTML", json(500, "<html/>"), u"Server error: HTTP 500"_s);
-            row("501 empty", json(501, {}), u"Server error: HTTP 501"_s);
+            row("401 with a message", json(401, errorBody), u"API Error: Overloaded"_s, 1);
+            row("503 with a message", json(503, errorBody), u"API Error: Overloaded"_s, 1);
+            row("503 without", json(503, "busy"), u"Server error: HTTP 503"_s, 3);
+            row("500 HTML", json(500, "<html/>"), u"Server error: HTTP 500"_s, 3);
+            row("501 empty", json(501, {}), u"Server error: HTTP 501"_s, 1);
             row("message not a string", json(400, R"({"error":{"message":7}})"),
-                u"Server error: HTTP 400"_s);
-            row("201 is no success", json(201, chatAnswer(u"x"_s)), u"Server error: HTTP 201"_s);
+                u"Server error: HTTP 400"_s, 1);
+            row("201 is no success", json(201, chatAnswer(u"x"_s)), u"Server error: HTTP 201"_s, 1);
             row("empty answer",
                 json(200, name == u"anthropic" ? R"({"content":[]})" : R"({"choices":[]})"),
-                u"No response content received."_s);
-            row("dropped", ScriptedReply::withEnding(ScriptedReply::Ending::dropBeforeAnswer), lost);
-            row("refused", ScriptedReply{.status = 0}, refused);
+                noContent, 1);
+            row("dropped", ScriptedReply::withEnding(ScriptedReply::Ending::dropBeforeAnswer), lost,
+                3);
+            row("refused", ScriptedReply{.status = 0}, refused, 0);
+            // An answer that cannot be read is no content to the custom back-end.
+            if (name != u"cloud")
+                row("not JSON", json(200, "<html/>"), noContent, 1);
+            if (name == u"anthropic")
+                row("chat-shaped answer", json(200, chatAnswer(u"x"_s)), noContent, 1);
         }
     }
 
@@ -96,6 +108,7 @@ private Q_SLOTS:
         QTEST(outcome(aiError(*result)), "outcome");
         QTEST(outcome(*service->lastError()), "outcome");
         QCOMPARE(events, (QStringList{u"busy"_s, u"error"_s, u"idle"_s}));
+        QTEST(int(f.provider.requests().size()), "requests");
     }
 };
 

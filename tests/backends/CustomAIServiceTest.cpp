@@ -15,7 +15,6 @@ using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(lexwick::APIProvider)
-Q_DECLARE_METATYPE(lexwick::test::ScriptedReply)
 
 namespace {
 
@@ -53,21 +52,6 @@ class CustomAIServiceTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // A lost connection is transient: retried, but each attempt reaches the provider once.
-    void droppedConnectionIsOneRequestPerAttempt()
-    {
-        Fixture f;
-        f.provider.setDefaultReply(
-            ScriptedReply::withEnding(ScriptedReply::Ending::dropBeforeAnswer));
-        LogCapture log;
-        const AIError error = aiError(f.process(u"text"_s));
-        QVERIFY(behind<TransportError>(error));
-        QCOMPARE(behind<TransportError>(error)->kind, TransportError::Kind::networkConnectionLost);
-        QTest::qWait(100);
-        QCOMPARE(f.provider.requests().size(), 3);
-        QCOMPARE(log.lines().size(), 2);
-    }
-
     void requestPerProvider_data()
     {
         QTest::addColumn<APIProvider>("provider");
@@ -122,47 +106,8 @@ private Q_SLOTS:
         QCOMPARE(body[u"max_tokens"_s].toVariant(), QVariant(1024));
     }
 
-    // Which failures are tried again (the shared failures are in their own test).
-    void retries_data()
-    {
-        QTest::addColumn<APIProvider>("provider");
-        QTest::addColumn<ScriptedReply>("reply");
-        QTest::addColumn<QString>("message"); // empty: not checked
-        QTest::addColumn<int>("attempts");
-        const QByteArray errorBody = R"({"error":{"type":"x","message":"Overloaded"}})";
-        const auto json = &ScriptedReply::json;
-        const auto noContent = u"No response content received."_s;
-        using enum APIProvider;
-        QTest::newRow("503") << groq << json(503, "busy") << u"Server error: HTTP 503"_s << 3;
-        QTest::newRow("503 with a message") << openai << json(503, errorBody)
-                                            << u"API Error: Overloaded"_s << 1;
-        QTest::newRow("501") << anthropic << json(501, {}) << u"Server error: HTTP 501"_s << 1;
-        QTest::newRow("dropped") << groq
-                                 << ScriptedReply::withEnding(ScriptedReply::Ending::dropBeforeAnswer)
-                                 << QString() << 3;
-        // An answer that cannot be read is no content here, and final.
-        QTest::newRow("not JSON") << openai << json(200, "<html/>") << noContent << 1;
-        QTest::newRow("anthropic: chat-shaped answer") << anthropic << json(200, chatAnswer(u"x"_s))
-                                                       << noContent << 1;
-    }
-
-    void retries()
-    {
-        QFETCH(APIProvider, provider);
-        QFETCH(ScriptedReply, reply);
-        QFETCH(QString, message);
-        QFETCH(int, attempts);
-        Fixture f(provider);
-        f.provider.setDefaultReply(reply);
-        LogCapture log;
-        const AIError error = aiError(f.process(u"text"_s));
-        if (!message.isEmpty())
-            QCOMPARE(error.errorDescription(), message);
-        QCOMPARE(log.lines().size(), attempts - 1); // one line per retry
-        // Qt itself sends a request again once when the connection drops before an answer.
-        QVERIFY(f.provider.requests().size() >= attempts);
-    }
-
+    // Which failures are tried again, and how often, is in the failure table of every
+    // back-end; here: a server that recovers.
     void retriedUntilTheServerRecovers()
     {
         Fixture f;

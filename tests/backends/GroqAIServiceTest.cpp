@@ -45,16 +45,6 @@ class GroqAIServiceTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // This back-end never retries: a connection closed unanswered is one request, one failure.
-    void droppedConnectionIsSentOnce()
-    {
-        Fixture f;
-        f.server.setDefaultReply(ScriptedReply::withEnding(ScriptedReply::Ending::dropBeforeAnswer));
-        QCOMPARE(aiError(f.process(u"text"_s)).kind(), AIError::Kind::networkError);
-        QTest::qWait(100);
-        QCOMPARE(f.server.requests().size(), 1);
-    }
-
     void sendsOneChatCompletionsRequest()
     {
         Fixture f;

@@ -10,14 +10,12 @@ class AIErrorTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // The messages put together from parts; the fixed ones are the code's own literals.
+    // The messages put together from parts; the fixed ones are the code's own literals, and the
+    // back-end and router tests read the status, API and length messages as a user gets them.
     void messages()
     {
         using E = AIError;
-        using L = LocalAIAvailability;
         const std::pair<AIError, QString> table[] = {
-            {E(E::HttpError{429}), u"Server error: HTTP 429"_s},
-            {E(E::ApiError{u"Invalid API Key"_s}), u"API Error: Invalid API Key"_s},
             {E::networkError(TransportError{TransportError::Kind::cannotConnectToHost,
                                             u"Connection refused"_s}),
              u"Network error: Connection refused"_s},
@@ -25,10 +23,6 @@ private Q_SLOTS:
             {E::networkError(RetryError{RetryError::Kind::maxAttemptsReached}),
              u"Network error: Maximum retry attempts reached"_s},
             {E::networkError(E(E::HttpError{502})), u"Network error: Server error: HTTP 502"_s},
-            {E(E::LocalModelUnavailable{L::modelNotReady}),
-             u"On-device AI model is downloading. Please try again later."_s},
-            {E(E::InputTooLong{5200, 5000}),
-             u"Text too long (5200 characters). Maximum is 5000."_s},
             {E(E::PiiDetected{{PIIType::email, PIIType::phone}}),
              u"Sensitive data detected: Email, Phone Number. Please remove before processing."_s},
             {E(E::PiiDetected{}), u"Sensitive data detected: . Please remove before processing."_s},

@@ -1,5 +1,4 @@
 #include "core/CancellableSleep.h"
-#include "support/RunTask.h"
 #include "support/TestMain.h"
 
 #include <QTest>
@@ -8,7 +7,6 @@
 
 using namespace lexwick;
 using namespace std::chrono_literals;
-using lexwick::test::runTask;
 
 namespace {
 
@@ -25,12 +23,6 @@ class CancellableSleepTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void shortSleepEnds()
-    {
-        const auto result = runTask(cancellableSleep(20ms, {}));
-        QVERIFY(result && result->has_value());
-    }
-
     // A long sleep is still asleep after a short while, and the stop ends it at once, from
     // wherever it comes.
     void sleepsUntilStopped_data()

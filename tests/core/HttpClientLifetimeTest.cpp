@@ -1,5 +1,4 @@
 #include "core/HttpClient.h"
-#include "support/RunTask.h"
 #include "support/TestHttpServer.h"
 #include "support/TestMain.h"
 
@@ -36,22 +35,6 @@ private Q_SLOTS:
         client.reset();
         QTRY_VERIFY_WITH_TIMEOUT(first && second, 5000);
         QVERIFY(!first->has_value() && !second->has_value());
-    }
-
-    // Another port of the same host is another origin: the key must not go there.
-    void redirectToAnotherPortIsRefused()
-    {
-        TestHttpServer elsewhere;
-        TestHttpServer server;
-        server.setDefaultReply(ScriptedReply{
-            .status = 307, .headers = {{"Location", elsewhere.url(u"/steal"_s).toEncoded()}}});
-        HttpClient client;
-        const auto result = runTask(client.send(
-            HttpRequest{.url = server.url(), .headers = {{"Authorization", "Bearer secret"}}}, {}));
-        QVERIFY(result && !result->has_value());
-        QVERIFY(result->error().is<TransportError>());
-        QTest::qWait(50);
-        QVERIFY(elsewhere.requests().isEmpty());
     }
 };
 

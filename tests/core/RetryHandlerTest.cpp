@@ -101,16 +101,6 @@ private Q_SLOTS:
         QTEST(judged, "transient");
     }
 
-    void cancelledDuringAPause()
-    {
-        Script s{u"t."_s};
-        std::stop_source stop;
-        QTimer::singleShot(100, [&stop] { stop.request_stop(); });
-        QCOMPARE(run(RetryHandler(3, 10.0, 30.0).execute(std::ref(s), stop.get_token())),
-                 u"error The operation was cancelled."_s);
-        QCOMPARE(s.attempts, 1);
-    }
-
     // Each pause doubles the one before and is stretched by up to a quarter, never beyond the
     // cap; recorded through the sleeper, not waited for.
     void pauses_data()

@@ -35,10 +35,7 @@ QList<HistoryItem> itemsOf(HistoryManager& history)
 
 void run(QCoro::Task<void> task)
 {
-    QVERIFY(runTask([](QCoro::Task<void> t) -> QCoro::Task<bool> {
-        co_await std::move(t);
-        co_return true;
-    }(std::move(task))));
+    QVERIFY(runTask(std::move(task)));
 }
 
 // A stored record, with one piece of its text replaced to spoil it.
@@ -79,23 +76,28 @@ private Q_SLOTS:
         m_store = std::make_unique<UserDefaults>(m_dir.filePath(u"defaults.cbor"_s));
     }
 
+    // An older, longer history is loaded whole; the next add keeps the fifty newest.
     void keepsTheFiftyNewest()
     {
-        HistoryManager history(*m_store);
-        QVERIFY(itemsOf(history).isEmpty());
+        HistoryManager empty(*m_store);
+        QVERIFY(itemsOf(empty).isEmpty());
         QCOMPARE(m_store->dataForKey(HistoryManager::storageKey), std::nullopt);
 
-        for (int n = 1; n <= 55; ++n)
-            run(history.add(item(n)));
+        QList<HistoryItem> sixty;
+        for (int n = 60; n >= 1; --n)
+            sixty.append(item(n));
+        m_store->setObject(encodeHistory(sixty), HistoryManager::storageKey);
+        HistoryManager history(*m_store);
+        QCOMPARE(itemsOf(history).size(), 60);
+        run(history.add(item(61)));
         const QList<HistoryItem> items = itemsOf(history);
         QCOMPARE(items.size(), 50);
-        QCOMPARE(items.first().originalText, u"in 55"_s);
-        QCOMPARE(items.last().originalText, u"in 6"_s);
+        QCOMPARE(items.first().originalText, u"in 61"_s);
+        QCOMPARE(items.last().originalText, u"in 12"_s);
 
         const QJsonArray stored = storedArray(*m_store);
         QCOMPARE(stored.size(), 50);
-        QCOMPARE(stored.first()[u"originalText"_s].toString(), u"in 55"_s);
-
+        QCOMPARE(stored.first()[u"originalText"_s].toString(), u"in 61"_s);
         HistoryManager reopened(*m_store);
         QCOMPARE(itemsOf(reopened), items);
     }
@@ -122,31 +124,12 @@ private Q_SLOTS:
         QCOMPARE(older[u"tone"_s].toString(), u"Casual"_s);
         QCOMPARE(older[u"timestamp"_s].toDouble(), 1.5);
         QCOMPARE(older[u"wasCached"_s].toBool(), true);
-        const QString id = older[u"id"_s].toString();
-        QCOMPARE(id, casual.id.toString(QUuid::WithoutBraces).toUpper());
-        QCOMPARE(id.size(), 36);
-        QCOMPARE(id, id.toUpper());
+        QCOMPARE(older[u"id"_s].toString(), casual.id.toString(QUuid::WithoutBraces).toUpper());
 
         HistoryManager reopened(*m_store);
         const QList<HistoryItem> items = itemsOf(reopened);
         QCOMPARE(items.value(1), casual);
         QCOMPARE(items.value(0).tone, std::nullopt);
-    }
-
-    void olderLongerHistoryIsLoadedWholeThenCut()
-    {
-        QList<HistoryItem> sixty;
-        for (int n = 60; n >= 1; --n)
-            sixty.append(item(n));
-        m_store->setObject(encodeHistory(sixty), HistoryManager::storageKey);
-
-        HistoryManager history(*m_store);
-        QCOMPARE(itemsOf(history).size(), 60);
-        run(history.add(item(61)));
-        const QList<HistoryItem> items = itemsOf(history);
-        QCOMPARE(items.size(), 50);
-        QCOMPARE(items.first().originalText, u"in 61"_s);
-        QCOMPARE(items.last().originalText, u"in 12"_s);
     }
 
     // One bad record must not cost the others; whatever could not be read is kept aside

@@ -131,6 +131,13 @@ private Q_SLOTS:
         QTest::newRow("garbage") << QByteArray("this is not a settings file");
         QTest::newRow("not a map") << QByteArray("\x83\x01\x02\x03", 4); // CBOR array
         QTest::newRow("empty") << QByteArray();
+        QTemporaryDir scratch;
+        const QString written = scratch.filePath(u"defaults.cbor"_s);
+        UserDefaults(written).setObject(QByteArray(10000, 'h'), u"lexwick_history"_s);
+        QFile file(written);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray whole = file.readAll();
+        QTest::newRow("cut in half") << whole.left(whole.size() / 2);
     }
 
     void unreadableFileIsSetAside()
@@ -144,7 +151,7 @@ private Q_SLOTS:
 
         test::LogCapture log;
         UserDefaults store(path());
-        QCOMPARE(store.objectForKey(u"anything"_s), std::nullopt);
+        QCOMPARE(store.keys(), QStringList());
         QCOMPARE(log.lines().size(), 1);
         QVERIFY(log.lines().first().startsWith(u"Lexwick: Settings file "));
 
@@ -157,20 +164,6 @@ private Q_SLOTS:
 
         store.setBool(true, u"works"_s);
         QVERIFY(UserDefaults(path()).boolForKey(u"works"_s));
-    }
-
-    void truncatedFileIsSetAside()
-    {
-        {
-            UserDefaults store(path());
-            store.setObject(QByteArray(10000, 'h'), u"lexwick_history"_s);
-        }
-        QFile file(path());
-        QVERIFY(file.resize(file.size() / 2));
-        test::LogCapture log;
-        UserDefaults store(path());
-        QCOMPARE(store.dataForKey(u"lexwick_history"_s), std::nullopt);
-        QCOMPARE(log.lines().size(), 1);
     }
 
     void concurrentWritersLoseNothing()

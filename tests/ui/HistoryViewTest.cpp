@@ -108,27 +108,6 @@ private Q_SLOTS:
         QCOMPARE(f.listed(), QStringList{u"İstanbul"_s});
     }
 
-    void theEmptyStateAndFooterFollowTheLists()
-    {
-        Fixture f;
-        QVERIFY(f.appear());
-        QVERIFY(f.view.showsEmptyState());
-        QCOMPARE(f.view.emptyTitle(), u"No history yet"_s);
-        QCOMPARE(f.view.emptyMessage(), u"Processed text will appear here"_s);
-        QCOMPARE(f.view.footerText(), u"0 items"_s);
-        QVERIFY(!f.view.showsClearAll());
-
-        runTask(f.store.add(record(u"one"_s, u"One."_s)));
-        QVERIFY(f.appear());
-        QCOMPARE(f.view.footerText(), u"1 items"_s);
-        QVERIFY(f.view.showsClearAll());
-        f.view.setSearchQuery(u"zzz"_s);
-        QCOMPARE(f.view.emptyTitle(), u"No results found"_s);
-        QCOMPARE(f.view.emptyMessage(), u"Try a different search term"_s);
-        QCOMPARE(f.view.footerText(), u"0 items"_s);
-        QVERIFY(f.view.showsClearAll()); // something is there to clear
-    }
-
     void copyConfirmsOnTheCardAndAppearingStartsAfresh()
     {
         Fixture f({record(u"a"_s, u"Result A"_s), record(u"b"_s, u"Result B"_s)});
@@ -147,11 +126,6 @@ private Q_SLOTS:
         QVERIFY(f.view.searchQuery().isEmpty());
         QCOMPARE(f.listed().size(), 2);
         QVERIFY(!model->index(0).data(HistoryListModel::showCopiedRole).toBool());
-
-        QSignalSpy selected(&f.view, &HistoryView::selected);
-        f.view.reuse(1);
-        QCOMPARE(selected.size(), 1);
-        QCOMPARE(selected[0][0].value<HistoryItem>().originalText, u"a"_s);
     }
 
     void cardLinesAreCutAtWholeCharacters()

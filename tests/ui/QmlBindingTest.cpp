@@ -63,6 +63,16 @@ struct Fixture {
     {
         return root->property(QByteArray(QByteArray(prefix) + '_' + name).constData());
     }
+
+    // Every property of the class tells of its changes (or never changes) and reads in QML.
+    void checkBindings(const QMetaObject& meta, const char* prefix) const
+    {
+        for (int i = QObject::staticMetaObject.propertyCount(); i < meta.propertyCount(); ++i) {
+            const QMetaProperty property = meta.property(i);
+            QVERIFY2(property.hasNotifySignal() || property.isConstant(), property.name());
+            QVERIFY2(bound(prefix, property.name()).isValid(), property.name());
+        }
+    }
 };
 
 } // namespace
@@ -79,18 +89,9 @@ private Q_SLOTS:
     {
         Fixture f;
         QVERIFY(f.load({}));
-        const std::pair<const QMetaObject*, const char*> objects[] = {
-            {&PopoverView::staticMetaObject, "v"},
-            {&AIServiceProvider::staticMetaObject, "r"},
-            {&SettingsManager::staticMetaObject, "s"}};
-        for (const auto& [meta, prefix] : objects) {
-            for (int i = QObject::staticMetaObject.propertyCount(); i < meta->propertyCount();
-                 ++i) {
-                const QMetaProperty property = meta->property(i);
-                QVERIFY2(property.hasNotifySignal() || property.isConstant(), property.name());
-                QVERIFY2(f.bound(prefix, property.name()).isValid(), property.name());
-            }
-        }
+        f.checkBindings(PopoverView::staticMetaObject, "v");
+        f.checkBindings(AIServiceProvider::staticMetaObject, "r");
+        f.checkBindings(SettingsManager::staticMetaObject, "s");
 
         f.view.setInputText(u"Write to me at someone@example.com"_s);
         QCOMPARE(f.bound("v", "inputText").toString(), f.view.inputText());
@@ -166,12 +167,7 @@ private Q_SLOTS:
         return view.settingsView.serverState !== SettingsView.ServerState.ready
     }
 )"_s));
-        const QMetaObject& meta = SettingsView::staticMetaObject;
-        for (int i = QObject::staticMetaObject.propertyCount(); i < meta.propertyCount(); ++i) {
-            const QMetaProperty property = meta.property(i);
-            QVERIFY2(property.hasNotifySignal() || property.isConstant(), property.name());
-            QVERIFY2(f.bound("sv", property.name()).isValid(), property.name());
-        }
+        f.checkBindings(SettingsView::staticMetaObject, "sv");
         QVariant chosen;
         QMetaObject::invokeMethod(f.root.get(), "choose", Q_RETURN_ARG(QVariant, chosen));
         QVERIFY(chosen.toBool());

@@ -4,7 +4,9 @@
 #include "settings/AIProviderMode.h"
 #include "support/TestMain.h"
 #include "ui/CharacterCounterView.h"
+#include "ui/OnboardingView.h"
 
+#include <QDirIterator>
 #include <QFile>
 #include <QIcon>
 #include <QImage>
@@ -28,51 +30,27 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// Every symbol the screens name in so many words, written down once from their descriptions.
-const QStringList screenSymbols{
-    // start-up and the status item
-    u"text.bubble"_s,
-    // main popover: header, section labels, result, copy feedback, error line
-    u"text.bubble.fill"_s,
-    u"clock.arrow.circlepath"_s,
-    u"gearshape.fill"_s,
-    u"xmark.circle.fill"_s,
-    u"text.alignleft"_s,
-    u"wand.and.stars"_s,
-    u"speaker.wave.2"_s,
-    u"checkmark.circle"_s,
-    u"sparkles"_s,
-    u"doc.on.doc"_s,
-    u"checkmark"_s,
-    u"exclamationmark.triangle.fill"_s,
-    // counter and sensitive-data banner
-    u"exclamationmark.triangle"_s,
-    u"exclamationmark.shield.fill"_s,
-    // history
-    u"magnifyingglass"_s,
-    u"clock.badge.questionmark"_s,
-    u"arrow.uturn.backward"_s,
-    u"trash"_s,
-    // settings
-    u"cpu"_s,
-    u"building.2"_s,
-    u"key"_s,
-    u"arrow.up.right.square"_s,
-    u"cube"_s,
-    u"shield"_s,
-    u"info.circle"_s,
-    u"info.circle.fill"_s,
-    u"arrow.counterclockwise"_s,
-    u"chevron.right"_s,
-    u"power"_s,
-    u"eye.fill"_s,
-    u"eye.slash.fill"_s,
-    u"checkmark.circle.fill"_s,
-    // onboarding
-    u"menubar.rectangle"_s,
-    u"chevron.left"_s,
-    u"arrow.right"_s,
-};
+// The symbols the screens spell out: the quoted names on the lines of their QML that set a
+// SymbolIcon's `name` or pass a `symbol` on.
+QStringList screenSymbols()
+{
+    static const QRegularExpression setting(uR"re(\b(?:name|symbol)\s*:(.*))re"_s);
+    static const QRegularExpression quoted(uR"re("([a-z0-9]+(?:\.[a-z0-9]+)*)")re"_s);
+    QStringList names;
+    QDirIterator files(u":/qt/qml/Lexwick"_s, {u"*.qml"_s}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+            const QRegularExpressionMatch match = setting.match(line);
+            for (const auto& name : quoted.globalMatch(match.captured(1)))
+                names << name.captured(1);
+        }
+    }
+    return names;
+}
 
 template <typename Enum, std::size_t N> QStringList iconsOf(const std::array<Enum, N>& all)
 {
@@ -162,7 +140,11 @@ private Q_SLOTS:
     // Every symbol the screens and the lower layers name has a glyph.
     void everyNamedSymbolHasAGlyph()
     {
-        QStringList named = screenSymbols;
+        QStringList named = screenSymbols();
+        QVERIFY(named.size() > 20); // the scan finds the screens' files
+        for (const OnboardingPage& page : OnboardingView::pages())
+            named << page.icon;
+        named << u"eye.fill"_s << u"eye.slash.fill"_s << u"arrow.right"_s << u"chevron.right"_s;
         named << iconsOf(allTextActions) << iconsOf(allToneOptions) << iconsOf(allProviderModes)
               << counterSymbols();
         for (const QString& name : std::as_const(named)) {
