@@ -35,6 +35,22 @@ QUrl listAddress(QUrl host, APIProvider provider)
     return host;
 }
 
+// The lists say nothing of what a model does; speech, image, embedding, moderation and
+// classifier models are known by their names, and none of them answers a chat request.
+bool answersChat(const QString& id)
+{
+    static constexpr QLatin1StringView others[] = {
+        QLatin1StringView("whisper"),    QLatin1StringView("tts"),
+        QLatin1StringView("transcribe"), QLatin1StringView("embedding"),
+        QLatin1StringView("moderation"), QLatin1StringView("dall-e"),
+        QLatin1StringView("gpt-image"),  QLatin1StringView("realtime"),
+        QLatin1StringView("guard"),      QLatin1StringView("sora"),
+        QLatin1StringView("davinci"),    QLatin1StringView("babbage")};
+    return std::none_of(std::begin(others), std::end(others), [&](QLatin1StringView word) {
+        return id.contains(word, Qt::CaseInsensitive);
+    });
+}
+
 } // namespace
 
 ProviderModels::ProviderModels(SettingsManager& settings, HttpClient& client, QObject* parent)
@@ -165,7 +181,7 @@ std::optional<QList<AIModel>> ProviderModels::decodeList(APIProvider provider,
     for (const QJsonValue& value : data.toArray()) {
         const QJsonObject object = value.toObject();
         const QString id = object.value(QLatin1String("id")).toString();
-        if (id.isEmpty())
+        if (id.isEmpty() || !answersChat(id))
             continue;
         QString name = id;
         if (provider == APIProvider::groq && !object.value(QLatin1String("active")).toBool(true))

@@ -25,11 +25,16 @@ QByteArray listBody(APIProvider provider)
             {"id":"llama-3.3-70b-versatile","object":"model","owned_by":"Meta","active":true},
             {"id":"llama-3.1-8b-instant","object":"model","active":true},
             {"id":"mixtral-8x7b-32768","object":"model","active":false},
+            {"id":"whisper-large-v3","object":"model","active":true},
+            {"id":"meta-llama/llama-guard-4-12b","object":"model","active":true},
             {"id":"openai/gpt-oss-20b","object":"model"}]})";
     case APIProvider::openai:
         return R"({"object":"list","data":[
             {"id":"gpt-4.1","object":"model","owned_by":"system"},
             {"id":"gpt-4o","object":"model"},
+            {"id":"text-embedding-3-small","object":"model"},
+            {"id":"gpt-4o-mini-tts","object":"model"},
+            {"id":"dall-e-3","object":"model"},
             {"id":"gpt-4o-mini","object":"model"}]})";
     case APIProvider::anthropic:
         return R"({"data":[
@@ -98,7 +103,8 @@ private Q_SLOTS:
     }
 
     // The catalogue's still-served models keep their place and label; retired ones (Groq's
-    // inactive Mixtral) and what is no model (Anthropic's other types) are left out.
+    // inactive Mixtral), what is no model (Anthropic's other types) and models that do not
+    // chat (speech, embeddings, images, classifiers) are left out.
     void eachProvidersListIsAskedForAndMerged()
     {
         QFETCH(APIProvider, provider);
