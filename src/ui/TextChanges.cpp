@@ -28,7 +28,6 @@ struct Tokens {
     std::vector<Token> tokens;
     std::vector<int> ids; // equal tokens of either text share an id
 
-    qsizetype size() const { return qsizetype(tokens.size()); }
     QStringView slice(qsizetype from, qsizetype to) const
     {
         if (from >= to)
