@@ -432,6 +432,18 @@ QString TextChanges::richText() const
     return out;
 }
 
+namespace {
+
+// White space alone is not heard: it is named.
+QString spoken(const QString& text)
+{
+    if (!text.trimmed().isEmpty())
+        return text;
+    return text.contains(u'\n') ? u"line break"_s : u"space"_s;
+}
+
+} // namespace
+
 QString TextChanges::spokenText() const
 {
     QString out;
@@ -441,12 +453,12 @@ QString TextChanges::spokenText() const
             out += segment.text;
             break;
         case Kind::deleted:
-            out += u"[deleted: "_s + segment.text + u']';
+            out += u"[deleted: "_s + spoken(segment.text) + u']';
             break;
         case Kind::inserted:
             if (out.endsWith(u']'))
                 out += u' ';
-            out += u"[inserted: "_s + segment.text + u']';
+            out += u"[inserted: "_s + spoken(segment.text) + u']';
             break;
         }
     }

@@ -245,6 +245,9 @@ private Q_SLOTS:
         QCOMPARE(changes.count(), 1);
         QCOMPARE(changes.spokenText(),
                  u"I [deleted: has went] [inserted: have gone] to school"_s);
+        QCOMPARE(TextChanges(u"one\ntwo  three"_s, u"one two three"_s).spokenText(),
+                 u"one[deleted: line break] [inserted: space]two[deleted: space] [inserted: "
+                 u"space]three"_s);
     }
 };
 
