@@ -26,6 +26,12 @@ constexpr int trayWatcherWaitMs = 3000;
 // How long the popover may take to get the focus before its selection is read anyway.
 constexpr std::chrono::milliseconds focusWait{2000};
 
+QString clipboardRefusedMessage()
+{
+    return QStringLiteral("The desktop kept the result off the clipboard: press Copy in "
+                          "Lexwick's window");
+}
+
 } // namespace
 
 AppDelegate::AppDelegate() = default;
@@ -152,8 +158,22 @@ QCoro::Task<ServiceOutcome> AppDelegate::runInPopover(TextAction action)
         co_return ServiceOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
     if (m_view->resultText().isEmpty())
         co_return ServiceOutcome(std::unexpect, m_view->errorMessage());
-    m_view->copyResult();
-    co_return ServiceOutcome(m_view->resultText());
+
+    // A compositor refuses a clipboard owner whose latest key or click is older than the
+    // clipboard's, and says nothing. Taking the clipboard is confirmed by the selection event
+    // a focused client receives, which Qt reports as a second change after its own. Refused,
+    // Qt would go on answering every read with our text, so its claim is dropped again.
+    const QString result = m_view->resultText();
+    clipboard->setText(result);
+    auto taken = qCoro(clipboard, &QClipboard::dataChanged, focusWait);
+    const bool copied = (co_await std::move(taken)).has_value();
+    if (!self)
+        co_return ServiceOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
+    if (!copied) {
+        clipboard->clear();
+        co_return ServiceOutcome(std::unexpect, clipboardRefusedMessage());
+    }
+    co_return ServiceOutcome(result);
 }
 
 } // namespace lexwick
