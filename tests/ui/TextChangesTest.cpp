@@ -126,8 +126,8 @@ private Q_SLOTS:
         QCOMPARE(segments, expected);
     }
 
-    // Whatever the texts, the segments rebuild both exactly, and a change never stands next
-    // to another of its kind.
+    // The segments rebuild both texts exactly, and a change never stands next to another of
+    // its kind: here for the long texts that the fuzz target's small inputs never reach.
     void segmentsRebuildBothTexts_data()
     {
         QTest::addColumn<QString>("before");
@@ -135,10 +135,6 @@ private Q_SLOTS:
         int edits = 0;
         const auto [original, corrected] = longTexts(&edits);
         QTest::newRow("5000 characters") << original << corrected;
-        QTest::newRow("shuffled") << u"a b c d e f g"_s << u"g f e d c b a"_s;
-        QTest::newRow("repeats") << u"the the the cat the"_s << u"the cat the the the"_s;
-        QTest::newRow("spaces") << u"  two  spaces \t tab\n"_s << u" two spaces\ttab"_s;
-        QTest::newRow("surrogates") << u"😀😀 x 😃"_s << u"😃 x 😀😀😀"_s;
         QString unrelated, rambling;
         for (int i = 0; rambling.size() < 40000; ++i) {
             unrelated += u"alpha%1, "_s.arg(i);
