@@ -27,6 +27,16 @@ bool isLoopbackAddress(const QString& address)
     return SystemLanguageModel::isLoopbackServer(QUrl(address.trimmed()));
 }
 
+// The index of the picker entry whose `key` is `value`, or -1.
+qsizetype entryIndex(const QVariantList& entries, const QString& key, const QString& value)
+{
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (entries.at(i).toMap().value(key).toString() == value)
+            return i;
+    }
+    return -1;
+}
+
 } // namespace
 
 SettingsView::SettingsView(SettingsManager& settings, ProviderModels* providerModels,
@@ -302,13 +312,7 @@ QVariantList SettingsView::modelEntries() const
 
 int SettingsView::modelIndex() const
 {
-    const QVariantList entries = modelEntries();
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        if (entries.at(i).toMap().value(QStringLiteral("id")).toString() ==
-            m_settings.customModelId())
-            return int(i);
-    }
-    return -1;
+    return int(entryIndex(modelEntries(), QStringLiteral("id"), m_settings.customModelId()));
 }
 
 QString SettingsView::modelNotice() const
@@ -430,13 +434,9 @@ QVariantList SettingsView::localModelEntries() const
 
 int SettingsView::localModelIndex() const
 {
-    const QVariantList entries = localModelEntries();
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        if (entries.at(i).toMap().value(QStringLiteral("name")).toString() ==
-            m_settings.localModelName())
-            return int(i);
-    }
-    return 0;
+    const qsizetype index =
+        entryIndex(localModelEntries(), QStringLiteral("name"), m_settings.localModelName());
+    return index < 0 ? 0 : int(index);
 }
 
 void SettingsView::selectLocalModel(int index)
