@@ -1,4 +1,4 @@
-#include "ui/InlineMarkdown.h"
+#include "text/InlineMarkdown.h"
 
 #include <QCoreApplication>
 

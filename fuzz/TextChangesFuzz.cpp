@@ -1,7 +1,7 @@
 #include "Fuzz.h"
 
-#include "ui/InlineMarkdown.h"
-#include "ui/TextChanges.h"
+#include "text/InlineMarkdown.h"
+#include "text/TextChanges.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "app/ServicesProvider.h"
 #include "app/StatusBarManager.h"
 #include "core/Log.h"
-#include "ui/AppContext.h"
+#include "app/AppContext.h"
 #include "ui/PopoverView.h"
 
 #include <QCoreApplication>

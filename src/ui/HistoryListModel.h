@@ -1,7 +1,7 @@
 #pragma once
 
 #include "history/HistoryItem.h"
-#include "ui/RelativeTimeFormatter.h"
+#include "text/RelativeTimeFormatter.h"
 
 #include <QAbstractListModel>
 #include <QDateTime>

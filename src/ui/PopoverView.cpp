@@ -5,7 +5,7 @@
 #include "history/HistoryManager.h"
 #include "router/AIServiceProvider.h"
 #include "settings/SettingsManager.h"
-#include "ui/InlineMarkdown.h"
+#include "text/InlineMarkdown.h"
 #include "ui/SettingsView.h"
 #include "ui/WarningBanner.h"
 

@@ -7,7 +7,7 @@
 #include "ui/CharacterCounterView.h"
 #include "ui/HistoryView.h"
 #include "ui/OnboardingView.h"
-#include "ui/TextChanges.h"
+#include "text/TextChanges.h"
 
 #include <QCoroTask>
 #include <QObject>

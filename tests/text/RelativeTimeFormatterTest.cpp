@@ -1,5 +1,5 @@
 #include "support/TestMain.h"
-#include "ui/RelativeTimeFormatter.h"
+#include "text/RelativeTimeFormatter.h"
 
 using namespace lexwick;
 using namespace Qt::StringLiterals;

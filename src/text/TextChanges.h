@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/InlineMarkdown.h"
+#include "text/InlineMarkdown.h"
 
 #include <QList>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "ui/RelativeTimeFormatter.h"
+#include "text/RelativeTimeFormatter.h"
 
 #include <unicode/locid.h>
 #include <unicode/reldatefmt.h>

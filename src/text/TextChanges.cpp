@@ -1,4 +1,4 @@
-#include "ui/TextChanges.h"
+#include "text/TextChanges.h"
 
 #include <QHash>
 

@@ -1,4 +1,4 @@
-#include "ui/AppContext.h"
+#include "app/AppContext.h"
 
 namespace lexwick {
 
