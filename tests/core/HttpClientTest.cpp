@@ -322,6 +322,21 @@ private Q_SLOTS:
                      u"The response is larger than 8 MiB."_s);
         }
     }
+
+    // A body that never ends is cut off as it arrives, not awaited. Qt must not read far ahead
+    // of that check, or the cap bounds nothing: the client stops the server well short of its
+    // limit.
+    void endlessBodyIsCutOffAtTheCap()
+    {
+        TestHttpServer server;
+        server.setDefaultReply(ScriptedReply::withEnding(ScriptedReply::Ending::endless));
+        HttpClient client;
+        const auto result = runTask(client.send(get(server.url()), {}), 10s);
+        QVERIFY(result && !result->has_value());
+        QCOMPARE(transportKind(*result), std::optional(TransportError::Kind::other));
+        QCOMPARE(result->error().localizedDescription(), u"The response is larger than 8 MiB."_s);
+        QCOMPARE_LT(server.endlessBytesSent(), ScriptedReply::endlessLimit);
+    }
 };
 
 LEXWICK_TEST(HttpClientTest)
