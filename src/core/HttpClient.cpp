@@ -226,6 +226,10 @@ QCoro::Task<Result<HttpResponse>> HttpClient::sendOnce(HttpRequest request, std:
         r = m_manager.sendCustomRequest(networkRequest, request.method);
     }
     std::unique_ptr<QNetworkReply, DeleteLater> reply(r);
+    // Unbounded, Qt's network thread reads on while this thread is busy and hands the data over
+    // in one piece once it catches up: a body far over the cap would be held before the check
+    // below ever ran. Bounded, Qt stops reading until the data has been taken.
+    r->setReadBufferSize(1024 * 1024);
     m_inFlight.insert(r);
     auto transfer = std::make_shared<Transfer>();
 

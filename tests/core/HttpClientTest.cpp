@@ -5,6 +5,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <thread>
 
 using namespace lexwick;
@@ -191,6 +192,49 @@ private Q_SLOTS:
         QCOMPARE(server.connections(), 1);
     }
 
+    // A GET follows every kind of redirect within its origin, up to ten in a row.
+    void redirectsOfAGetAreFollowed_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("hops");
+        QTest::addColumn<bool>("arrives");
+        for (const int status : {301, 302, 303, 307, 308})
+            QTest::addRow("%d", status) << status << 1 << true;
+        QTest::newRow("ten in a row") << 302 << 10 << true;
+        QTest::newRow("eleven in a row") << 302 << 11 << false;
+    }
+
+    void redirectsOfAGetAreFollowed()
+    {
+        QFETCH(int, status);
+        QFETCH(int, hops);
+        QFETCH(bool, arrives);
+        TestHttpServer server;
+        // "/n" sends on to "/n-1" by a relative reference; "/0" answers.
+        server.setHandler([status](const ReceivedRequest& request) {
+            const int left = request.path.mid(1).toInt();
+            if (left == 0)
+                return ScriptedReply::json(200, "arrived");
+            return ScriptedReply{.status = status,
+                                 .headers = {{"Location", "/" + QByteArray::number(left - 1)}}};
+        });
+        HttpClient client;
+        const auto result = runTask(client.send(get(server.url(u"/%1"_s.arg(hops))), {}));
+        QVERIFY(result);
+        if (arrives) {
+            QVERIFY2(result->has_value(),
+                     qPrintable(result->has_value() ? QString()
+                                                    : result->error().localizedDescription()));
+            QCOMPARE((*result)->statusCode, 200);
+            QCOMPARE((*result)->body, "arrived");
+        } else {
+            QVERIFY(!result->has_value());
+            QCOMPARE(transportKind(*result), std::optional(TransportError::Kind::other));
+        }
+        // The redirect past the limit is not followed.
+        QCOMPARE(server.requests().size(), std::min(hops, 10) + 1);
+    }
+
     // The APIs we post to never redirect; following one would send the request again.
     void redirectOfAPostIsRefused()
     {
@@ -277,6 +321,21 @@ private Q_SLOTS:
             QCOMPARE(result->error().localizedDescription(),
                      u"The response is larger than 8 MiB."_s);
         }
+    }
+
+    // A body that never ends is cut off as it arrives, not awaited. Qt must not read far ahead
+    // of that check, or the cap bounds nothing: the client stops the server well short of its
+    // limit.
+    void endlessBodyIsCutOffAtTheCap()
+    {
+        TestHttpServer server;
+        server.setDefaultReply(ScriptedReply::withEnding(ScriptedReply::Ending::endless));
+        HttpClient client;
+        const auto result = runTask(client.send(get(server.url()), {}), 10s);
+        QVERIFY(result && !result->has_value());
+        QCOMPARE(transportKind(*result), std::optional(TransportError::Kind::other));
+        QCOMPARE(result->error().localizedDescription(), u"The response is larger than 8 MiB."_s);
+        QCOMPARE_LT(server.endlessBytesSent(), ScriptedReply::endlessLimit);
     }
 };
 

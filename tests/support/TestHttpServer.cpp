@@ -142,6 +142,23 @@ void TestHttpServer::answer(QTcpSocket* socket, const ScriptedReply& reply)
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Scripted\r\n";
     for (const auto& [name, value] : reply.headers)
         head += name + ": " + value + "\r\n";
+    if (reply.ending == Ending::endless) {
+        socket->write(head + "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n");
+        // Written as the socket drains, so that the server holds no more than a few chunks.
+        const QByteArray body(64 * 1024, 'x');
+        const QByteArray chunk = QByteArray::number(body.size(), 16) + "\r\n" + body + "\r\n";
+        const auto feed = [this, socket, chunk, size = body.size()] {
+            while (socket->state() == QAbstractSocket::ConnectedState &&
+                   socket->bytesToWrite() < 4 * chunk.size() &&
+                   m_endlessBytesSent < ScriptedReply::endlessLimit) {
+                socket->write(chunk);
+                m_endlessBytesSent += size;
+            }
+        };
+        connect(socket, &QTcpSocket::bytesWritten, socket, feed);
+        feed();
+        return;
+    }
     head += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
     const bool keepOpen = m_keepAlive && reply.ending == Ending::complete;
     head += keepOpen ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";

@@ -24,8 +24,12 @@ struct ScriptedReply {
         dropBeforeAnswer, // close the connection without a word
         dropMidBody,      // headers and half the body, then close
         resetMidBody,     // headers and half the body, then a reset
-        never             // keep the connection open and never answer
+        never,            // keep the connection open and never answer
+        endless           // headers, then a chunked body of 'x's that never ends (see below)
     };
+    // An endless body falls silent, its connection still open, after this much: a client that
+    // never cuts it off cannot exhaust the machine.
+    static constexpr qint64 endlessLimit = 64 * 1024 * 1024;
 
     int status = 200;
     HttpHeaders headers;
@@ -71,6 +75,8 @@ public:
     void setKeepAlive(bool keepAlive) { m_keepAlive = keepAlive; }
     // Connections accepted so far.
     int connections() const { return m_connections; }
+    // Body bytes sent so far in endless answers.
+    qint64 endlessBytesSent() const { return m_endlessBytesSent; }
 
     const QList<ReceivedRequest>& requests() const { return m_requests; }
 
@@ -88,6 +94,7 @@ private:
     QList<ReceivedRequest> m_requests;
     bool m_keepAlive = false;
     int m_connections = 0;
+    qint64 m_endlessBytesSent = 0;
 };
 
 } // namespace lexwick::test
