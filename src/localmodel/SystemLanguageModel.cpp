@@ -21,6 +21,7 @@ struct Outcome {
     Availability availability;
     QString model;          // the model a generation would ask for, when available
     bool undecided = false; // the first probe ran out of time: the answer is provisional
+    QStringList listed;     // the models the server listed
 };
 
 const Availability noServer = Availability::unavailable(UnavailableReason::other);
@@ -71,13 +72,15 @@ Outcome classify(int status, const QByteArray& body, const QString& wanted)
         if (id.isString() && !id.toString().isEmpty())
             ids << id.toString();
     }
-    if (wanted.isEmpty())
-        return ids.isEmpty() ? Outcome{notReady, {}} : Outcome{Availability::available(), ids[0]};
+    if (wanted.isEmpty()) {
+        return ids.isEmpty() ? Outcome{notReady, {}}
+                             : Outcome{Availability::available(), ids[0], false, ids};
+    }
     for (const QString& id : std::as_const(ids)) {
         if (matches(id, wanted))
-            return {Availability::available(), id};
+            return {Availability::available(), id, false, ids};
     }
-    return {notReady, {}};
+    return {notReady, {}, false, ids};
 }
 
 // The first probe, while the caller waits: a refused port answers at once; a server that takes
@@ -151,6 +154,7 @@ void SystemLanguageModel::setServerURL(QString serverURL)
         return;
     m_serverURL = std::move(serverURL);
     m_base = loopbackBase(m_serverURL);
+    setListedModels({}); // another server lists other models
     reconfigure();
 }
 
@@ -187,7 +191,7 @@ Availability SystemLanguageModel::availability()
         m_lastProbe = std::chrono::steady_clock::now();
         const Outcome first =
             probeBlocking(*endpoint(u"/models"), m_modelName, m_timing.firstProbeBound);
-        keep(m_generation, first.availability, first.model);
+        keep(m_generation, first.availability, first.model, first.listed);
         if (first.undecided)
             refresh();
         return *m_answer;
@@ -240,7 +244,7 @@ QCoro::Task<Availability> SystemLanguageModel::probe(std::stop_token stop)
         co_return m_answer.value_or(noServer);
     const Outcome outcome =
         response ? classify(response->statusCode, response->body, wanted) : Outcome{noServer, {}};
-    keep(generation, outcome.availability, outcome.model);
+    keep(generation, outcome.availability, outcome.model, outcome.listed);
     co_return outcome.availability;
 }
 
@@ -254,12 +258,21 @@ std::optional<QUrl> SystemLanguageModel::endpoint(QStringView path) const
 }
 
 void SystemLanguageModel::keep(std::uint64_t generation, Availability availability,
-                               QString effectiveModelName)
+                               QString effectiveModelName, QStringList listed)
 {
     if (generation != m_generation) // an answer about the settings before the last change
         return;
     m_effectiveModelName = std::move(effectiveModelName);
     setAnswer(availability);
+    setListedModels(std::move(listed));
+}
+
+void SystemLanguageModel::setListedModels(QStringList listed)
+{
+    if (m_listedModels == listed)
+        return;
+    m_listedModels = std::move(listed);
+    Q_EMIT listedModelsChanged();
 }
 
 void SystemLanguageModel::setAnswer(Availability answer)

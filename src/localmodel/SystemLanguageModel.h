@@ -3,6 +3,7 @@
 #include <QCoroTask>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <QUrl>
 
@@ -101,6 +102,9 @@ public:
     // The model a generation asks for: the listed model that matched the configured name, or
     // the first listed one when no name is configured. Empty until a probe found one.
     const QString& effectiveModelName() const { return m_effectiveModelName; }
+    // The models the server listed at the last probe, in its order; empty when it listed none
+    // or did not answer.
+    const QStringList& listedModels() const { return m_listedModels; }
     HttpClient& httpClient() const { return m_client; }
 
 public Q_SLOTS:
@@ -109,10 +113,13 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void availabilityChanged();
+    void listedModelsChanged();
 
 private:
     void reconfigure();
-    void keep(std::uint64_t generation, Availability availability, QString effectiveModelName);
+    void keep(std::uint64_t generation, Availability availability, QString effectiveModelName,
+              QStringList listed);
+    void setListedModels(QStringList listed);
     void setAnswer(Availability answer);
 
     QString m_serverURL;
@@ -124,6 +131,7 @@ private:
     std::optional<Availability> m_answer;     // for the current address and model
     std::optional<Availability> m_lastAnswer; // the last one anybody could have read
     QString m_effectiveModelName;
+    QStringList m_listedModels;
     std::uint64_t m_generation = 0; // counts changes of address or model
     int m_probesInFlight = 0;
     int m_currentProbesInFlight = 0; // of them, those for the current generation
