@@ -78,10 +78,4 @@ qsizetype ResponseCache::count() const
     return m_cache.size();
 }
 
-QStringList ResponseCache::accessOrder() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_accessOrder;
-}
-
 } // namespace lexwick

@@ -53,8 +53,6 @@ public:
     // The decimal form of the key's seeded 64-bit hash; the same within one cache only.
     QString keyString(const CacheKey& key) const;
     qsizetype count() const;
-    // Key strings, least recently used first.
-    QStringList accessOrder() const;
 
 private:
     struct Slot {

@@ -1,6 +1,5 @@
 #include "settings/AIProviderMode.h"
 
-#include "core/RawValue.h"
 
 #include <utility>
 
@@ -57,11 +56,6 @@ QString icon(AIProviderMode mode)
         return QStringLiteral("key");
     }
     std::unreachable();
-}
-
-std::optional<AIProviderMode> providerModeFromRawValue(QStringView raw)
-{
-    return fromRawValue(raw, allProviderModes, rawValue);
 }
 
 } // namespace lexwick

@@ -24,6 +24,5 @@ QString rawValue(AIProviderMode mode);
 QString displayName(AIProviderMode mode);
 QString description(AIProviderMode mode);
 QString icon(AIProviderMode mode);
-std::optional<AIProviderMode> providerModeFromRawValue(QStringView raw);
 
 } // namespace lexwick
