@@ -132,39 +132,28 @@ QCoro::Task<ServiceOutcome> AppDelegate::runInPopover(TextAction action)
         auto activated = qCoro(window, &QWindow::activeChanged, focusWait);
         co_await std::move(activated);
     }
-    while (self && m_context->router.isProcessing()) {
-        auto idle = qCoro(&m_context->router, &AIServiceProvider::isProcessingChanged);
+    // The popover's own request goes first; its text stays in the input until it ends.
+    while (self && m_view->main()->isProcessing()) {
+        auto idle = qCoro(m_view->main(), &MainView::processStateChanged);
         co_await std::move(idle);
     }
     if (!self)
         co_return ServiceOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
 
     QClipboard* clipboard = QGuiApplication::clipboard();
-    QString text = clipboard->text(ClipboardPasteboard::selectionMode());
-    // A request may end before it returns (a check of a back-end that needs no answer).
-    auto finished = std::make_shared<bool>(false);
-    const QMetaObject::Connection watch = connect(m_view.get(), &PopoverView::requestFinished, this,
-                                                  [finished] { *finished = true; });
-    const std::optional<QString> refused = m_view->runService(text, action);
-    while (!refused && self && !*finished) {
-        auto ending = qCoro(m_view.get(), &PopoverView::requestFinished);
-        co_await std::move(ending);
-    }
-    if (self)
-        disconnect(watch);
-    if (refused)
-        co_return ServiceOutcome(std::unexpect, *refused);
+    QCoro::Task<ServiceOutcome> running =
+        m_view->runService(clipboard->text(ClipboardPasteboard::selectionMode()), action);
+    const ServiceOutcome outcome = co_await std::move(running);
     if (!self)
         co_return ServiceOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
-    if (m_view->resultText().isEmpty())
-        co_return ServiceOutcome(std::unexpect, m_view->errorMessage());
+    if (!outcome)
+        co_return outcome;
 
     // A compositor refuses a clipboard owner whose latest key or click is older than the
     // clipboard's, and says nothing. Taking the clipboard is confirmed by the selection event
     // a focused client receives, which Qt reports as a second change after its own. Refused,
     // Qt would go on answering every read with our text, so its claim is dropped again.
-    const QString result = m_view->resultText();
-    clipboard->setText(result);
+    clipboard->setText(*outcome);
     auto taken = qCoro(clipboard, &QClipboard::dataChanged, focusWait);
     const bool copied = (co_await std::move(taken)).has_value();
     if (!self)
@@ -173,7 +162,7 @@ QCoro::Task<ServiceOutcome> AppDelegate::runInPopover(TextAction action)
         clipboard->clear();
         co_return ServiceOutcome(std::unexpect, clipboardRefusedMessage());
     }
-    co_return ServiceOutcome(result);
+    co_return outcome;
 }
 
 } // namespace lexwick

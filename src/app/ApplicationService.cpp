@@ -39,20 +39,6 @@ QString ApplicationService::completedMessage(TextAction action)
     return rawValue(action) + QStringLiteral(" completed – the result is ready to paste");
 }
 
-QString ApplicationService::actionName(TextAction action)
-{
-    return rawValue(action).toLower();
-}
-
-std::optional<TextAction> ApplicationService::actionNamed(const QString& name)
-{
-    for (TextAction action : allTextActions) {
-        if (name == actionName(action))
-            return action;
-    }
-    return std::nullopt;
-}
-
 void ApplicationService::Activate(const QVariantMap& platformData)
 {
     Q_UNUSED(platformData);
@@ -74,7 +60,7 @@ void ApplicationService::ActivateAction(const QString& actionName, const QVarian
 {
     Q_UNUSED(parameter);
     Q_UNUSED(platformData);
-    const std::optional<TextAction> action = actionNamed(actionName);
+    const std::optional<TextAction> action = textActionFromCommandName(actionName);
     if (!action) {
         sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("No such action: ") + actionName);
         return;
@@ -106,7 +92,7 @@ void ApplicationService::onSelection(TextAction action)
 
 QString ApplicationService::ProcessText(const QString& action, const QString& text)
 {
-    const std::optional<TextAction> named = actionNamed(action);
+    const std::optional<TextAction> named = textActionFromCommandName(action);
     if (!named) {
         sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("No such action: ") + action);
         return QString();

@@ -57,9 +57,6 @@ public:
 
     // The body of the notification that a request ended well.
     static QString completedMessage(TextAction action);
-    // "correct", "paraphrase", "explain": the names of the actions on the bus and the command.
-    static QString actionName(TextAction action);
-    static std::optional<TextAction> actionNamed(const QString& name);
 
     // org.freedesktop.Application
     void Activate(const QVariantMap& platformData);

@@ -85,7 +85,7 @@ int call(TextAction action)
         request = QDBusMessage::createMethodCall(
             ApplicationService::serviceName, ApplicationService::objectPath,
             ApplicationService::servicesInterface, QStringLiteral("ProcessText"));
-        request << ApplicationService::actionName(action) << input;
+        request << commandName(action) << input;
     } else {
         request = QDBusMessage::createMethodCall(
             ApplicationService::serviceName, ApplicationService::objectPath,
@@ -128,7 +128,7 @@ std::optional<int> runCommand(const QStringList& arguments)
                               QStringLiteral("\n"));
             return 0;
         }
-        if (const std::optional<TextAction> action = ApplicationService::actionNamed(argument))
+        if (const std::optional<TextAction> action = textActionFromCommandName(argument))
             return call(*action);
     }
     write(stderr, QString::fromUtf8(usageLine) +

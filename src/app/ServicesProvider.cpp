@@ -24,26 +24,6 @@ QString ServicesProvider::notAvailableMessage()
     return QStringLiteral("Service not available");
 }
 
-std::optional<ToneOption> ServicesProvider::tone(TextAction action)
-{
-    return action == TextAction::paraphrase ? std::optional(ToneOption::formal) : std::nullopt;
-}
-
-QCoro::Task<ServiceOutcome> ServicesProvider::correctText(std::shared_ptr<Pasteboard> pasteboard)
-{
-    return handle(TextAction::correct, std::move(pasteboard));
-}
-
-QCoro::Task<ServiceOutcome> ServicesProvider::paraphraseText(std::shared_ptr<Pasteboard> pasteboard)
-{
-    return handle(TextAction::paraphrase, std::move(pasteboard));
-}
-
-QCoro::Task<ServiceOutcome> ServicesProvider::explainText(std::shared_ptr<Pasteboard> pasteboard)
-{
-    return handle(TextAction::explain, std::move(pasteboard));
-}
-
 QCoro::Task<ServiceOutcome> ServicesProvider::handle(TextAction action,
                                                      std::shared_ptr<Pasteboard> pasteboard)
 {
@@ -55,17 +35,17 @@ QCoro::Task<ServiceOutcome> ServicesProvider::handle(TextAction action,
     if (!router)
         co_return ServiceOutcome(std::unexpect, notAvailableMessage());
 
-    QCoro::Task<std::expected<QString, AIError>> processing =
-        router->processText(text, action, tone(action), std::stop_token());
-    const std::expected<QString, AIError> result = co_await std::move(processing);
+    QCoro::Task<std::expected<ProcessedText, AIError>> processing =
+        router->processText(text, action, defaultTone(action), std::stop_token());
+    const std::expected<ProcessedText, AIError> result = co_await std::move(processing);
     if (!result) {
         const QString message = result.error().errorDescription();
         logLine(QStringLiteral("Lexwick Error - ") + message);
         co_return ServiceOutcome(std::unexpect, message);
     }
-    pasteboard->setString(*result);
+    pasteboard->setString(result->text);
     logLine(QStringLiteral("Lexwick - ") + rawValue(action) + QStringLiteral(" completed"));
-    co_return ServiceOutcome(*result);
+    co_return ServiceOutcome(result->text);
 }
 
 } // namespace lexwick

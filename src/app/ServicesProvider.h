@@ -34,13 +34,7 @@ public:
     // Otherwise the request runs on in its own task, awaited or not: on success the
     // pasteboard's text is replaced by the result, on failure it keeps what it held, and one
     // log line tells which. Any number may run at once.
-    QCoro::Task<ServiceOutcome> correctText(std::shared_ptr<Pasteboard> pasteboard);
-    QCoro::Task<ServiceOutcome> paraphraseText(std::shared_ptr<Pasteboard> pasteboard);
-    QCoro::Task<ServiceOutcome> explainText(std::shared_ptr<Pasteboard> pasteboard);
     QCoro::Task<ServiceOutcome> handle(TextAction action, std::shared_ptr<Pasteboard> pasteboard);
-
-    // Paraphrases are formal, whatever the popover has selected; the other actions have none.
-    static std::optional<ToneOption> tone(TextAction action);
 
     static QString noTextMessage();
     static QString notAvailableMessage();

@@ -101,4 +101,25 @@ QString AIError::errorDescription() const
         m_case);
 }
 
+bool AIError::concernsProvider() const
+{
+    switch (kind()) {
+    case Kind::inputTooLong:
+    case Kind::piiDetected:
+    case Kind::emptyInput:
+    case Kind::cancelled:
+        return false;
+    case Kind::httpError:
+    case Kind::apiError:
+    case Kind::networkError:
+    case Kind::localModelUnavailable:
+    case Kind::missingAPIKey:
+    case Kind::invalidURL:
+    case Kind::invalidResponse:
+    case Kind::noContent:
+        return true;
+    }
+    std::unreachable();
+}
+
 } // namespace lexwick

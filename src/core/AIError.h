@@ -108,6 +108,11 @@ public:
     QString errorDescription() const;
     QString localizedDescription() const { return errorDescription(); }
 
+    // Whether the error is about where the text went (the provider, its key, the model server,
+    // their answers) rather than about the text itself or the user's cancelling: such an error
+    // says nothing once the user has changed that setting.
+    bool concernsProvider() const;
+
 private:
     Case m_case;
 };

@@ -142,7 +142,7 @@ void AIServiceProvider::setLastResultWasCached(bool cached)
     Q_EMIT lastResultWasCachedChanged();
 }
 
-QCoro::Task<std::expected<QString, AIError>>
+QCoro::Task<std::expected<ProcessedText, AIError>>
 AIServiceProvider::processText(QString text, TextAction action, std::optional<ToneOption> tone,
                                std::stop_token stop)
 {
@@ -170,12 +170,14 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
     if (std::optional<QString> cached = m_cache.get(key)) {
         setLastResultWasCached(true);
         logLine(QStringLiteral("Serving cached response"));
-        co_return *cached;
+        co_return ProcessedText{.text = *cached, .wasCached = true, .provider = key.provider};
     }
 
     updateActiveMode();
+    const AIProviderMode mode = m_activeMode;
+    ProcessedText processed{.provider = providerName()};
     AIServiceProtocol* backend = nullptr;
-    switch (m_activeMode) {
+    switch (mode) {
     case AIProviderMode::local:
         backend = m_backends.local.get();
         break;
@@ -189,18 +191,21 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
     QPointer self(this);
     QCoro::Task<Result<QString>> processing = backend->processText(text, action, tone, stop);
     Result<QString> answer = co_await std::move(processing);
-    if (!self)
-        co_return answer ? std::expected<QString, AIError>(*answer)
-                         : std::unexpected(asAIError(answer.error()));
+    if (!self) {
+        if (!answer)
+            co_return std::unexpected(asAIError(answer.error()));
+        processed.text = std::move(*answer);
+        co_return processed;
+    }
     if (answer) {
         m_cache.set(*answer, key);
-        co_return *answer;
+        processed.text = std::move(*answer);
+        co_return processed;
     }
 
     const AIError error = asAIError(answer.error());
     setLastError(error);
-    if (error.kind() != AIError::Kind::localModelUnavailable ||
-        m_activeMode != AIProviderMode::local)
+    if (error.kind() != AIError::Kind::localModelUnavailable || mode != AIProviderMode::local)
         co_return std::unexpected(error);
 
     // The on-device error stays in lastError, whatever the custom back-end answers.
@@ -212,7 +217,9 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
         co_return std::unexpected(asAIError(fallbackAnswer.error()));
     if (self)
         m_cache.set(*fallbackAnswer, key);
-    co_return *fallbackAnswer;
+    processed.text = std::move(*fallbackAnswer);
+    processed.fallbackReason = error;
+    co_return processed;
 }
 
 } // namespace lexwick

@@ -21,9 +21,23 @@ class LocalAIService;
 class ResponseCache;
 class SettingsManager;
 
+// How a request ended well: the answer, and what the caller shows or records beside it.
+struct ProcessedText {
+    QString text;
+    bool wasCached = false;
+    // The provider name the request went to ("Local", "Groq", …), as history records it.
+    QString provider;
+    // Why the on-device model could not answer, when the custom back-end answered instead.
+    std::optional<AIError> fallbackReason;
+};
+
 // The one way text gets processed: checks the input, answers from the cache, picks the
 // back-end for the active mode and falls back to the custom one where that cannot serve.
 // Lives on the main thread.
+//
+// Every request's outcome belongs to its caller: several may run at once (the popover and the
+// command), and each finishes with its own answer or error. The published busy flag, error
+// and cache flag describe whichever request wrote last; no screen shows them.
 class AIServiceProvider : public QObject {
     Q_OBJECT
     Q_PROPERTY(lexwick::AIProviderModes::AIProviderMode activeMode READ activeMode NOTIFY
@@ -50,9 +64,10 @@ public:
     ~AIServiceProvider() override;
 
     // Processes the text as the user entered it. Fails with the reason as the user sees it.
-    QCoro::Task<std::expected<QString, AIError>> processText(QString text, TextAction action,
-                                                             std::optional<ToneOption> tone,
-                                                             std::stop_token stop);
+    QCoro::Task<std::expected<ProcessedText, AIError>> processText(QString text,
+                                                                   TextAction action,
+                                                                   std::optional<ToneOption> tone,
+                                                                   std::stop_token stop);
 
     AIProviderMode activeMode() const { return m_activeMode; }
     bool isProcessing() const { return m_isProcessing; }
@@ -65,8 +80,6 @@ public:
     // Applies the mode rule to the settings' provider mode now.
     void updateActiveMode();
 
-    LocalAIService& localService() const { return *m_backends.local; }
-    GroqAIService& cloudService() const { return *m_backends.cloud; }
     CustomAIService& customService() const { return *m_backends.custom; }
 
 Q_SIGNALS:

@@ -6,11 +6,9 @@
 #include "core/AIError.h"
 #include "core/TextAction.h"
 #include "history/HistoryItem.h"
-#include "router/AIServiceProvider.h"
 #include "safety/InputValidator.h"
 #include "settings/AIProviderMode.h"
 #include "settings/APIProvider.h"
-#include "settings/SettingsManager.h"
 
 #include <QtQml/qqml.h>
 
@@ -57,21 +55,6 @@ Q_NAMESPACE
 QML_FOREIGN_NAMESPACE(lexwick::PIITypes)
 QML_NAMED_ELEMENT(PIIType)
 } // namespace PIITypeForeign
-
-// The objects below are made by the application and handed to QML, never created there.
-struct AIServiceProviderForeign {
-    Q_GADGET
-    QML_FOREIGN(lexwick::AIServiceProvider)
-    QML_NAMED_ELEMENT(AIServiceProvider)
-    QML_UNCREATABLE("Made by the application")
-};
-
-struct SettingsManagerForeign {
-    Q_GADGET
-    QML_FOREIGN(lexwick::SettingsManager)
-    QML_NAMED_ELEMENT(SettingsManager)
-    QML_UNCREATABLE("Made by the application")
-};
 
 struct HistoryItemForeign {
     Q_GADGET

@@ -3,9 +3,9 @@
 #include "backends/LocalAIService.h"
 #include "backends/ProviderModels.h"
 #include "core/CancellableSleep.h"
-#include "core/HttpClient.h"
 #include "localmodel/SystemLanguageModel.h"
 #include "settings/SettingsManager.h"
+#include "ui/PickerEntries.h"
 #include "ui/ShortcutsView.h"
 
 #include <QDesktopServices>
@@ -20,22 +20,6 @@ namespace lexwick {
 namespace {
 
 constexpr std::chrono::milliseconds saveSuccessShown{2000};
-constexpr std::chrono::milliseconds serverListTimeout{5000};
-
-bool isLoopbackAddress(const QString& address)
-{
-    return SystemLanguageModel::isLoopbackServer(QUrl(address.trimmed()));
-}
-
-// The index of the picker entry whose `key` is `value`, or -1.
-qsizetype entryIndex(const QVariantList& entries, const QString& key, const QString& value)
-{
-    for (qsizetype i = 0; i < entries.size(); ++i) {
-        if (entries.at(i).toMap().value(key).toString() == value)
-            return i;
-    }
-    return -1;
-}
 
 } // namespace
 
@@ -48,7 +32,7 @@ SettingsView::SettingsView(SettingsManager& settings, ProviderModels* providerMo
     , m_shortcuts(new ShortcutsView(
           ShortcutsView::desktopNamed(qEnvironmentVariable("XDG_CURRENT_DESKTOP")),
           QStringLiteral("gsettings"), this))
-    , m_serverAddressInput(settings.localServerURL())
+    , m_localServer(new LocalServerView(settings, this))
 {
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
     SystemLanguageModel& model = m_settings.localModel();
@@ -71,9 +55,10 @@ SettingsView::SettingsView(SettingsManager& settings, ProviderModels* providerMo
             &SettingsView::statusChanged);
     connect(&model, &SystemLanguageModel::availabilityChanged, this, [this] {
         Q_EMIT providerCardsChanged();
-        Q_EMIT localServerChanged();
         Q_EMIT statusChanged();
     });
+    connect(&m_settings, &SettingsManager::piiDetectionEnabledChanged, this,
+            &SettingsView::piiDetectionEnabledChanged);
     if (m_providerModels) {
         connect(m_providerModels, &ProviderModels::modelsChanged, this,
                 [this](APIProvider provider) {
@@ -85,7 +70,6 @@ SettingsView::SettingsView(SettingsManager& settings, ProviderModels* providerMo
     if (showsCustomSections())
         reloadKeyField();
     updateProviderModels();
-    checkServerAgain();
 }
 
 SettingsView::~SettingsView()
@@ -118,7 +102,7 @@ QVariantList SettingsView::providerCards() const
             badge = mode == AIProviderMode::cloud ? QStringLiteral("Coming Soon")
                                                   : QStringLiteral("Unavailable");
         const QString text = mode == AIProviderMode::local && !available
-                                 ? localUnavailableDescription()
+                                 ? m_localServer->unavailableDescription()
                                  : description(mode);
         cards.append(QVariantMap{{QStringLiteral("mode"), QVariant::fromValue(mode)},
                                  {QStringLiteral("title"), displayName(mode)},
@@ -130,22 +114,6 @@ QVariantList SettingsView::providerCards() const
                                  {QStringLiteral("badgeIsAccent"), mode == AIProviderMode::cloud}});
     }
     return cards;
-}
-
-QString SettingsView::localUnavailableDescription() const
-{
-    switch (serverState()) {
-    case ServerState::notLocal:
-        return QStringLiteral("The server address is not on this computer: enter a local one.");
-    case ServerState::modelNotLoaded:
-        return QStringLiteral(
-            "The model server runs without the model: load it, then check again.");
-    case ServerState::checking:
-    case ServerState::ready: // the check and the kept answer disagree for a moment
-    case ServerState::absent:
-        break;
-    }
-    return QStringLiteral("No local model server found: start Ollama or set its address below.");
 }
 
 void SettingsView::selectMode(AIProviderMode mode)
@@ -312,7 +280,7 @@ QVariantList SettingsView::modelEntries() const
 
 int SettingsView::modelIndex() const
 {
-    return int(entryIndex(modelEntries(), QStringLiteral("id"), m_settings.customModelId()));
+    return int(pickerIndex(modelEntries(), QStringLiteral("id"), m_settings.customModelId()));
 }
 
 QString SettingsView::modelNotice() const
@@ -386,155 +354,14 @@ QString SettingsView::versionLine() const
     return QStringLiteral("Version ") + m_settings.appVersion();
 }
 
-// The local model server.
-
-void SettingsView::setServerAddressInput(const QString& text)
+bool SettingsView::piiDetectionEnabled() const
 {
-    if (m_serverAddressInput == text)
-        return;
-    m_serverAddressInput = text;
-    Q_EMIT serverAddressInputChanged();
+    return m_settings.piiDetectionEnabled();
 }
 
-void SettingsView::applyServerAddress()
+void SettingsView::setPiiDetectionEnabled(bool enabled)
 {
-    const QString address = m_serverAddressInput.trimmed();
-    QString error;
-    if (!isLoopbackAddress(address)) {
-        error = QStringLiteral("Only a server on this computer can be used: an http address on "
-                               "127.0.0.1, ::1 or localhost.");
-    }
-    if (error != m_serverAddressError) {
-        m_serverAddressError = error;
-        Q_EMIT serverAddressErrorChanged();
-    }
-    if (!error.isEmpty() || address == m_settings.localServerURL())
-        return;
-    m_settings.setLocalServerURL(address);
-    m_serverModels.clear();
-    checkServerAgain();
-}
-
-QVariantList SettingsView::localModelEntries() const
-{
-    QVariantList entries{
-        QVariantMap{{QStringLiteral("name"), QString()},
-                    {QStringLiteral("title"), QStringLiteral("The first model the server lists")}}};
-    const QString& stored = m_settings.localModelName();
-    if (!stored.isEmpty() && !m_serverModels.contains(stored)) {
-        entries.append(QVariantMap{
-            {QStringLiteral("name"), stored},
-            {QStringLiteral("title"), QString(stored + QStringLiteral(" (not on the server)"))}});
-    }
-    for (const QString& name : m_serverModels)
-        entries.append(
-            QVariantMap{{QStringLiteral("name"), name}, {QStringLiteral("title"), name}});
-    return entries;
-}
-
-int SettingsView::localModelIndex() const
-{
-    const qsizetype index =
-        entryIndex(localModelEntries(), QStringLiteral("name"), m_settings.localModelName());
-    return index < 0 ? 0 : int(index);
-}
-
-void SettingsView::selectLocalModel(int index)
-{
-    const QVariantList entries = localModelEntries();
-    if (index < 0 || index >= entries.size())
-        return;
-    m_settings.setLocalModelName(
-        entries.at(index).toMap().value(QStringLiteral("name")).toString());
-    checkServerAgain();
-}
-
-SettingsView::ServerState SettingsView::serverState() const
-{
-    SystemLanguageModel& model = m_settings.localModel();
-    if (!isLoopbackAddress(model.serverURL()))
-        return ServerState::notLocal;
-    if (m_checkingServer)
-        return ServerState::checking;
-    const std::optional<SystemLanguageModel::UnavailableReason> reason =
-        model.availability().unavailableReason();
-    if (!reason)
-        return ServerState::ready;
-    return *reason == SystemLanguageModel::UnavailableReason::modelNotReady
-               ? ServerState::modelNotLoaded
-               : ServerState::absent;
-}
-
-QString SettingsView::serverStateText() const
-{
-    switch (serverState()) {
-    case ServerState::checking:
-        return QStringLiteral("Checking the server…");
-    case ServerState::ready: {
-        const QString name = m_settings.localModel().effectiveModelName();
-        return name.isEmpty() ? QStringLiteral("Ready: the model answers on this computer.")
-                              : QStringLiteral("Ready: ") + name +
-                                    QStringLiteral(" answers on this computer.");
-    }
-    case ServerState::modelNotLoaded:
-        return m_settings.localModelName().isEmpty()
-                   ? QStringLiteral("The server is running, but it has no model loaded.")
-                   : QStringLiteral("The server is running, but ") + m_settings.localModelName() +
-                         QStringLiteral(" is not loaded.");
-    case ServerState::absent:
-        return QStringLiteral("No model server answers at this address.");
-    case ServerState::notLocal:
-        return QStringLiteral("This address is not on this computer, so it is never used.");
-    }
-    std::unreachable();
-}
-
-void SettingsView::checkServerAgain()
-{
-    if (m_serverCheck)
-        m_serverCheck->request_stop(); // a check of the old address says nothing now
-    m_serverCheck.emplace();
-    checkServer(m_serverCheck->get_token()); // runs on; the screen's end stops it
-}
-
-QCoro::Task<void> SettingsView::checkServer(std::stop_token stop)
-{
-    QPointer self(this);
-    std::stop_callback onLifetimeEnd(
-        m_lifetime.get_token(), [source = *m_serverCheck]() mutable { source.request_stop(); });
-    SystemLanguageModel& model = m_settings.localModel();
-    m_checkingServer = true;
-    Q_EMIT localServerChanged();
-
-    QStringList names;
-    if (const std::optional<QUrl> url = model.endpoint(u"/models")) {
-        QCoro::Task<SystemLanguageModel::Availability> probing = model.probe(stop);
-        co_await std::move(probing);
-        if (!self || stop.stop_requested())
-            co_return;
-        HttpRequest request{.method = "GET",
-                            .url = *url,
-                            .headers = {{"Accept", "application/json"}},
-                            .body = {},
-                            .timeout = serverListTimeout};
-        QCoro::Task<Result<HttpResponse>> listing = model.httpClient().send(request, stop);
-        const Result<HttpResponse> response = co_await std::move(listing);
-        if (!self || stop.stop_requested())
-            co_return;
-        // The server speaks the OpenAI list format.
-        if (response && response->statusCode == 200) {
-            for (const AIModel& m : ProviderModels::decodeList(APIProvider::openai, response->body)
-                                        .value_or(QList<AIModel>()))
-                names << m.id;
-        }
-    }
-    m_serverModels = names;
-    m_checkingServer = false;
-    m_serverCheck.reset();
-    Q_EMIT localServerChanged();
-    Q_EMIT providerCardsChanged();
-    Q_EMIT statusChanged();
-    Q_EMIT serverChecked();
+    m_settings.setPiiDetectionEnabled(enabled);
 }
 
 void SettingsView::setShowsShortcuts(bool shows)

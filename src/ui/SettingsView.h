@@ -2,6 +2,7 @@
 
 #include "settings/AIProviderMode.h"
 #include "settings/APIProvider.h"
+#include "ui/LocalServerView.h"
 #include "ui/ShortcutsView.h"
 
 #include <QCoroTask>
@@ -23,15 +24,12 @@ class SettingsManager;
 // The state behind the settings screen. Made afresh each time the screen is shown and dropped
 // when it closes; every choice goes to the settings store at once. Lives on the main thread.
 //
-// Besides the choices of the three modes it offers the local model server (its address, the
-// model picked from the server's own list, and the server's state in words) and the models the
-// custom provider still serves.
+// Besides the choices of the three modes it offers the local model server (a section of its
+// own) and the models the custom provider still serves.
 class SettingsView : public QObject {
     Q_OBJECT
     QML_ELEMENT
     QML_UNCREATABLE("Made by the popover")
-    Q_MOC_INCLUDE("settings/SettingsManager.h")
-    Q_PROPERTY(lexwick::SettingsManager* settings READ settings CONSTANT)
 
     // The provider-mode cards, one map per mode in declaration order: mode, title, description,
     // symbol, isSelected, isAvailable, badge ("" for none), badgeIsAccent.
@@ -63,24 +61,13 @@ class SettingsView : public QObject {
     Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusChanged)
     Q_PROPERTY(QString versionLine READ versionLine CONSTANT)
     Q_PROPERTY(QString aboutLine READ aboutLine CONSTANT)
+    Q_PROPERTY(bool piiDetectionEnabled READ piiDetectionEnabled WRITE setPiiDetectionEnabled
+                   NOTIFY piiDetectionEnabledChanged)
     Q_PROPERTY(lexwick::ShortcutsView* shortcuts READ shortcuts CONSTANT)
     Q_PROPERTY(bool showsShortcuts READ showsShortcuts NOTIFY showsShortcutsChanged)
-
-    // The local model server.
-    Q_PROPERTY(QString serverAddressInput READ serverAddressInput WRITE setServerAddressInput NOTIFY
-                   serverAddressInputChanged)
-    Q_PROPERTY(QString serverAddressError READ serverAddressError NOTIFY serverAddressErrorChanged)
-    // Entries {name, title}: first "the first listed model" (empty name), then the server's.
-    Q_PROPERTY(QVariantList localModelEntries READ localModelEntries NOTIFY localServerChanged)
-    Q_PROPERTY(int localModelIndex READ localModelIndex NOTIFY localServerChanged)
-    Q_PROPERTY(
-        lexwick::SettingsView::ServerState serverState READ serverState NOTIFY localServerChanged)
-    Q_PROPERTY(QString serverStateText READ serverStateText NOTIFY localServerChanged)
+    Q_PROPERTY(lexwick::LocalServerView* localServer READ localServer CONSTANT)
 
 public:
-    enum class ServerState { checking, ready, modelNotLoaded, absent, notLocal };
-    Q_ENUM(ServerState)
-
     static inline const QString aboutText =
         QStringLiteral("AI-powered writing assistant for Linux");
 
@@ -88,8 +75,6 @@ public:
     SettingsView(SettingsManager& settings, ProviderModels* providerModels,
                  QObject* parent = nullptr);
     ~SettingsView() override;
-
-    SettingsManager* settings() const { return &m_settings; }
 
     QVariantList providerCards() const;
     bool isModeAvailable(AIProviderMode mode) const;
@@ -118,18 +103,12 @@ public:
     QString versionLine() const;
     QString aboutLine() const { return aboutText; }
 
-    const QString& serverAddressInput() const { return m_serverAddressInput; }
-    const QString& serverAddressError() const { return m_serverAddressError; }
-    QVariantList localModelEntries() const;
-    int localModelIndex() const;
-    ServerState serverState() const;
-    QString serverStateText() const;
-    // What the on-device card says while the model cannot be used: why, and what to do.
-    QString localUnavailableDescription() const;
+    bool piiDetectionEnabled() const;
+    LocalServerView* localServer() const { return m_localServer; }
 
     void setAPIKeyInput(const QString& text);
     void setShowAPIKey(bool show);
-    void setServerAddressInput(const QString& text);
+    void setPiiDetectionEnabled(bool enabled);
 
     // A card's action: local only while its model answers, cloud never, custom always.
     Q_INVOKABLE void selectMode(lexwick::AIProviderModes::AIProviderMode mode);
@@ -141,11 +120,6 @@ public:
     Q_INVOKABLE void toggleShowAPIKey() { setShowAPIKey(!m_showAPIKey); }
     Q_INVOKABLE void selectModel(int index);
     Q_INVOKABLE void openKeyConsole();
-    // Stores the typed server address when it is a loopback one; otherwise says why not.
-    Q_INVOKABLE void applyServerAddress();
-    Q_INVOKABLE void selectLocalModel(int index);
-    // Asks the server again for its state and its models.
-    Q_INVOKABLE void checkServerAgain();
     // The "Keyboard shortcuts" sheet over this screen.
     ShortcutsView* shortcuts() const { return m_shortcuts; }
     bool showsShortcuts() const { return m_showsShortcuts; }
@@ -165,16 +139,12 @@ Q_SIGNALS:
     void saveErrorChanged();
     void modelsChanged();
     void statusChanged();
-    void serverAddressInputChanged();
-    void serverAddressErrorChanged();
-    void localServerChanged();
+    void piiDetectionEnabledChanged();
     // The popover closes the screen, presents the onboarding, or the application quits.
     void closeRequested();
     void restartOnboardingRequested();
     void showsShortcutsChanged();
     void quitRequested();
-    // The server's state and model list were asked for again (tests wait for it).
-    void serverChecked();
 
 private:
     void reloadKeyField();
@@ -182,7 +152,6 @@ private:
     void setShowSaveSuccess(bool show);
     void setSaveError(std::optional<QString> error);
     QCoro::Task<void> clearSaveSuccessLater(std::stop_token stop);
-    QCoro::Task<void> checkServer(std::stop_token stop);
 
     SettingsManager& m_settings;
     ProviderModels* const m_providerModels;
@@ -194,13 +163,8 @@ private:
 
     ShortcutsView* m_shortcuts; // a child
     bool m_showsShortcuts = false;
-
-    QString m_serverAddressInput;
-    QString m_serverAddressError;
-    QStringList m_serverModels; // what the server listed at the last check
-    bool m_checkingServer = false;
-    std::optional<std::stop_source> m_serverCheck;
-    std::stop_source m_lifetime; // ends the timers and checks with the screen
+    LocalServerView* m_localServer; // a child
+    std::stop_source m_lifetime; // ends the timers with the screen
 };
 
 } // namespace lexwick

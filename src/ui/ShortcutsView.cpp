@@ -18,7 +18,7 @@ const QString customKeybindings = QStringLiteral("custom-keybindings");
 
 QString command(TextAction action)
 {
-    return QStringLiteral("lexwick ") + rawValue(action).toLower();
+    return QStringLiteral("lexwick ") + commandName(action);
 }
 
 QString title(TextAction action)
@@ -65,7 +65,7 @@ QString ShortcutsView::gnomePath(TextAction action)
 {
     return QStringLiteral("/org/gnome/settings-daemon/plugins/media-keys/custom-keybindings/"
                           "lexwick-") +
-           rawValue(action).toLower() + QStringLiteral("/");
+           commandName(action) + QStringLiteral("/");
 }
 
 QVariantList ShortcutsView::commands() const

@@ -16,13 +16,22 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+using Outcome = std::expected<ProcessedText, AIError>;
 using Answer = std::expected<QString, AIError>;
 
-Answer process(RouterFixture& f, const QString& text, TextAction action = TextAction::correct,
-               std::optional<ToneOption> tone = std::nullopt, std::stop_token stop = {})
+Outcome request(RouterFixture& f, const QString& text, TextAction action = TextAction::correct,
+                std::optional<ToneOption> tone = std::nullopt, std::stop_token stop = {})
 {
     return runTask(f.router->processText(text, action, tone, stop))
         .value_or(std::unexpected(AIError(AIError::ApiError{u"<did not finish>"_s})));
+}
+
+// The answer's text alone.
+Answer process(RouterFixture& f, const QString& text, TextAction action = TextAction::correct,
+               std::optional<ToneOption> tone = std::nullopt, std::stop_token stop = {})
+{
+    const Outcome outcome = request(f, text, action, tone, stop);
+    return outcome ? Answer(outcome->text) : Answer(std::unexpect, outcome.error());
 }
 
 std::optional<AIError::Kind> failure(const Answer& answer)
@@ -81,7 +90,10 @@ private Q_SLOTS:
                          }});
         QCOMPARE(f.router->activeMode(), AIProviderMode::local);
         f.provider.enqueue(ScriptedReply::json(200, chatAnswer(u"custom answer"_s)));
-        QCOMPARE(process(f, u"text"_s), u"custom answer"_s);
+        const Outcome answered = request(f, u"text"_s);
+        QCOMPARE(answered->text, u"custom answer"_s);
+        QCOMPARE(answered->provider, u"Local"_s);
+        QCOMPARE(answered->fallbackReason->kind(), AIError::Kind::localModelUnavailable);
         QCOMPARE(f.providerRequests(), 1);
         QVERIFY(f.router->lastError());
         QCOMPARE(f.router->lastError()->kind(), AIError::Kind::localModelUnavailable);
@@ -117,12 +129,17 @@ private Q_SLOTS:
     {
         RouterFixture f({.storedMode = u"custom"_s});
         f.provider.enqueue(ScriptedReply::json(200, chatAnswer(u"once"_s)));
-        QCOMPARE(process(f, u"same text"_s, TextAction::paraphrase, ToneOption::casual), u"once"_s);
+        const Outcome first = request(f, u"same text"_s, TextAction::paraphrase, ToneOption::casual);
+        QCOMPARE(first->text, u"once"_s);
+        QVERIFY(!first->wasCached);
         QVERIFY(!f.router->lastResultWasCached());
 
         LogCapture log;
-        QCOMPARE(process(f, u"\n  same text \t"_s, TextAction::paraphrase, ToneOption::casual),
-                 u"once"_s);
+        const Outcome again =
+            request(f, u"\n  same text \t"_s, TextAction::paraphrase, ToneOption::casual);
+        QCOMPARE(again->text, u"once"_s);
+        QVERIFY(again->wasCached);
+        QCOMPARE(again->provider, u"Groq"_s);
         QVERIFY(f.router->lastResultWasCached());
         QCOMPARE(log.lines(), QStringList{u"Lexwick: Serving cached response"_s});
         QCOMPARE(f.providerRequests(), 1);
@@ -193,10 +210,10 @@ private Q_SLOTS:
         slow.delay = 200ms;
         f.provider.enqueue(slow);
 
-        auto outcome = std::make_shared<std::optional<Answer>>();
+        auto outcome = std::make_shared<std::optional<Outcome>>();
         [](AIServiceProvider* router,
-           std::shared_ptr<std::optional<Answer>> out) -> QCoro::Task<void> {
-            QCoro::Task<Answer> task = router->processText(u"text"_s, TextAction::correct, {}, {});
+           std::shared_ptr<std::optional<Outcome>> out) -> QCoro::Task<void> {
+            QCoro::Task<Outcome> task = router->processText(u"text"_s, TextAction::correct, {}, {});
             out->emplace(co_await std::move(task));
         }(f.router.get(), outcome);
 
@@ -205,7 +222,7 @@ private Q_SLOTS:
         QTRY_VERIFY(f.router->isProcessing());
         QTRY_VERIFY(outcome->has_value());
         QTRY_VERIFY(!f.router->isProcessing());
-        QCOMPARE(**outcome, u"late"_s);
+        QCOMPARE((*outcome)->value().text, u"late"_s);
     }
 };
 

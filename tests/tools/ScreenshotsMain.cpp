@@ -143,14 +143,14 @@ struct SettingsShooter {
 
 void waitFor(PopoverView& view)
 {
-    QSignalSpy finished(&view, &PopoverView::requestFinished);
+    QSignalSpy finished(view.main(), &MainView::requestFinished);
     finished.wait(10000);
 }
 
 void openHistory(PopoverScreen& s)
 {
     QSignalSpy replaced(s.view.historyView(), &HistoryView::itemsReplaced);
-    s.view.openHistory();
+    s.view.setShowHistory(true);
     (void)QTest::qWaitFor([&] { return !replaced.isEmpty(); }, 10000);
 }
 
@@ -209,59 +209,59 @@ int main(int argc, char** argv)
         Shooter s{dir, theme};
         ok &= s.shoot(u"main-empty"_s, [](PopoverScreen&) {});
         ok &= s.shoot(u"main-typing"_s, [](PopoverScreen& s) {
-            s.view.setInputText(u"Their going to the libary tomorow, weather or not it rains."_s);
+            s.view.main()->setInputText(u"Their going to the libary tomorow, weather or not it rains."_s);
         });
         ok &= s.shoot(u"main-warning"_s, [&](PopoverScreen& s) {
-            s.view.setInputText(prose.repeated(80).left(4213));
+            s.view.main()->setInputText(prose.repeated(80).left(4213));
         });
         ok &= s.shoot(u"main-exceeded"_s, [&](PopoverScreen& s) {
-            s.view.setInputText(prose.repeated(100).left(5200));
+            s.view.main()->setInputText(prose.repeated(100).left(5200));
         });
         ok &= s.shoot(u"main-sensitive-data"_s, [](PopoverScreen& s) {
-            s.view.setInputText(u"Write to jane.doe@example.com or call 555-123-4567."_s);
+            s.view.main()->setInputText(u"Write to jane.doe@example.com or call 555-123-4567."_s);
         });
         ok &= s.shoot(u"main-paraphrase"_s, [](PopoverScreen& s) {
-            s.view.setInputText(u"We need the report by Friday."_s);
-            s.view.setSelectedAction(TextAction::paraphrase);
-            s.view.setSelectedTone(ToneOption::friendly);
+            s.view.main()->setInputText(u"We need the report by Friday."_s);
+            s.view.main()->setSelectedAction(TextAction::paraphrase);
+            s.view.main()->setSelectedTone(ToneOption::friendly);
         });
         ok &= s.shoot(u"main-processing"_s, [](PopoverScreen& s) {
             ScriptedReply slow = ScriptedReply::json(200, chatAnswer(u"late"_s));
             slow.delay = 3s;
             s.app.provider.enqueue(slow);
-            s.view.setInputText(u"Teh quick brown fox."_s);
-            s.view.toggleProcessing();
+            s.view.main()->setInputText(u"Teh quick brown fox."_s);
+            s.view.main()->toggleProcessing();
         });
         ok &= s.shoot(u"main-result-cached-copied"_s, [](PopoverScreen& s) {
             s.app.provider.enqueue(ScriptedReply::json(
                 200, chatAnswer(u"They're going to the **library** tomorrow, *whether* or not "
                                 u"it rains. See `notes` or [the guide](https://example.com)."_s)));
-            s.view.setInputText(u"Their going to the libary tomorow, weather or not it rains."_s);
-            s.view.toggleProcessing();
+            s.view.main()->setInputText(u"Their going to the libary tomorow, weather or not it rains."_s);
+            s.view.main()->toggleProcessing();
             waitFor(s.view);
-            s.view.toggleProcessing(); // the same again: from the cache
+            s.view.main()->toggleProcessing(); // the same again: from the cache
             waitFor(s.view);
-            s.view.copyResult();
+            s.view.main()->result()->copy();
         });
         const auto correction = [](PopoverScreen& s) {
             s.app.provider.enqueue(ScriptedReply::json(
                 200, chatAnswer(u"They're going to the library tomorrow, whether or not it "
                                 u"rains, and they're bringing **snacks**."_s)));
-            s.view.setInputText(u"Their going to the libary tomorow, weather or not it rains, "
+            s.view.main()->setInputText(u"Their going to the libary tomorow, weather or not it rains, "
                                 u"and there bringing snacks."_s);
-            s.view.toggleProcessing();
+            s.view.main()->toggleProcessing();
             waitFor(s.view);
         };
         ok &= s.shoot(u"main-changes"_s, correction);
         ok &= s.shoot(u"main-changes-off"_s, [&](PopoverScreen& s) {
             correction(s);
-            s.view.setShowChanges(false);
+            s.view.main()->result()->setShowChanges(false);
         });
         ok &= s.shoot(u"main-error"_s, [](PopoverScreen& s) {
             s.app.provider.enqueue(
                 ScriptedReply::json(401, R"({"error":{"message":"Invalid API Key"}})"));
-            s.view.setInputText(u"Some text."_s);
-            s.view.toggleProcessing();
+            s.view.main()->setInputText(u"Some text."_s);
+            s.view.main()->toggleProcessing();
             waitFor(s.view);
         });
 
@@ -357,24 +357,24 @@ int main(int argc, char** argv)
                       [](RouterFixture& a, SettingsView& v) {
                           v.selectMode(AIProviderMode::local);
                           a.settings->setLocalModelName(u"m"_s);
-                          v.checkServerAgain();
+                          v.localServer()->checkAgain();
                       });
         ok &= t.shoot(u"settings-server-model-not-loaded"_s, withServer,
                       {u"top"_s, u"localServerSection"_s}, [](RouterFixture& a, SettingsView& v) {
                           v.selectMode(AIProviderMode::local);
                           a.settings->setLocalModelName(u"llama3.2"_s);
-                          v.checkServerAgain();
+                          v.localServer()->checkAgain();
                       });
         ok &= t.shoot(u"settings-local-gone"_s, {.localModel = true, .storedMode = u"local"_s},
                       {u"top"_s, u"localServerSection"_s, u"statusSection"_s},
                       [](RouterFixture&, SettingsView& v) {
-                          v.setServerAddressInput(u"http://127.0.0.1:9/v1"_s);
-                          v.applyServerAddress();
+                          v.localServer()->setAddressInput(u"http://127.0.0.1:9/v1"_s);
+                          v.localServer()->applyAddress();
                       });
         ok &= t.shoot(u"settings-server-address-error"_s, custom, {u"localServerSection"_s},
                       [](RouterFixture&, SettingsView& v) {
-                          v.setServerAddressInput(u"http://192.168.1.5:11434/v1"_s);
-                          v.applyServerAddress();
+                          v.localServer()->setAddressInput(u"http://192.168.1.5:11434/v1"_s);
+                          v.localServer()->applyAddress();
                       });
     }
     return ok ? 0 : 1;

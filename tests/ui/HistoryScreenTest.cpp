@@ -126,24 +126,24 @@ private Q_SLOTS:
         Screen s({record(u"Please find attached"_s, u"Here you go!"_s, TextAction::paraphrase,
                          ToneOption::friendly),
                   record(u"no tone"_s, u"No tone."_s, TextAction::explain)});
-        s.view.setSelectedTone(ToneOption::concise);
+        s.view.main()->setSelectedTone(ToneOption::concise);
         s.clickOnCard(0, u"reuseButton"_s); // the newest: no tone
         QCOMPARE(s.view.currentScreen(), u"main"_s);
-        QCOMPARE(s.view.inputText(), u"no tone"_s);
-        QCOMPARE(s.view.selectedAction(), TextAction::explain);
-        QCOMPARE(s.view.selectedTone(), ToneOption::concise);
-        QVERIFY(s.view.resultText().isEmpty());
+        QCOMPARE(s.view.main()->inputText(), u"no tone"_s);
+        QCOMPARE(s.view.main()->selectedAction(), TextAction::explain);
+        QCOMPARE(s.view.main()->selectedTone(), ToneOption::concise);
+        QVERIFY(s.view.main()->result()->text().isEmpty());
 
         QSignalSpy replaced(s.view.historyView(), &HistoryView::itemsReplaced);
-        s.view.openHistory();
+        s.view.setShowHistory(true);
         QTRY_VERIFY_WITH_TIMEOUT(!replaced.isEmpty(), 10000);
         s.clickOnCard(1, u"copyButton"_s);
         QCOMPARE(QGuiApplication::clipboard()->text(), u"Here you go!"_s);
         QVERIFY(s.visibleTexts().contains(u"Copied!"_s));
         s.clickOnCard(1, u"reuseButton"_s);
-        QCOMPARE(s.view.inputText(), u"Please find attached"_s);
-        QCOMPARE(s.view.selectedAction(), TextAction::paraphrase);
-        QCOMPARE(s.view.selectedTone(), ToneOption::friendly);
+        QCOMPARE(s.view.main()->inputText(), u"Please find attached"_s);
+        QCOMPARE(s.view.main()->selectedAction(), TextAction::paraphrase);
+        QCOMPARE(s.view.main()->selectedTone(), ToneOption::friendly);
         QTRY_COMPARE(s.window.activeFocusItem(), s.item(u"input"_s));
     }
 
@@ -174,7 +174,7 @@ private Q_SLOTS:
         QVERIFY(!shown(s.item(u"clearAllButton"_s)));
         s.click(s.item(u"doneButton"_s));
         QCOMPARE(s.view.currentScreen(), u"main"_s);
-        s.view.openHistory();
+        s.view.setShowHistory(true);
         s.click(s.item(u"closeButton"_s));
         QCOMPARE(s.view.currentScreen(), u"main"_s);
     }

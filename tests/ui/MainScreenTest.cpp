@@ -37,9 +37,9 @@ struct Screen : PopoverScreen {
     // Sends the text with Ctrl+Return and waits for the answer.
     bool process(const QString& text, const QString& answer)
     {
-        view.setInputText(text);
+        view.main()->setInputText(text);
         app.provider.enqueue(ScriptedReply::json(200, chatAnswer(answer)));
-        QSignalSpy finished(&view, &PopoverView::requestFinished);
+        QSignalSpy finished(view.main(), &MainView::requestFinished);
         pressCtrlReturn();
         return finished.wait(10000);
     }
@@ -84,12 +84,12 @@ private Q_SLOTS:
         Screen s;
         QVERIFY(!s.item("processButton")->isEnabled());
         s.type(u"Teh text"_s);
-        QCOMPARE(s.view.inputText(), u"Teh text"_s);
+        QCOMPARE(s.view.main()->inputText(), u"Teh text"_s);
         QVERIFY(s.item("processButton")->isEnabled());
         QVERIFY(!s.visibleTexts().contains(u"Result"_s));
 
         s.app.provider.enqueue(ScriptedReply::json(200, chatAnswer(u"The **text**"_s)));
-        QSignalSpy finished(&s.view, &PopoverView::requestFinished);
+        QSignalSpy finished(s.view.main(), &MainView::requestFinished);
         s.pressCtrlReturn();
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
         QVERIFY(shown(s.item("result")));
@@ -134,7 +134,7 @@ private Q_SLOTS:
         QCOMPARE(QGuiApplication::clipboard()->text(), u"I have gone **home**"_s);
 
         s.click(toggle);
-        QVERIFY(!s.view.showChanges());
+        QVERIFY(!s.view.main()->result()->showChanges());
         QTRY_COMPARE(drawn(result).text, u"I have gone home"_s);
         QCOMPARE(drawn(result).struck, QString());
         QVERIFY(result->property("selectByMouse").toBool());
@@ -142,7 +142,7 @@ private Q_SLOTS:
         s.click(toggle);
         QTRY_COMPARE(drawn(result).struck, u"has went"_s);
 
-        s.view.setSelectedAction(TextAction::explain);
+        s.view.main()->setSelectedAction(TextAction::explain);
         QVERIFY(s.process(u"What is a noun?"_s, u"A naming word."_s));
         QVERIFY(!shown(toggle));
         QCOMPARE(drawn(result).text, u"A naming word."_s);
@@ -155,7 +155,7 @@ private Q_SLOTS:
         ScriptedReply slow = ScriptedReply::json(200, chatAnswer(u"late"_s));
         slow.delay = 5s;
         s.app.provider.enqueue(slow);
-        QSignalSpy finished(&s.view, &PopoverView::requestFinished);
+        QSignalSpy finished(s.view.main(), &MainView::requestFinished);
         s.pressCtrlReturn();
         QTRY_VERIFY(s.visibleTexts().contains(u"Cancel"_s));
         QVERIFY(shown(s.item("spinner")));
@@ -173,29 +173,29 @@ private Q_SLOTS:
         Screen s;
         s.type(u"text"_s);
         s.app.provider.enqueue(ScriptedReply::json(401, R"({"error":{"message":"bad key"}})"));
-        QSignalSpy finished(&s.view, &PopoverView::requestFinished);
+        QSignalSpy finished(s.view.main(), &MainView::requestFinished);
         s.pressCtrlReturn();
         QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 10000);
         QVERIFY(shown(s.item("errorLine")));
-        QVERIFY(s.visibleTexts().contains(s.view.errorMessage()));
+        QVERIFY(s.visibleTexts().contains(s.view.main()->errorMessage()));
     }
 
     void theChecksShowAsTheUserTypes()
     {
         Screen s;
-        s.view.setInputText(QString(4213, u'a'));
+        s.view.main()->setInputText(QString(4213, u'a'));
         QVERIFY(s.visibleTexts().contains(u"4213/5000"_s));
         QVERIFY(s.visibleTexts().contains(u"Approaching character limit"_s));
         QCOMPARE(s.item("inputFrame")->property("border").value<QObject*>()->property("width"),
                  QVariant(1.0));
 
-        s.view.setInputText(QString(5001, u'a'));
+        s.view.main()->setInputText(QString(5001, u'a'));
         QVERIFY(s.visibleTexts().contains(u"Character limit exceeded (1 over)"_s));
         QCOMPARE(s.item("inputFrame")->property("border").value<QObject*>()->property("width"),
                  QVariant(2.0));
         QVERIFY(!s.item("processButton")->isEnabled());
 
-        s.view.setInputText(u"mail me: someone@example.com"_s);
+        s.view.main()->setInputText(u"mail me: someone@example.com"_s);
         QTRY_VERIFY(shown(s.item("banner")));
         QVERIFY(s.visibleTexts().contains(u"Found: Email"_s));
         s.app.settings->setPiiDetectionEnabled(false);
@@ -206,7 +206,7 @@ private Q_SLOTS:
     {
         Screen s;
         QVERIFY(!shown(s.item("toneSection")));
-        s.view.setSelectedAction(TextAction::paraphrase);
+        s.view.main()->setSelectedAction(TextAction::paraphrase);
         QTRY_VERIFY(shown(s.item("toneSection")));
         QVERIFY(s.visibleTexts().contains(u"Persuasive"_s));
         QVERIFY(s.visibleTexts().contains(u"Paraphrase"_s));
@@ -239,9 +239,9 @@ private Q_SLOTS:
         QTRY_VERIFY(input->hasActiveFocus());
         QTest::keyClick(&s.window, Qt::Key_X, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), u"abc"_s);
-        QCOMPARE(s.view.inputText(), QString());
+        QCOMPARE(s.view.main()->inputText(), QString());
         QTest::keyClick(&s.window, Qt::Key_Z, Qt::ControlModifier);
-        QCOMPARE(s.view.inputText(), u"abc"_s);
+        QCOMPARE(s.view.main()->inputText(), u"abc"_s);
     }
 };
 

@@ -94,7 +94,7 @@ private Q_SLOTS:
         s.click(s.button(u"primaryButton"_s));
         s.click(s.button(u"primaryButton"_s));
         QCOMPARE(s.view.currentScreen(), u"main"_s);
-        QVERIFY(s.view.isInputFocused());
+        QVERIFY(s.view.main()->isInputFocused());
         QTRY_COMPARE(s.window.activeFocusItem(), s.item(u"input"_s));
     }
 

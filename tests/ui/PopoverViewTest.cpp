@@ -23,6 +23,8 @@ struct Fixture {
     RouterFixture app{{.storedMode = u"custom"_s}};
     HistoryManager history{app.defaults};
     PopoverView view{*app.router, *app.settings, history};
+    MainView& main = *view.main();
+    ResultView& result = *main.result();
 
     Fixture() { app.settings->setHasCompletedOnboarding(true); }
 
@@ -34,9 +36,9 @@ struct Fixture {
     // Presses Ctrl+Return and waits until the request has ended, history included.
     bool run()
     {
-        QSignalSpy finished(&view, &PopoverView::requestFinished);
-        view.toggleProcessing();
-        return finished.wait(10000);
+        QSignalSpy finished(&main, &MainView::requestFinished);
+        main.toggleProcessing();
+        return !finished.isEmpty() || finished.wait(10000); // a refusal ends at once
     }
 
     QList<HistoryItem> items() { return runTask(history.items()).value_or(QList<HistoryItem>{}); }
@@ -51,35 +53,35 @@ private Q_SLOTS:
     void onlyARealTextCanStart()
     {
         Fixture f;
-        f.view.setInputText(u" \n\t "_s);
-        QVERIFY(!f.view.canProcess());
-        f.view.toggleProcessing();
+        f.main.setInputText(u" \n\t "_s);
+        QVERIFY(!f.main.canProcess());
+        f.main.toggleProcessing();
         QTest::qWait(50);
         QCOMPARE(f.app.providerRequests(), 0);
 
-        f.view.setInputText(u"mail ann@example.com"_s);
-        QVERIFY(!f.view.canProcess());
-        QVERIFY(f.view.detection().hasPII);
+        f.main.setInputText(u"mail ann@example.com"_s);
+        QVERIFY(!f.main.canProcess());
+        QVERIFY(f.main.checks()->detection().hasPII);
         f.app.settings->setPiiDetectionEnabled(false);
-        QVERIFY(f.view.canProcess());
+        QVERIFY(f.main.canProcess());
 
-        f.view.setInputText(QString(5001, u'x'));
-        QVERIFY(!f.view.canProcess());
-        QCOMPARE(f.view.validation().state, CharacterState::exceeded);
+        f.main.setInputText(QString(5001, u'x'));
+        QVERIFY(!f.main.canProcess());
+        QCOMPARE(f.main.checks()->validation().state, CharacterState::exceeded);
     }
 
     void resultsAreRecordedWithWhatWasAsked()
     {
         Fixture f;
-        f.view.setSelectedAction(TextAction::paraphrase);
-        f.view.setSelectedTone(ToneOption::casual);
-        f.view.setInputText(u"Please find attached."_s);
+        f.main.setSelectedAction(TextAction::paraphrase);
+        f.main.setSelectedTone(ToneOption::casual);
+        f.main.setInputText(u"Please find attached."_s);
         f.answer(u"Here you go!"_s);
         QVERIFY(f.run());
-        QCOMPARE(f.view.resultText(), u"Here you go!"_s);
+        QCOMPARE(f.result.text(), u"Here you go!"_s);
 
-        f.view.setSelectedAction(TextAction::correct);
-        f.view.setInputText(u"teh cat"_s);
+        f.main.setSelectedAction(TextAction::correct);
+        f.main.setInputText(u"teh cat"_s);
         f.answer(u"the cat"_s);
         QVERIFY(f.run());
 
@@ -102,20 +104,23 @@ private Q_SLOTS:
     void cancelEmptiesTheResultAndRecordsNothing()
     {
         Fixture f;
-        f.view.setInputText(u"first"_s);
+        f.main.setInputText(u"first"_s);
         f.answer(u"first result"_s);
         QVERIFY(f.run());
 
         f.app.provider.setDefaultReply(ScriptedReply::withEnding(ScriptedReply::Ending::never));
-        f.view.setInputText(u"second"_s);
-        QSignalSpy finished(&f.view, &PopoverView::requestFinished);
+        f.main.setInputText(u"second"_s);
+        QSignalSpy finished(&f.main, &MainView::requestFinished);
         LogCapture log;
-        f.view.toggleProcessing();
-        QTRY_VERIFY(f.app.router->isProcessing());
-        QVERIFY(!f.view.canProcess());
-        f.view.toggleProcessing(); // the button now says Cancel
+        f.main.toggleProcessing();
+        QVERIFY(f.main.isProcessing());
+        QVERIFY(!f.main.canProcess());
+        QCOMPARE(f.main.processButtonText(), u"Cancel"_s);
+        f.main.toggleProcessing();
         QVERIFY(finished.wait(10000));
-        QCOMPARE(f.view.resultText(), QString());
+        QCOMPARE(f.result.text(), QString());
+        QCOMPARE(f.main.errorMessage(), u"Request was cancelled."_s);
+        QVERIFY(!f.main.isProcessing());
         QCOMPARE(f.items().size(), 1);
         QVERIFY(log.lines().contains(u"Lexwick: Error processing text - Request was cancelled."_s));
     }
@@ -123,34 +128,34 @@ private Q_SLOTS:
     void errorAfterSuccessEmptiesTheResult()
     {
         Fixture f;
-        f.view.setInputText(u"one"_s);
+        f.main.setInputText(u"one"_s);
         f.answer(u"done"_s);
         QVERIFY(f.run());
-        f.view.setInputText(u"two"_s);
+        f.main.setInputText(u"two"_s);
         f.app.provider.enqueue(ScriptedReply::json(400, R"({"error":{"message":"bad"}})"));
         QVERIFY(f.run());
-        QCOMPARE(f.view.resultText(), QString());
-        QCOMPARE(f.app.router->lastErrorMessage(), u"API Error: bad"_s);
+        QCOMPARE(f.result.text(), QString());
+        QCOMPARE(f.main.errorMessage(), u"API Error: bad"_s);
         QCOMPARE(f.items().size(), 1);
     }
 
     void reusingAnItem()
     {
         Fixture f;
-        f.view.setSelectedTone(ToneOption::persuasive);
+        f.main.setSelectedTone(ToneOption::persuasive);
         f.view.setShowHistory(true);
         HistoryItem item;
         item.originalText = u"old text"_s;
         item.action = TextAction::explain;
         f.view.reuseHistoryItem(item);
-        QCOMPARE(f.view.inputText(), u"old text"_s);
-        QCOMPARE(f.view.selectedAction(), TextAction::explain);
-        QCOMPARE(f.view.selectedTone(), ToneOption::persuasive); // no tone: kept
+        QCOMPARE(f.main.inputText(), u"old text"_s);
+        QCOMPARE(f.main.selectedAction(), TextAction::explain);
+        QCOMPARE(f.main.selectedTone(), ToneOption::persuasive); // no tone: kept
         QCOMPARE(f.view.currentScreen(), u"main"_s);
 
         item.tone = ToneOption::concise;
         f.view.reuseHistoryItem(item);
-        QCOMPARE(f.view.selectedTone(), ToneOption::concise);
+        QCOMPARE(f.main.selectedTone(), ToneOption::concise);
     }
 
     void screens()
@@ -171,7 +176,7 @@ private Q_SLOTS:
         view.setShowSettings(false);
         view.setShowHistory(false);
         QCOMPARE(view.currentScreen(), u"main"_s);
-        QVERIFY(view.isInputFocused());
+        QVERIFY(view.main()->isInputFocused());
         QCOMPARE(log.lines(),
                  (QStringList{u"Lexwick: showing settings"_s, u"Lexwick: showing history"_s,
                               u"Lexwick: showing main"_s}));
@@ -188,26 +193,30 @@ private Q_SLOTS:
     {
         Fixture f;
         f.view.setShowHistory(true);
-        f.view.setSelectedTone(ToneOption::casual);
+        f.main.setSelectedTone(ToneOption::casual);
         f.answer(u"Kind regards"_s);
-        QSignalSpy finished(&f.view, &PopoverView::requestFinished);
-        QCOMPARE(f.view.runService(u"cheers"_s, TextAction::paraphrase), std::nullopt);
-        QVERIFY(finished.wait(10000));
+        const auto run = [&f](const QString& text, TextAction action) {
+            return runTask(f.view.runService(text, action))
+                .value_or(MainView::ServiceOutcome(std::unexpect, u"hung"_s));
+        };
+        QCOMPARE(run(u"cheers"_s, TextAction::paraphrase), u"Kind regards"_s);
         QCOMPARE(f.view.currentScreen(), u"main"_s);
-        QCOMPARE(f.view.inputText(), u"cheers"_s);
-        QCOMPARE(f.view.selectedAction(), TextAction::paraphrase);
-        QCOMPARE(f.view.selectedTone(), ToneOption::formal);
-        QCOMPARE(f.view.resultText(), u"Kind regards"_s);
+        QCOMPARE(f.main.inputText(), u"cheers"_s);
+        QCOMPARE(f.main.selectedAction(), TextAction::paraphrase);
+        QCOMPARE(f.main.selectedTone(), ToneOption::formal);
+        QCOMPARE(f.result.text(), u"Kind regards"_s);
 
-        // What cannot start says why, as the screen shows it.
-        QCOMPARE(f.view.runService(u" \n"_s, TextAction::correct), u"No text selected"_s);
-        QCOMPARE(f.view.runService(u"mail ann@example.com"_s, TextAction::correct),
+        // What cannot start says why, as the screen shows it; a failure gives its message.
+        QCOMPARE(run(u" \n"_s, TextAction::correct).error(), u"No text selected"_s);
+        QCOMPARE(run(u"mail ann@example.com"_s, TextAction::correct).error(),
                  AIError(AIError::PiiDetected{{PIIType::email}}).errorDescription());
-        QVERIFY(f.view.showsSensitiveDataBanner());
-        const std::optional<QString> tooLong =
-            f.view.runService(QString(5001, u'x'), TextAction::explain);
-        QCOMPARE(tooLong, u"Character limit exceeded (1 over)"_s);
-        QCOMPARE(f.app.providerRequests(), 1);
+        QVERIFY(f.main.checks()->showsSensitiveDataBanner());
+        QCOMPARE(run(QString(5001, u'x'), TextAction::explain).error(),
+                 u"Character limit exceeded (1 over)"_s);
+        f.app.provider.enqueue(ScriptedReply::json(400, R"({"error":{"message":"bad"}})"));
+        QCOMPARE(run(u"cheers again"_s, TextAction::explain).error(), u"API Error: bad"_s);
+        QCOMPARE(f.main.errorMessage(), u"API Error: bad"_s);
+        QCOMPARE(f.app.providerRequests(), 2);
     }
 
     // The record and the changes belong to the text and action that were sent, whatever the
@@ -216,51 +225,114 @@ private Q_SLOTS:
     void theChangesBelongToTheRequest()
     {
         Fixture f;
-        f.view.setInputText(u"teh cat"_s);
+        f.main.setInputText(u"teh cat"_s);
         ScriptedReply slow = ScriptedReply::json(200, chatAnswer(u"the cat"_s));
         slow.delay = 300ms;
         f.app.provider.enqueue(slow);
-        QSignalSpy finished(&f.view, &PopoverView::requestFinished);
-        f.view.toggleProcessing();
-        QTRY_VERIFY(f.app.router->isProcessing());
-        f.view.setInputText(u"typed while waiting"_s);
-        f.view.setSelectedAction(TextAction::explain);
+        QSignalSpy finished(&f.main, &MainView::requestFinished);
+        f.main.toggleProcessing();
+        QVERIFY(f.main.isProcessing());
+        f.main.setInputText(u"typed while waiting"_s);
+        f.main.setSelectedAction(TextAction::explain);
         QVERIFY(finished.wait(10000));
         const QList<HistoryItem> items = f.items();
         QCOMPARE(items.first().originalText, u"teh cat"_s);
         QCOMPARE(items.first().action, TextAction::correct);
 
-        QVERIFY(f.view.showsChangesToggle());
-        QVERIFY(f.view.showsResultChanges());
-        QCOMPARE(f.view.changesSummary(), u"1 change"_s);
+        QVERIFY(f.result.showsChangesToggle());
+        QVERIFY(f.result.showsChanges());
+        QCOMPARE(f.result.changesSummary(), u"1 change"_s);
         const QString spoken = u"Result with changes: [deleted: teh] [inserted: the] cat"_s;
-        QCOMPARE(f.view.resultAccessibleName(), spoken);
-        QVERIFY(f.view.resultRichText().contains(u"class=\"deleted\""_s));
+        QCOMPARE(f.result.accessibleName(), spoken);
+        QVERIFY(f.result.richText().contains(u"class=\"deleted\""_s));
 
         HistoryItem other;
         other.originalText = u"a dgo"_s;
         other.action = TextAction::correct;
         f.view.reuseHistoryItem(other);
-        QCOMPARE(f.view.resultAccessibleName(), spoken);
+        QCOMPARE(f.result.accessibleName(), spoken);
 
         // The reused record's request comes back from the cache with its own changes.
-        f.view.setInputText(u"teh cat"_s);
-        f.view.setSelectedAction(TextAction::correct);
+        f.main.setInputText(u"teh cat"_s);
+        f.main.setSelectedAction(TextAction::correct);
         QVERIFY(f.run());
-        QVERIFY(f.app.router->lastResultWasCached());
-        QCOMPARE(f.view.resultAccessibleName(), spoken);
+        QVERIFY(f.result.showsCachedBadge());
+        QCOMPARE(f.result.accessibleName(), spoken);
     }
 
-    void copyPutsTheResultOnTheClipboard()
+    // Copy copies what the result box shows, and only that: with nothing shown (no answer yet,
+    // or a spinner in its place) the clipboard keeps what it held and nothing says "Copied!".
+    void copyTakesOnlyAShownAnswer()
     {
         Fixture f;
-        f.view.setInputText(u"text"_s);
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->setText(u"the user's own"_s);
+        f.result.copy();
+        QVERIFY(!f.result.canCopy());
+        QVERIFY(!f.result.showCopiedFeedback());
+
+        f.main.setInputText(u"text"_s);
         f.answer(u"copied answer"_s);
         QVERIFY(f.run());
-        f.view.copyResult();
-        QCOMPARE(QGuiApplication::clipboard()->text(), u"copied answer"_s);
-        QVERIFY(f.view.showCopiedFeedback());
-        QTRY_VERIFY_WITH_TIMEOUT(!f.view.showCopiedFeedback(), 5000);
+        clipboard->setText(u"the user's own"_s);
+        f.app.provider.setDefaultReply(ScriptedReply::withEnding(ScriptedReply::Ending::never));
+        f.main.setInputText(u"another text"_s);
+        f.main.toggleProcessing();
+        QVERIFY(f.result.isWaiting());
+        f.result.copy();
+        QCOMPARE(clipboard->text(), u"the user's own"_s);
+        QVERIFY(!f.result.showCopiedFeedback());
+
+        QSignalSpy finished(&f.main, &MainView::requestFinished);
+        f.main.toggleProcessing();
+        QVERIFY(finished.wait(10000));
+        f.main.setInputText(u"text"_s);
+        QVERIFY(f.run()); // from the cache
+        f.result.copy();
+        QCOMPARE(clipboard->text(), u"copied answer"_s);
+        QVERIFY(f.result.showCopiedFeedback());
+        QTRY_VERIFY_WITH_TIMEOUT(!f.result.showCopiedFeedback(), 5000);
+    }
+
+    // An error about where the text went goes once the user changes that: the mode, the
+    // provider, the model or the key. One about the request itself stays.
+    void providerErrorsGoWithTheirSetting()
+    {
+        Fixture f;
+        const QString missingKey = AIError(AIError::MissingAPIKey{}).errorDescription();
+        const auto failWithoutKey = [&f, &missingKey] {
+            f.app.settings->deleteAPIKey(APIProvider::groq);
+            f.main.setInputText(f.main.inputText() + u"."_s); // not from the cache
+            QVERIFY(f.run());
+            QCOMPARE(f.main.errorMessage(), missingKey);
+        };
+        failWithoutKey();
+        f.app.settings->setCustomProvider(APIProvider::anthropic);
+        QVERIFY(!f.main.showsError());
+
+        f.app.settings->setCustomProvider(APIProvider::groq);
+        failWithoutKey();
+        f.app.settings->setCustomModelId(u"llama-3.3-70b-versatile"_s);
+        QVERIFY(!f.main.showsError());
+
+        failWithoutKey();
+        QVERIFY(f.app.settings->saveAPIKey(u"new-key"_s, APIProvider::groq).has_value());
+        QVERIFY(!f.main.showsError());
+
+        failWithoutKey();
+        f.app.settings->setProviderMode(AIProviderMode::cloud);
+        QVERIFY(!f.main.showsError());
+
+        f.app.settings->setProviderMode(AIProviderMode::custom);
+        QVERIFY(f.app.settings->saveAPIKey(u"test-key"_s, APIProvider::groq).has_value());
+        f.app.provider.setDefaultReply(ScriptedReply::withEnding(ScriptedReply::Ending::never));
+        f.main.setInputText(u"to cancel"_s);
+        QSignalSpy finished(&f.main, &MainView::requestFinished);
+        f.main.toggleProcessing();
+        f.main.toggleProcessing();
+        QVERIFY(finished.wait(10000));
+        f.app.settings->setCustomProvider(APIProvider::openai);
+        QCOMPARE(f.main.errorMessage(), u"Request was cancelled."_s);
     }
 };
 

@@ -22,7 +22,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // A QML item with one binding per readable property of the object at `path` ("view",
-// "view.router", …), named "<prefix>_<property>".
+// "view.main", …), named "<prefix>_<property>".
 QString bindingsTo(const QMetaObject& meta, const QString& path, const QString& prefix)
 {
     QString qml;
@@ -47,8 +47,9 @@ struct Fixture {
             u"import QtQuick\nimport Lexwick\nItem {\n"
             u"    required property PopoverView view\n"_s +
             bindingsTo(PopoverView::staticMetaObject, u"view"_s, u"v"_s) +
-            bindingsTo(AIServiceProvider::staticMetaObject, u"view.router"_s, u"r"_s) +
-            bindingsTo(SettingsManager::staticMetaObject, u"view.settings"_s, u"s"_s) + body +
+            bindingsTo(MainView::staticMetaObject, u"view.main"_s, u"m"_s) +
+            bindingsTo(InputChecks::staticMetaObject, u"view.main.checks"_s, u"c"_s) +
+            bindingsTo(ResultView::staticMetaObject, u"view.main.result"_s, u"r"_s) + body +
             u"}\n"_s;
         QQmlComponent component(&engine);
         component.setData(qml.toUtf8(), QUrl(u"file:///QmlBindingTest.qml"_s));
@@ -83,25 +84,26 @@ class QmlBindingTest : public QObject {
 private Q_SLOTS:
     void init() { QTest::failOnWarning(QRegularExpression(u".*"_s)); }
 
-    // Every property of the popover's state, the router and the settings reads in QML, and the
-    // bindings follow the C++ state as it changes.
+    // Every property of the popover's state objects reads in QML, and the bindings follow the
+    // C++ state as it changes.
     void everyPropertyBindsAndFollows()
     {
         Fixture f;
         QVERIFY(f.load({}));
         f.checkBindings(PopoverView::staticMetaObject, "v");
-        f.checkBindings(AIServiceProvider::staticMetaObject, "r");
-        f.checkBindings(SettingsManager::staticMetaObject, "s");
+        f.checkBindings(MainView::staticMetaObject, "m");
+        f.checkBindings(InputChecks::staticMetaObject, "c");
+        f.checkBindings(ResultView::staticMetaObject, "r");
 
-        f.view.setInputText(u"Write to me at someone@example.com"_s);
-        QCOMPARE(f.bound("v", "inputText").toString(), f.view.inputText());
-        QCOMPARE(f.bound("v", "showsSensitiveDataBanner").toBool(), true);
-        QCOMPARE(f.bound("v", "sensitiveDataFoundLine").toString(), u"Found: Email"_s);
-        QCOMPARE(f.bound("v", "counterText").toString(), u"34/5000"_s);
+        MainView& main = *f.view.main();
+        main.setInputText(u"Write to me at someone@example.com"_s);
+        QCOMPARE(f.bound("m", "inputText").toString(), main.inputText());
+        QCOMPARE(f.bound("c", "showsSensitiveDataBanner").toBool(), true);
+        QCOMPARE(f.bound("c", "sensitiveDataFoundLine").toString(), u"Found: Email"_s);
+        QCOMPARE(f.bound("c", "counterText").toString(), u"34/5000"_s);
         f.app.settings->setPiiDetectionEnabled(false);
-        QCOMPARE(f.bound("v", "showsSensitiveDataBanner").toBool(), false);
-        QCOMPARE(f.bound("s", "piiDetectionEnabled").toBool(), false);
-        QCOMPARE(f.bound("v", "canProcess").toBool(), true);
+        QCOMPARE(f.bound("c", "showsSensitiveDataBanner").toBool(), false);
+        QCOMPARE(f.bound("m", "canProcess").toBool(), true);
     }
 
     // A screen sets enumerations by name or by their QML constants, and calls the operations.
@@ -109,40 +111,40 @@ private Q_SLOTS:
     {
         Fixture f;
         QVERIFY(f.load(uR"(
-    function byName() { view.selectedAction = "paraphrase"; view.selectedTone = "casual" }
+    function byName() { view.main.selectedAction = "paraphrase"; view.main.selectedTone = "casual" }
     function byConstant() {
-        view.selectedAction = TextAction.TextAction.explain
-        view.selectedTone = ToneOption.ToneOption.persuasive
-        return view.selectedAction === TextAction.TextAction.explain
-            && view.counterColour === CharacterCounterView.Colour.secondaryLabel
-            && view.characterState === CharacterState.CharacterState.normal
-            && view.router.activeMode === AIProviderMode.AIProviderMode.custom
-            && view.settings.customProvider === APIProvider.APIProvider.groq
+        view.main.selectedAction = TextAction.TextAction.explain
+        view.main.selectedTone = ToneOption.ToneOption.persuasive
+        return view.main.selectedAction === TextAction.TextAction.explain
+            && view.main.checks.counterColour === CharacterCounterView.Colour.secondaryLabel
+            && view.main.checks.characterState === CharacterState.CharacterState.normal
+            && view.main.checks.inputBorder === InputChecks.InputBorder.neutral
+            && view.main.providerMode === AIProviderMode.AIProviderMode.custom
             && PIIType.PIIType.email === 0
             && LocalAIAvailability.LocalAIAvailability.available === 0
     }
     function reuse(item) { view.reuseHistoryItem(item) }
     function operations() {
-        view.openSettings(); view.openHistory(); view.close(); view.quit()
-        view.completeOnboarding(); view.toggleProcessing(); view.copyResult()
+        view.main.openHistory(); view.main.openSettings(); view.main.close(); view.main.quit()
+        view.completeOnboarding(); view.main.toggleProcessing(); view.main.result.copy()
     }
 )"_s));
         QMetaObject::invokeMethod(f.root.get(), "byName");
-        QCOMPARE(f.view.selectedAction(), TextAction::paraphrase);
-        QCOMPARE(f.view.selectedTone(), ToneOption::casual);
-        QCOMPARE(f.bound("v", "showsToneSection").toBool(), true);
+        QCOMPARE(f.view.main()->selectedAction(), TextAction::paraphrase);
+        QCOMPARE(f.view.main()->selectedTone(), ToneOption::casual);
+        QCOMPARE(f.bound("m", "showsToneSection").toBool(), true);
 
         QVariant constantsMatch;
         QMetaObject::invokeMethod(f.root.get(), "byConstant",
                                   Q_RETURN_ARG(QVariant, constantsMatch));
         QVERIFY(constantsMatch.toBool());
-        QCOMPARE(f.view.selectedTone(), ToneOption::persuasive);
+        QCOMPARE(f.view.main()->selectedTone(), ToneOption::persuasive);
 
         HistoryItem item; // what reusing does is the popover's own test
         item.originalText = u"reused text"_s;
         QMetaObject::invokeMethod(f.root.get(), "reuse",
                                   Q_ARG(QVariant, QVariant::fromValue(item)));
-        QCOMPARE(f.view.inputText(), u"reused text"_s);
+        QCOMPARE(f.view.main()->inputText(), u"reused text"_s);
 
         QSignalSpy closed(&f.view, &PopoverView::closeRequested);
         QSignalSpy quit(&f.view, &PopoverView::quitRequested);
@@ -160,14 +162,17 @@ private Q_SLOTS:
         Fixture f;
         f.view.setShowSettings(true);
         QVERIFY(f.load(bindingsTo(SettingsView::staticMetaObject, u"view.settingsView"_s, u"sv"_s) +
+                       bindingsTo(LocalServerView::staticMetaObject,
+                                  u"view.settingsView.localServer"_s, u"ls"_s) +
                        uR"(
     function choose() {
         view.settingsView.selectMode(AIProviderMode.AIProviderMode.cloud)
         view.settingsView.selectProvider(APIProvider.APIProvider.openai)
-        return view.settingsView.serverState !== SettingsView.ServerState.ready
+        return view.settingsView.localServer.state !== LocalServerView.State.ready
     }
 )"_s));
         f.checkBindings(SettingsView::staticMetaObject, "sv");
+        f.checkBindings(LocalServerView::staticMetaObject, "ls");
         QVariant chosen;
         QMetaObject::invokeMethod(f.root.get(), "choose", Q_RETURN_ARG(QVariant, chosen));
         QVERIFY(chosen.toBool());
@@ -181,13 +186,13 @@ private Q_SLOTS:
     {
         Fixture f;
         QPointer<PopoverView> view(&f.view);
-        QPointer<AIServiceProvider> router(f.app.router.get());
+        QPointer<MainView> main(f.view.main());
+        QPointer<ResultView> result(f.view.main()->result());
         QVERIFY(f.load({}));
         f.root.reset();
         f.engine.collectGarbage();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(view);
-        QVERIFY(router);
+        QVERIFY(view && main && result);
     }
 };
 

@@ -107,8 +107,8 @@ private Q_SLOTS:
         QTRY_VERIFY(s.settingsView().isModeAvailable(AIProviderMode::local));
         s.app.settings->setLocalServerURL(
             u"http://127.0.0.1:%1/v1"_s.arg(TestHttpServer::refusedPort()));
-        s.settingsView().checkServerAgain();
-        QTRY_COMPARE(s.settingsView().serverState(), SettingsView::ServerState::absent);
+        s.settingsView().localServer()->checkAgain();
+        QTRY_COMPARE(s.settingsView().localServer()->state(), LocalServerView::State::absent);
         QQuickItem* card = s.item(u"providerCard0"_s);
         QVERIFY(shown(s.item(u"checkMark"_s, card)));
         QVERIFY(shown(s.item(u"badge"_s, card)));
@@ -189,7 +189,7 @@ private Q_SLOTS:
         s.type(u"456"_s);
         s.click(u"doneButton"_s);
         QCOMPARE(s.view.currentScreen(), u"main"_s);
-        s.view.openSettings();
+        s.view.setShowSettings(true);
         QTRY_VERIFY(s.item(u"keyField"_s));
         QCOMPARE(s.keyFieldText(), u"test-key"_s);
     }
@@ -244,18 +244,18 @@ private Q_SLOTS:
     void theLocalServer()
     {
         Screen s({.localModel = true, .storedMode = u"custom"_s});
-        QTRY_COMPARE(s.settingsView().localModelEntries().size(), 2);
-        s.settingsView().selectLocalModel(1);
+        QTRY_COMPARE(s.settingsView().localServer()->modelEntries().size(), 2);
+        s.settingsView().localServer()->selectModel(1);
         QCOMPARE(s.app.settings->localModelName(), u"m"_s);
-        QTRY_COMPARE(s.settingsView().serverState(), SettingsView::ServerState::ready);
-        QCOMPARE(s.settingsView().serverStateText(), u"Ready: m answers on this computer."_s);
+        QTRY_COMPARE(s.settingsView().localServer()->state(), LocalServerView::State::ready);
+        QCOMPARE(s.settingsView().localServer()->stateText(), u"Ready: m answers on this computer."_s);
 
         s.app.settings->setLocalModelName(u"other"_s);
         s.click(u"checkAgainButton"_s);
-        QTRY_COMPARE(s.settingsView().serverState(), SettingsView::ServerState::modelNotLoaded);
-        QCOMPARE(s.settingsView().serverStateText(),
+        QTRY_COMPARE(s.settingsView().localServer()->state(), LocalServerView::State::modelNotLoaded);
+        QCOMPARE(s.settingsView().localServer()->stateText(),
                  u"The server is running, but other is not loaded."_s);
-        QCOMPARE(s.settingsView().localModelEntries().at(1).toMap()[u"title"_s].toString(),
+        QCOMPARE(s.settingsView().localServer()->modelEntries().at(1).toMap()[u"title"_s].toString(),
                  u"other (not on the server)"_s);
 
         const QString before = s.app.settings->localServerURL();
@@ -272,7 +272,7 @@ private Q_SLOTS:
         QTest::keyClick(&s.window, Qt::Key_Return);
         QVERIFY(!shown(s.item(u"serverAddressError"_s)));
         QCOMPARE(s.app.settings->localServerURL(), absent);
-        QTRY_COMPARE(s.settingsView().serverState(), SettingsView::ServerState::absent);
+        QTRY_COMPARE(s.settingsView().localServer()->state(), LocalServerView::State::absent);
         QVERIFY(!s.settingsView().isModeAvailable(AIProviderMode::local));
     }
 

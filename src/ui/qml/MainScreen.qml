@@ -6,8 +6,9 @@ import Lexwick
 // The popover's main screen: the text, the action (and tone), the process button, the result.
 Rectangle {
     id: screen
-    required property PopoverView view
-    readonly property AIServiceProvider router: view.router
+    required property MainView view
+    readonly property InputChecks checks: view.checks
+    readonly property ResultView result: view.result
 
     implicitWidth: 400
     implicitHeight: 520
@@ -119,9 +120,9 @@ Rectangle {
                         implicitHeight: Math.max(80, Math.min(120, input.implicitHeight))
                         radius: 10
                         color: Theme.ultraThinMaterial
-                        border.width: screen.view.inputBorder === PopoverView.InputBorder.exceeded ? 2 : 1
-                        border.color: screen.view.inputBorder === PopoverView.InputBorder.exceeded ? Theme.red
-                                    : screen.view.inputBorder === PopoverView.InputBorder.sensitiveData
+                        border.width: screen.checks.inputBorder === InputChecks.InputBorder.exceeded ? 2 : 1
+                        border.color: screen.checks.inputBorder === InputChecks.InputBorder.exceeded ? Theme.red
+                                    : screen.checks.inputBorder === InputChecks.InputBorder.sensitiveData
                                       ? Theme.withAlpha(Theme.red, 0.5)
                                       : Theme.withAlpha(Theme.separator, 0.5)
                         Behavior on border.color { ColorAnimation { duration: 200; easing.type: Easing.InOutQuad } }
@@ -173,19 +174,19 @@ Rectangle {
                     RowLayout {
                         Layout.fillWidth: true
                         Text {
-                            visible: screen.view.validationMessage !== ""
-                            text: screen.view.validationMessage
+                            visible: screen.checks.validationMessage !== ""
+                            text: screen.checks.validationMessage
                             font: Theme.captionFont
-                            color: screen.view.counterColour === CharacterCounterView.Colour.orange ? Theme.orange
-                                 : screen.view.counterColour === CharacterCounterView.Colour.red ? Theme.red
+                            color: screen.checks.counterColour === CharacterCounterView.Colour.orange ? Theme.orange
+                                 : screen.checks.counterColour === CharacterCounterView.Colour.red ? Theme.red
                                  : Theme.secondaryLabel
                         }
                         Item { Layout.fillWidth: true }
                         CharacterCounter {
                             objectName: "counter"
-                            text: screen.view.counterText
-                            symbol: screen.view.counterSymbol
-                            colour: screen.view.counterColour
+                            text: screen.checks.counterText
+                            symbol: screen.checks.counterSymbol
+                            colour: screen.checks.counterColour
                         }
                     }
                 }
@@ -198,11 +199,11 @@ Rectangle {
                     Layout.leftMargin: 16
                     Layout.rightMargin: 16
                     visible: opacity > 0
-                    opacity: screen.view.showsSensitiveDataBanner ? 1 : 0
-                    foundLine: screen.view.sensitiveDataFoundLine
+                    opacity: screen.checks.showsSensitiveDataBanner ? 1 : 0
+                    foundLine: screen.checks.sensitiveDataFoundLine
                     Behavior on opacity { NumberAnimation { duration: 200; easing.type: Easing.InOutQuad } }
                     transform: Translate {
-                        y: screen.view.showsSensitiveDataBanner ? 0 : -banner.height
+                        y: screen.checks.showsSensitiveDataBanner ? 0 : -banner.height
                         Behavior on y { NumberAnimation { duration: 200; easing.type: Easing.InOutQuad } }
                     }
                 }
@@ -270,7 +271,7 @@ Rectangle {
                     onClicked: screen.view.toggleProcessing()
                     background: Rectangle {
                         radius: 10
-                        color: screen.router.isProcessing ? Theme.orange
+                        color: screen.view.isProcessing ? Theme.orange
                              : screen.view.canProcess ? Theme.accent : Theme.withAlpha(Theme.accent, 0.5)
                         Rectangle {
                             z: -1
@@ -288,7 +289,7 @@ Rectangle {
                             anchors.centerIn: parent
                             spacing: 8
                             BusyIndicator {
-                                visible: screen.router.isProcessing
+                                visible: screen.view.isProcessing
                                 running: visible
                                 width: 16
                                 height: 16
@@ -297,7 +298,7 @@ Rectangle {
                                 anchors.verticalCenter: parent.verticalCenter
                             }
                             SymbolIcon {
-                                visible: !screen.router.isProcessing
+                                visible: !screen.view.isProcessing
                                 anchors.verticalCenter: parent.verticalCenter
                                 name: screen.view.processButtonSymbol
                                 size: 16
@@ -319,14 +320,14 @@ Rectangle {
                     Layout.leftMargin: 16
                     Layout.rightMargin: 16
                     spacing: 6
-                    visible: screen.view.showsResultSection
+                    visible: screen.result.isShown
                     RowLayout {
                         Layout.fillWidth: true
                         SectionLabel { symbol: "sparkles"; title: "Result" }
                         Rectangle {
                             id: cachedBadge
                             objectName: "cachedBadge"
-                            visible: screen.view.showsCachedBadge
+                            visible: screen.result.showsCachedBadge
                             implicitWidth: cached.implicitWidth + 12
                             implicitHeight: cached.implicitHeight + 4
                             radius: 4
@@ -344,18 +345,18 @@ Rectangle {
                         AbstractButton {
                             id: changesToggle
                             objectName: "changesToggle"
-                            visible: screen.view.showsChangesToggle
+                            visible: screen.result.showsChangesToggle
                             checkable: true
-                            checked: screen.view.showChanges
-                            onToggled: screen.view.showChanges = checked
+                            checked: screen.result.showChanges
+                            onToggled: screen.result.showChanges = checked
                             implicitWidth: changesRow.implicitWidth + 12
                             implicitHeight: changesRow.implicitHeight + 6
                             focusPolicy: Qt.StrongFocus
                             Accessible.name: "Changes"
-                            Accessible.description: screen.view.changesSummary
+                            Accessible.description: screen.result.changesSummary
                             ToolTip.visible: hovered
                             ToolTip.delay: 500
-                            ToolTip.text: screen.view.changesSummary
+                            ToolTip.text: screen.result.changesSummary
                             background: Rectangle {
                                 radius: 6
                                 color: changesToggle.checked ? Theme.withAlpha(Theme.accent, 0.15)
@@ -387,8 +388,9 @@ Rectangle {
                             implicitWidth: copyRow.implicitWidth + 12
                             implicitHeight: copyRow.implicitHeight + 6
                             focusPolicy: Qt.StrongFocus
-                            Accessible.name: screen.view.showCopiedFeedback ? "Copied!" : "Copy"
-                            onClicked: screen.view.copyResult()
+                            Accessible.name: screen.result.showCopiedFeedback ? "Copied!" : "Copy"
+                            enabled: screen.result.canCopy
+                            onClicked: screen.result.copy()
                             background: Rectangle { radius: 6; color: Theme.ultraThinMaterial }
                             contentItem: Item {
                                 Row {
@@ -397,13 +399,13 @@ Rectangle {
                                     spacing: 4
                                     SymbolIcon {
                                         anchors.verticalCenter: parent.verticalCenter
-                                        name: screen.view.showCopiedFeedback ? "checkmark" : "doc.on.doc"
+                                        name: screen.result.showCopiedFeedback ? "checkmark" : "doc.on.doc"
                                         size: 11
                                         color: Theme.accent
                                     }
                                     Text {
                                         anchors.verticalCenter: parent.verticalCenter
-                                        text: screen.view.showCopiedFeedback ? "Copied!" : "Copy"
+                                        text: screen.result.showCopiedFeedback ? "Copied!" : "Copy"
                                         font: Theme.captionFont
                                         color: Theme.accent
                                     }
@@ -413,7 +415,7 @@ Rectangle {
                     }
                     Rectangle {
                         Layout.fillWidth: true
-                        implicitHeight: (screen.router.isProcessing ? spinner.implicitHeight : result.implicitHeight) + 24
+                        implicitHeight: (screen.view.isProcessing ? spinner.implicitHeight : result.implicitHeight) + 24
                         radius: 10
                         color: Theme.ultraThinMaterial
                         border.width: 1
@@ -422,27 +424,27 @@ Rectangle {
                             id: spinner
                             objectName: "spinner"
                             anchors.centerIn: parent
-                            visible: screen.router.isProcessing
+                            visible: screen.view.isProcessing
                             running: visible
                         }
                         TextEdit {
                             id: result
                             objectName: "result"
-                            visible: !screen.router.isProcessing
+                            visible: !screen.view.isProcessing
                             anchors.fill: parent
                             anchors.margins: 12
                             readOnly: true
                             // A selection of the changes would copy the deleted words too.
-                            selectByMouse: !screen.view.showsResultChanges
+                            selectByMouse: !screen.result.showsChanges
                             wrapMode: TextEdit.Wrap
                             textFormat: TextEdit.RichText
                             text: "<style>.deleted { color: " + Theme.red + "; } .inserted { color: "
-                                  + Theme.green + "; }</style>" + screen.view.resultRichText
+                                  + Theme.green + "; }</style>" + screen.result.richText
                             font: Theme.bodyFont
                             color: Theme.label
                             selectionColor: Theme.accent
-                            onLinkActivated: (link) => screen.view.openLink(link)
-                            Accessible.name: screen.view.resultAccessibleName
+                            onLinkActivated: (link) => screen.result.openLink(link)
+                            Accessible.name: screen.result.accessibleName
                         }
                     }
                 }
@@ -517,13 +519,13 @@ Rectangle {
                             Rectangle {
                                 anchors.verticalCenter: parent.verticalCenter
                                 width: 6; height: 6; radius: 3
-                                color: screen.router.activeMode === AIProviderMode.AIProviderMode.local ? Theme.green
-                                     : screen.router.activeMode === AIProviderMode.AIProviderMode.cloud ? Theme.blue
+                                color: screen.view.providerMode === AIProviderMode.AIProviderMode.local ? Theme.green
+                                     : screen.view.providerMode === AIProviderMode.AIProviderMode.cloud ? Theme.blue
                                      : Theme.purple
                             }
                             Text {
                                 anchors.verticalCenter: parent.verticalCenter
-                                text: screen.router.providerName
+                                text: screen.view.providerName
                                 font: Theme.captionFont
                                 color: Theme.secondaryLabel
                             }

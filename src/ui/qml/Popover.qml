@@ -26,9 +26,9 @@ Rectangle {
     }
 
     Connections {
-        target: popover.view
+        target: popover.view.main
         function onIsInputFocusedChanged() {
-            if (popover.view.isInputFocused)
+            if (popover.view.main.isInputFocused)
                 popover.focusInput()
         }
     }
@@ -36,7 +36,7 @@ Rectangle {
     MainScreen {
         id: mainScreen
         anchors.fill: parent
-        view: popover.view
+        view: popover.view.main
         visible: opacity > 0
         opacity: popover.view.currentScreen === "main" ? 1 : 0
         Behavior on opacity { NumberAnimation { duration: 200; easing.type: Easing.InOutQuad } }

@@ -8,7 +8,7 @@ import Lexwick
 Rectangle {
     id: screen
     required property SettingsView view
-    readonly property SettingsManager settings: view.settings
+    readonly property LocalServerView localServer: view.localServer
 
     implicitWidth: 400
     implicitHeight: 550
@@ -471,26 +471,26 @@ Rectangle {
                     Caption { text: "Address" }
                     Field {
                         objectName: "serverAddressField"
-                        text: screen.view.serverAddressInput
+                        text: screen.localServer.addressInput
                         placeholderText: "http://127.0.0.1:11434/v1"
                         Accessible.name: "Local model server address"
-                        onTextEdited: screen.view.serverAddressInput = text
-                        onEditingFinished: screen.view.applyServerAddress()
+                        onTextEdited: screen.localServer.addressInput = text
+                        onEditingFinished: screen.localServer.applyAddress()
                     }
                     Caption {
                         objectName: "serverAddressError"
-                        visible: screen.view.serverAddressError !== ""
-                        text: screen.view.serverAddressError
+                        visible: screen.localServer.addressError !== ""
+                        text: screen.localServer.addressError
                         color: Theme.red
                     }
                     Caption { text: "Model" }
                     Picker {
                         objectName: "localModelPicker"
-                        model: screen.view.localModelEntries
+                        model: screen.localServer.modelEntries
                         textRole: "title"
-                        selectedIndex: screen.view.localModelIndex
+                        selectedIndex: screen.localServer.modelIndex
                         Accessible.name: "Local model"
-                        onPicked: (index) => screen.view.selectLocalModel(index)
+                        onPicked: (index) => screen.localServer.selectModel(index)
                     }
                     RowLayout {
                         Layout.fillWidth: true
@@ -499,21 +499,21 @@ Rectangle {
                             implicitWidth: 8
                             implicitHeight: 8
                             radius: 4
-                            color: screen.view.serverState === SettingsView.ServerState.ready ? Theme.green
-                                 : screen.view.serverState === SettingsView.ServerState.checking ? Theme.secondaryLabel
+                            color: screen.localServer.state === LocalServerView.State.ready ? Theme.green
+                                 : screen.localServer.state === LocalServerView.State.checking ? Theme.secondaryLabel
                                  : Theme.orange
                         }
                         Caption {
                             objectName: "serverState"
-                            text: screen.view.serverStateText
+                            text: screen.localServer.stateText
                         }
                         PillButton {
                             objectName: "checkAgainButton"
                             text: "Check again"
                             fill: Theme.thinMaterial
                             textColor: Theme.accent
-                            enabled: screen.view.serverState !== SettingsView.ServerState.checking
-                            onClicked: screen.view.checkServerAgain()
+                            enabled: screen.localServer.state !== LocalServerView.State.checking
+                            onClicked: screen.localServer.checkAgain()
                         }
                     }
                 }
@@ -556,9 +556,9 @@ Rectangle {
                                     Behavior on x { NumberAnimation { duration: 120 } }
                                 }
                             }
-                            checked: screen.settings.piiDetectionEnabled
+                            checked: screen.view.piiDetectionEnabled
                             Accessible.name: "Detect Sensitive Data (PII)"
-                            onToggled: screen.settings.piiDetectionEnabled = checked
+                            onToggled: screen.view.piiDetectionEnabled = checked
                         }
                     }
                 }

@@ -1,0 +1,60 @@
+#include "ui/InputChecks.h"
+
+#include "core/AIError.h"
+#include "settings/SettingsManager.h"
+#include "ui/WarningBanner.h"
+
+#include <QJSEngine>
+
+namespace lexwick {
+
+InputChecks::InputChecks(SettingsManager& settings, QObject* parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_validation(InputValidator::validate(QString()))
+{
+    QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+    connect(&m_settings, &SettingsManager::piiDetectionEnabledChanged, this, &InputChecks::run);
+}
+
+void InputChecks::check(const QString& text)
+{
+    m_text = text;
+    run();
+}
+
+void InputChecks::run()
+{
+    m_validation = InputValidator::validate(m_text);
+    m_detection =
+        m_settings.piiDetectionEnabled() ? PIIDetector::detect(m_text) : DetectionResult{};
+    Q_EMIT changed();
+}
+
+std::optional<QString> InputChecks::refusal() const
+{
+    if (m_validation.state == CharacterState::exceeded)
+        return validationMessage();
+    if (showsSensitiveDataBanner())
+        return AIError(AIError::PiiDetected{m_detection.detectedTypes}).errorDescription();
+    return std::nullopt;
+}
+
+bool InputChecks::showsSensitiveDataBanner() const
+{
+    return m_settings.piiDetectionEnabled() && m_detection.hasPII;
+}
+
+QString InputChecks::sensitiveDataFoundLine() const
+{
+    return showsSensitiveDataBanner() ? WarningBanner::foundLine(m_detection) : QString();
+}
+
+InputChecks::InputBorder InputChecks::inputBorder() const
+{
+    if (m_validation.state == CharacterState::exceeded)
+        return InputBorder::exceeded;
+    return showsSensitiveDataBanner() ? InputBorder::sensitiveData : InputBorder::neutral;
+}
+
+} // namespace lexwick

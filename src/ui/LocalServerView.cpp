@@ -1,0 +1,178 @@
+#include "ui/LocalServerView.h"
+
+#include "localmodel/SystemLanguageModel.h"
+#include "settings/SettingsManager.h"
+#include "ui/PickerEntries.h"
+
+#include <QJSEngine>
+#include <QPointer>
+#include <QVariantMap>
+
+namespace lexwick {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool isLoopbackAddress(const QString& address)
+{
+    return SystemLanguageModel::isLoopbackServer(QUrl(address.trimmed()));
+}
+
+} // namespace
+
+LocalServerView::LocalServerView(SettingsManager& settings, QObject* parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_addressInput(settings.localServerURL())
+{
+    QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+    SystemLanguageModel& model = m_settings.localModel();
+    connect(&model, &SystemLanguageModel::availabilityChanged, this,
+            &LocalServerView::stateChanged);
+    connect(&model, &SystemLanguageModel::listedModelsChanged, this,
+            &LocalServerView::modelsChanged);
+    connect(&m_settings, &SettingsManager::localModelNameChanged, this,
+            &LocalServerView::modelsChanged);
+    checkAgain();
+}
+
+LocalServerView::~LocalServerView()
+{
+    m_lifetime.request_stop();
+}
+
+void LocalServerView::setAddressInput(const QString& text)
+{
+    if (m_addressInput == text)
+        return;
+    m_addressInput = text;
+    Q_EMIT addressInputChanged();
+}
+
+void LocalServerView::applyAddress()
+{
+    const QString address = m_addressInput.trimmed();
+    const QString error = isLoopbackAddress(address)
+                              ? QString()
+                              : u"Only a server on this computer can be used: an http address "
+                                u"on 127.0.0.1, ::1 or localhost."_s;
+    if (error != m_addressError) {
+        m_addressError = error;
+        Q_EMIT addressErrorChanged();
+    }
+    if (!error.isEmpty() || address == m_settings.localServerURL())
+        return;
+    m_settings.setLocalServerURL(address);
+    checkAgain();
+}
+
+QVariantList LocalServerView::modelEntries() const
+{
+    const QStringList& listed = m_settings.localModel().listedModels();
+    QVariantList entries{
+        QVariantMap{{u"name"_s, QString()}, {u"title"_s, u"The first model the server lists"_s}}};
+    const QString& stored = m_settings.localModelName();
+    if (!stored.isEmpty() && !listed.contains(stored)) {
+        entries.append(QVariantMap{{u"name"_s, stored},
+                                   {u"title"_s, QString(stored + u" (not on the server)"_s)}});
+    }
+    for (const QString& name : listed)
+        entries.append(QVariantMap{{u"name"_s, name}, {u"title"_s, name}});
+    return entries;
+}
+
+int LocalServerView::modelIndex() const
+{
+    const qsizetype index = pickerIndex(modelEntries(), u"name"_s, m_settings.localModelName());
+    return index < 0 ? 0 : int(index);
+}
+
+void LocalServerView::selectModel(int index)
+{
+    const QVariantList entries = modelEntries();
+    if (index < 0 || index >= entries.size())
+        return;
+    m_settings.setLocalModelName(entries.at(index).toMap().value(u"name"_s).toString());
+    checkAgain();
+}
+
+LocalServerView::State LocalServerView::state() const
+{
+    SystemLanguageModel& model = m_settings.localModel();
+    if (!isLoopbackAddress(model.serverURL()))
+        return State::notLocal;
+    if (m_checking)
+        return State::checking;
+    const std::optional<SystemLanguageModel::UnavailableReason> reason =
+        model.availability().unavailableReason();
+    if (!reason)
+        return State::ready;
+    return *reason == SystemLanguageModel::UnavailableReason::modelNotReady ? State::modelNotLoaded
+                                                                            : State::absent;
+}
+
+QString LocalServerView::stateText() const
+{
+    switch (state()) {
+    case State::checking:
+        return u"Checking the server…"_s;
+    case State::ready: {
+        const QString name = m_settings.localModel().effectiveModelName();
+        return name.isEmpty() ? u"Ready: the model answers on this computer."_s
+                              : u"Ready: "_s + name + u" answers on this computer."_s;
+    }
+    case State::modelNotLoaded:
+        return m_settings.localModelName().isEmpty()
+                   ? u"The server is running, but it has no model loaded."_s
+                   : u"The server is running, but "_s + m_settings.localModelName() +
+                         u" is not loaded."_s;
+    case State::absent:
+        return u"No model server answers at this address."_s;
+    case State::notLocal:
+        return u"This address is not on this computer, so it is never used."_s;
+    }
+    std::unreachable();
+}
+
+QString LocalServerView::unavailableDescription() const
+{
+    switch (state()) {
+    case State::notLocal:
+        return u"The server address is not on this computer: enter a local one."_s;
+    case State::modelNotLoaded:
+        return u"The model server runs without the model: load it, then check again."_s;
+    case State::checking:
+    case State::ready: // the check and the kept answer disagree for a moment
+    case State::absent:
+        break;
+    }
+    return u"No local model server found: start Ollama or set its address below."_s;
+}
+
+void LocalServerView::checkAgain()
+{
+    if (m_check)
+        m_check->request_stop(); // a check of the old address says nothing now
+    m_check.emplace();
+    check(m_check->get_token()); // runs on; the screen's end stops it
+}
+
+QCoro::Task<void> LocalServerView::check(std::stop_token stop)
+{
+    QPointer self(this);
+    std::stop_callback onLifetimeEnd(m_lifetime.get_token(),
+                                     [source = *m_check]() mutable { source.request_stop(); });
+    m_checking = true;
+    Q_EMIT stateChanged();
+    QCoro::Task<SystemLanguageModel::Availability> probing =
+        m_settings.localModel().probe(stop);
+    co_await std::move(probing);
+    if (!self || stop.stop_requested())
+        co_return;
+    m_checking = false;
+    m_check.reset();
+    Q_EMIT stateChanged();
+}
+
+} // namespace lexwick

@@ -1,0 +1,155 @@
+#include "ui/ResultView.h"
+
+#include "core/CancellableSleep.h"
+#include "text/InlineMarkdown.h"
+
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QJSEngine>
+#include <QPointer>
+#include <QUrl>
+
+namespace lexwick {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr std::chrono::milliseconds copiedFeedbackShown{1500};
+
+} // namespace
+
+ResultView::ResultView(QObject* parent)
+    : QObject(parent)
+{
+    QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+}
+
+ResultView::~ResultView()
+{
+    m_lifetime.request_stop();
+}
+
+void ResultView::awaitAnswer()
+{
+    set(m_text, m_sentText, m_action, false, true);
+}
+
+void ResultView::show(const QString& text, const QString& sentText, TextAction action,
+                      bool wasCached)
+{
+    set(text, sentText, action, wasCached, false);
+}
+
+void ResultView::clear()
+{
+    set(QString(), QString(), m_action, false, false);
+}
+
+void ResultView::set(const QString& text, const QString& sentText, TextAction action,
+                     bool wasCached, bool waiting)
+{
+    const bool answerChanged = m_text != text || m_sentText != sentText || m_action != action;
+    const bool anyChanged = answerChanged || m_wasCached != wasCached || m_waiting != waiting;
+    m_text = text;
+    m_sentText = sentText;
+    m_action = action;
+    m_wasCached = wasCached;
+    m_waiting = waiting;
+    if (answerChanged) {
+        m_changes.reset();
+        Q_EMIT textChanged();
+        Q_EMIT presentationChanged();
+    }
+    if (anyChanged)
+        Q_EMIT stateChanged();
+}
+
+bool ResultView::isCorrection() const
+{
+    return lexwick::showsChanges(m_action) && !m_text.isEmpty();
+}
+
+const TextChanges& ResultView::changes() const
+{
+    if (!m_changes)
+        m_changes.emplace(m_sentText, m_text);
+    return *m_changes;
+}
+
+QString ResultView::richText() const
+{
+    return showsChanges() ? changes().richText() : InlineMarkdown::toRichText(m_text);
+}
+
+bool ResultView::showsChanges() const
+{
+    return m_showChanges && isCorrection();
+}
+
+bool ResultView::showsChangesToggle() const
+{
+    return isCorrection() && !m_waiting;
+}
+
+QString ResultView::accessibleName() const
+{
+    return showsChanges() ? u"Result with changes: "_s + changes().spokenText() : u"Result"_s;
+}
+
+QString ResultView::changesSummary() const
+{
+    if (!isCorrection())
+        return QString();
+    const qsizetype count = changes().count();
+    if (count == 0)
+        return u"No changes"_s;
+    return count == 1 ? u"1 change"_s : QString::number(count) + u" changes"_s;
+}
+
+void ResultView::setShowChanges(bool show)
+{
+    if (m_showChanges == show)
+        return;
+    m_showChanges = show;
+    Q_EMIT showChangesChanged();
+    Q_EMIT presentationChanged();
+}
+
+void ResultView::copy()
+{
+    if (!canCopy())
+        return;
+    QGuiApplication::clipboard()->setText(m_text);
+    setShowCopiedFeedback(true);
+    clearCopiedFeedbackLater(m_lifetime.get_token()); // a later copy leaves this one running
+}
+
+QCoro::Task<void> ResultView::clearCopiedFeedbackLater(std::stop_token stop)
+{
+    QPointer self(this);
+    QCoro::Task<Result<void>> sleeping = cancellableSleep(copiedFeedbackShown, stop);
+    co_await std::move(sleeping);
+    if (self)
+        setShowCopiedFeedback(false);
+}
+
+void ResultView::setShowCopiedFeedback(bool show)
+{
+    if (m_showCopiedFeedback == show)
+        return;
+    m_showCopiedFeedback = show;
+    Q_EMIT showCopiedFeedbackChanged();
+}
+
+void ResultView::openLink(const QString& link)
+{
+    const QUrl url(link, QUrl::StrictMode);
+    static const QStringList schemes{QStringLiteral("http"), QStringLiteral("https"),
+                                     QStringLiteral("mailto")};
+    if (url.isValid() && schemes.contains(url.scheme()))
+        QDesktopServices::openUrl(url);
+}
+
+} // namespace lexwick
