@@ -1,10 +1,12 @@
 #include "app/ApplicationService.h"
 #include "app/Pasteboard.h"
 #include "app/ServicesProvider.h"
+#include "history/HistoryManager.h"
 #include "support/Expect.h"
 #include "support/LogCapture.h"
 #include "support/RouterFixture.h"
 #include "support/TestMain.h"
+#include "ui/PopoverView.h"
 
 #include <QClipboard>
 #include <QDBusConnection>
@@ -324,6 +326,74 @@ private Q_SLOTS:
         QTRY_COMPARE(f.notifications.bodies,
                      QStringList{ApplicationService::completedMessage(TextAction::paraphrase)});
         QCOMPARE(f.clipboard(), u"Regards"_s);
+    }
+
+    // The command's request and the popover's run side by side on one router: each ends with
+    // its own answer, cancelling the popover's leaves the command's running, and nothing of
+    // the command's shows in the popover.
+    void theCommandAndThePopoverEachKeepTheirOwn()
+    {
+        Fixture f;
+        HistoryManager history(f.app.defaults);
+        PopoverView popover(*f.app.router, *f.app.settings, history);
+        MainView& main = *popover.main();
+        ResultView& result = *main.result();
+        f.app.provider.setHandler([](const ReceivedRequest& request) {
+            if (request.body.contains("unanswered"))
+                return ScriptedReply::withEnding(ScriptedReply::Ending::never);
+            const bool command = request.body.contains("selected");
+            ScriptedReply reply = ScriptedReply::json(
+                200, chatAnswer(command ? u"command answer"_s : u"popover answer"_s));
+            reply.delay = std::chrono::milliseconds(command ? 1500 : 300);
+            return reply;
+        });
+        QSignalSpy popoverFinished(&main, &MainView::requestFinished);
+        const auto runPopover = [&main](const QString& text) {
+            main.setInputText(text);
+            main.toggleProcessing();
+        };
+
+        // Both in flight: the popover's ends first, and the command's answer goes only to the
+        // clipboard.
+        f.select(u"selected text"_s);
+        auto command = f.start({u"correct"_s});
+        QTRY_COMPARE(f.app.providerRequests(), 1);
+        QVERIFY(!main.isProcessing());
+        runPopover(u"popover text"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(popoverFinished.size(), 1, 10000);
+        QCOMPARE(main.errorMessage(), QString());
+        QCOMPARE(result.text(), u"popover answer"_s);
+        QCOMPARE(command->state(), QProcess::Running);
+        QSignalSpy resultChanged(&result, &ResultView::textChanged);
+        QCOMPARE(Fixture::finish(*command).exitCode, 0);
+        QCOMPARE(f.clipboard(), u"command answer"_s);
+        QCOMPARE(resultChanged.size(), 0);
+        QVERIFY(!main.isProcessing() && !main.showsError() && !result.showsCachedBadge());
+
+        // The command's failure is its own.
+        f.select(u"mail ann@example.com"_s);
+        QCOMPARE(f.run({u"explain"_s}).exitCode, 1);
+        QVERIFY(!main.showsError());
+        QVERIFY(!main.checks()->showsSensitiveDataBanner());
+        QCOMPARE(main.inputText(), u"popover text"_s);
+        QCOMPARE(result.text(), u"popover answer"_s);
+
+        // Cancel cancels the popover's request only.
+        f.select(u"selected again"_s);
+        command = f.start({u"correct"_s});
+        QTRY_COMPARE(f.app.providerRequests(), 3);
+        runPopover(u"unanswered"_s);
+        QTRY_COMPARE(f.app.providerRequests(), 4);
+        QCOMPARE(main.processButtonText(), u"Cancel"_s);
+        main.toggleProcessing();
+        QTRY_COMPARE_WITH_TIMEOUT(popoverFinished.size(), 2, 10000);
+        QCOMPARE(main.errorMessage(), u"Request was cancelled."_s);
+        QCOMPARE(command->state(), QProcess::Running);
+        const CommandRun run = Fixture::finish(*command);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(f.clipboard(), u"command answer"_s);
+        QCOMPARE(main.errorMessage(), u"Request was cancelled."_s);
+        QCOMPARE(result.text(), QString());
     }
 
     // No Lexwick runs: the bus starts the installed one for the call, and it answers.
