@@ -6,6 +6,8 @@
 #include "support/TestMain.h"
 
 #include <QDir>
+#include <QImage>
+#include <QTest>
 
 using namespace lexwick;
 using namespace lexwick::test;
@@ -20,26 +22,34 @@ const QString selectionAnswer = u"Hello from elsewhere."_s;
 // neither the banner nor the tone section showing.
 constexpr QPoint copyButtonInPopover(358, 371);
 constexpr QPoint historyButtonInPopover(292, 28);
+constexpr QPoint providerChipInPopover(30, 492);
+// On the settings screen: the on-device card and Done.
+constexpr QPoint localCardInSettings(200, 140);
+constexpr QPoint doneButtonInSettings(353, 526);
 
-// The real binary on a desktop of its own, using a model server on loopback.
+// The real binary on a desktop of its own, using a model server on loopback. A text that says
+// "slowly" is answered after three seconds.
 struct Desktop {
     X11Session session;
     BackgroundTestHttpServer modelServer;
 
-    explicit Desktop(X11Session::Options options)
+    explicit Desktop(X11Session::Options options, const QString& mode = u"local"_s)
         : session(options)
     {
         modelServer.setHandler([](const ReceivedRequest& request) {
             if (request.path.endsWith("/models"))
                 return ScriptedReply::json(200, R"({"data":[{"id":"m"}]})");
-            return ScriptedReply::json(
+            ScriptedReply reply = ScriptedReply::json(
                 200, chatAnswer(request.body.contains("elsewhere") ? selectionAnswer : answer));
+            if (request.body.contains("slowly"))
+                reply.delay = std::chrono::seconds(3);
+            return reply;
         });
-        // A user who has been through the onboarding and chose the model on this machine.
+        // A user who has been through the onboarding and chose a provider mode.
         const QString config = session.homePath(u".config/Lexwick"_s);
         QDir().mkpath(config);
         UserDefaults defaults(config + u"/defaults.cbor"_s);
-        defaults.setObject(u"local"_s, SettingsManager::providerModeKey);
+        defaults.setObject(mode, SettingsManager::providerModeKey);
         defaults.setObject(modelServer.url(u"/v1"_s).toString(), SettingsManager::localServerKey);
         defaults.setBool(true, SettingsManager::onboardingKey);
     }
@@ -66,6 +76,25 @@ struct Lexwick {
     }
     bool logged(QByteArrayView line) const { return log.contains(line); }
 };
+
+// How many pixels of the image are near the colour (the light theme's red or orange).
+qsizetype pixelsLike(const QImage& image, QColor colour)
+{
+    qsizetype count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (std::abs(pixel.red() - colour.red()) + std::abs(pixel.green() - colour.green()) +
+                    std::abs(pixel.blue() - colour.blue()) <
+                60)
+                ++count;
+        }
+    }
+    return count;
+}
+
+const QColor red(0xff, 0x3b, 0x30);    // the error line
+const QColor orange(0xff, 0x95, 0x00); // the process button while a request runs
 
 } // namespace
 
@@ -156,6 +185,77 @@ private Q_SLOTS:
         QVERIFY2(app.process->waitForFinished(20'000), app.log.constData());
         QCOMPARE(app.process->exitStatus(), QProcess::NormalExit);
         QVERIFY2(app.process->exitCode() == 0, app.log.constData());
+    }
+
+    // A request belongs to whoever started it: the command's checks, its progress and its
+    // answer never show in the popover, the popover's Copy copies only what it shows, and an
+    // error about a provider goes once the user has chosen another.
+    void requestsBelongToTheirCaller()
+    {
+        Desktop desktop({.tray = true}, u"custom"_s); // and no key
+        const X11Session& session = desktop.session;
+        QVERIFY2(session.failure().isEmpty(), qPrintable(session.failure()));
+        Lexwick app(session);
+        QVERIFY2(eventually([&] { return app.logged("status bar ready"); }), app.log.constData());
+        const auto clipboard = [&] {
+            return session.run(u"xclip"_s, {u"-selection"_s, u"clipboard"_s, u"-o"_s})
+                .value_or(QByteArray());
+        };
+        const auto command = [&](const QString& action, const QByteArray& selection) {
+            session.run(u"xclip"_s, {u"-selection"_s, u"primary"_s}, selection);
+            auto process = session.start(QStringLiteral(LEXWICK_BINARY), {action});
+            process->setStandardInputFile(QProcess::nullDevice());
+            process->start();
+            return process;
+        };
+        std::optional<QRect> popover;
+        const auto shown = [&] {
+            popover = session.visibleWindow(u"Lexwick"_s);
+            return popover ? session.screenshot(*popover) : QImage();
+        };
+
+        // The command's refusal of an e-mail address is its own.
+        auto refused = command(u"paraphrase"_s, "write to ann@example.com");
+        QVERIFY(refused->waitForFinished(30'000));
+        QCOMPARE(refused->exitCode(), 1);
+        session.click(session.trayArea()->center());
+        QVERIFY(eventually([&] { return !shown().isNull(); }));
+        QTest::qWait(300); // the first frame
+        QCOMPARE(pixelsLike(shown(), red), 0);
+
+        // The popover's own error, about the missing key, goes when the user picks the model
+        // on this machine.
+        session.type(u"Helo world"_s);
+        session.key(u"ctrl+Return"_s);
+        QVERIFY2(eventually([&] { return pixelsLike(shown(), red) > 20; }), app.log.constData());
+        session.click(popover->topLeft() + providerChipInPopover);
+        QVERIFY(eventually([&] { return shown().height() == 550; }));
+        session.click(popover->topLeft() + localCardInSettings);
+        QVERIFY(eventually([&] { return app.logged("Lexwick: showing settings"); }));
+        session.click(popover->topLeft() + doneButtonInSettings);
+        QVERIFY(eventually([&] { return shown().height() == 520; }));
+        QTest::qWait(300);
+        QCOMPARE(pixelsLike(shown(), red), 0);
+
+        // While the command's request runs, the popover is idle: no orange Cancel button.
+        auto slow = command(u"correct"_s, "slowly, from elsewhere");
+        QVERIFY(eventually([&] { return desktop.modelServer.requests().last().body.contains("slowly"); }));
+        QCOMPARE(pixelsLike(shown(), orange), 0);
+        QVERIFY(slow->waitForFinished(30'000));
+        QCOMPARE(slow->exitCode(), 0);
+        QCOMPARE(clipboard(), selectionAnswer.toUtf8());
+
+        // Its own request runs (orange); Copy under the spinner leaves the clipboard alone.
+        session.key(u"ctrl+a"_s);
+        session.type(u"Helo slowly"_s);
+        session.key(u"ctrl+Return"_s);
+        QVERIFY(eventually([&] { return pixelsLike(shown(), orange) > 100; }));
+        session.click(popover->topLeft() + copyButtonInPopover);
+        QTest::qWait(300);
+        QCOMPARE(clipboard(), selectionAnswer.toUtf8());
+        QVERIFY(eventually([&] { return pixelsLike(shown(), orange) == 0; }));
+        session.click(popover->topLeft() + copyButtonInPopover);
+        QVERIFY(eventually([&] { return clipboard() == answer.toUtf8(); }));
     }
 
     // Without a tray the popover is an ordinary window that stays open when it loses focus.

@@ -4,6 +4,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QtEndian>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -42,9 +43,11 @@ X11Session::X11Session(Options options)
             m_environment.insert(QString::fromLatin1(sanitizer), qEnvironmentVariable(sanitizer));
     }
 
-    // -displayfd picks a free display and prints its number once the server accepts clients.
+    // -displayfd picks a free display and prints its number once the server accepts clients;
+    // -fbdir keeps the screen's pixels in a file, an XWD image, for the tests to look at.
+    QDir(home).mkpath(u"screen"_s);
     if (!launch(u"Xvfb"_s, {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1280x800x24"_s,
-                            u"-nolisten"_s, u"tcp"_s})) {
+                            u"-nolisten"_s, u"tcp"_s, u"-fbdir"_s, home + u"/screen"_s})) {
         return;
     }
     const auto display = firstLine(std::chrono::seconds(20));
@@ -198,6 +201,30 @@ std::optional<QRect> X11Session::visibleWindow(const QString& title) const
                            {u"search"_s, u"--onlyvisible"_s, u"--name"_s, u'^' + title + u'$',
                             u"getwindowgeometry"_s, u"--shell"_s, u"%1"_s});
     return shell ? parseGeometry(*shell) : std::nullopt;
+}
+
+// The XWD header: big-endian 32-bit fields, the ones read here at these indices.
+QImage X11Session::screenshot(QRect area) const
+{
+    QFile file(m_home.filePath(u"screen/Xvfb_screen0"_s));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = file.readAll();
+    const auto field = [&data](int index) {
+        return qFromBigEndian<quint32>(data.constData() + 4 * index);
+    };
+    if (data.size() < 100)
+        return {};
+    const quint32 headerSize = field(0), width = field(4), height = field(5), byteOrder = field(7),
+                  bitsPerPixel = field(11), bytesPerLine = field(12), colours = field(19);
+    const qsizetype pixels = qsizetype(headerSize) + 12 * qsizetype(colours);
+    if (bitsPerPixel != 32 || byteOrder != 0 ||
+        data.size() < pixels + qsizetype(bytesPerLine) * height)
+        return {};
+    // Least significant byte first, 0x00RRGGBB: what QImage calls RGB32 on this machine.
+    const QImage screen(reinterpret_cast<const uchar*>(data.constData() + pixels), int(width),
+                        int(height), int(bytesPerLine), QImage::Format_RGB32);
+    return screen.copy(area);
 }
 
 void X11Session::click(QPoint at) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRect>
@@ -48,6 +49,8 @@ public:
     std::optional<QRect> trayArea() const;
     // The geometry of the visible top-level window of this title, if there is one.
     std::optional<QRect> visibleWindow(const QString& title) const;
+    // What the screen shows in that area now; a null image when it cannot be read.
+    QImage screenshot(QRect area) const;
     void click(QPoint at) const;
     void type(const QString& text) const;
     void key(const QString& keys) const;
