@@ -135,18 +135,15 @@ QString LocalServerView::stateText() const
     std::unreachable();
 }
 
+// From the model's kept answer, not from the check: the card says the same while a check runs.
 QString LocalServerView::unavailableDescription() const
 {
-    switch (state()) {
-    case State::notLocal:
+    SystemLanguageModel& model = m_settings.localModel();
+    if (!isLoopbackAddress(model.serverURL()))
         return u"The server address is not on this computer: enter a local one."_s;
-    case State::modelNotLoaded:
+    if (model.availability().unavailableReason() ==
+        SystemLanguageModel::UnavailableReason::modelNotReady)
         return u"The model server runs without the model: load it, then check again."_s;
-    case State::checking:
-    case State::ready: // the check and the kept answer disagree for a moment
-    case State::absent:
-        break;
-    }
     return u"No local model server found: start Ollama or set its address below."_s;
 }
 
