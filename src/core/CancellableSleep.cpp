@@ -26,4 +26,13 @@ QCoro::Task<Result<void>> cancellableSleep(std::chrono::milliseconds duration, s
     co_return {};
 }
 
+QCoro::Task<void> runAfter(std::chrono::milliseconds duration, std::stop_token stop,
+                           QPointer<QObject> owner, std::function<void()> then)
+{
+    QCoro::Task<Result<void>> sleeping = cancellableSleep(duration, std::move(stop));
+    co_await std::move(sleeping);
+    if (owner)
+        then();
+}
+
 } // namespace lexwick

@@ -117,17 +117,13 @@ void HistoryView::copy(int row)
     const HistoryItem& item = m_filtered.items()[row];
     QGuiApplication::clipboard()->setText(item.resultText);
     m_filtered.setCopied(item.id, true);
-    clearCopiedLater(item.id, m_appearance, m_lifetime.get_token());
-}
-
-// The first confirmation timer to end clears the card's confirmation.
-QCoro::Task<void> HistoryView::clearCopiedLater(QUuid id, int appearance, std::stop_token stop)
-{
-    QPointer self(this);
-    QCoro::Task<Result<void>> sleeping = cancellableSleep(1500ms, stop);
-    co_await std::move(sleeping);
-    if (self && m_appearance == appearance)
-        m_filtered.setCopied(id, false);
+    // The first confirmation timer to end clears the card's confirmation, unless the screen
+    // has been shown afresh since.
+    runAfter(1500ms, m_lifetime.get_token(), this,
+             [this, id = item.id, appearance = m_appearance] {
+                 if (m_appearance == appearance)
+                     m_filtered.setCopied(id, false);
+             });
 }
 
 void HistoryView::remove(int row)

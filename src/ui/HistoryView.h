@@ -73,7 +73,6 @@ private:
     QCoro::Task<void> load();
     QCoro::Task<void> deleteAndReload(QUuid id);
     QCoro::Task<void> clearStore();
-    QCoro::Task<void> clearCopiedLater(QUuid id, int appearance, std::stop_token stop);
     void setItems(const QList<HistoryItem>& items);
     void refilter();
     void refreshTimes();

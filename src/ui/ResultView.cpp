@@ -7,7 +7,6 @@
 #include <QDesktopServices>
 #include <QGuiApplication>
 #include <QJSEngine>
-#include <QPointer>
 #include <QUrl>
 
 namespace lexwick {
@@ -123,16 +122,9 @@ void ResultView::copy()
         return;
     QGuiApplication::clipboard()->setText(m_text);
     setShowCopiedFeedback(true);
-    clearCopiedFeedbackLater(m_lifetime.get_token()); // a later copy leaves this one running
-}
-
-QCoro::Task<void> ResultView::clearCopiedFeedbackLater(std::stop_token stop)
-{
-    QPointer self(this);
-    QCoro::Task<Result<void>> sleeping = cancellableSleep(copiedFeedbackShown, stop);
-    co_await std::move(sleeping);
-    if (self)
-        setShowCopiedFeedback(false);
+    // A later copy leaves this one running; the first to end clears the feedback.
+    runAfter(copiedFeedbackShown, m_lifetime.get_token(), this,
+             [this] { setShowCopiedFeedback(false); });
 }
 
 void ResultView::setShowCopiedFeedback(bool show)

@@ -3,7 +3,6 @@
 #include "core/TextAction.h"
 #include "text/TextChanges.h"
 
-#include <QCoroTask>
 #include <QObject>
 #include <QString>
 #include <QtQml/qqmlregistration.h>
@@ -87,7 +86,6 @@ private:
     bool isCorrection() const;
     const TextChanges& changes() const;
     void setShowCopiedFeedback(bool show);
-    QCoro::Task<void> clearCopiedFeedbackLater(std::stop_token stop);
 
     QString m_text;
     QString m_sentText;

@@ -10,7 +10,6 @@
 
 #include <QDesktopServices>
 #include <QJSEngine>
-#include <QPointer>
 #include <QVariantMap>
 
 #include <algorithm>
@@ -213,16 +212,8 @@ void SettingsView::saveKey()
         return;
     }
     setShowSaveSuccess(true);
-    clearSaveSuccessLater(m_lifetime.get_token()); // a later save leaves this reset running
-}
-
-QCoro::Task<void> SettingsView::clearSaveSuccessLater(std::stop_token stop)
-{
-    QPointer self(this);
-    QCoro::Task<Result<void>> sleeping = cancellableSleep(saveSuccessShown, stop);
-    co_await std::move(sleeping);
-    if (self)
-        setShowSaveSuccess(false);
+    // A later save leaves this reset running.
+    runAfter(saveSuccessShown, m_lifetime.get_token(), this, [this] { setShowSaveSuccess(false); });
 }
 
 void SettingsView::deleteKey()

@@ -151,7 +151,6 @@ private:
     void updateProviderModels();
     void setShowSaveSuccess(bool show);
     void setSaveError(std::optional<QString> error);
-    QCoro::Task<void> clearSaveSuccessLater(std::stop_token stop);
 
     SettingsManager& m_settings;
     ProviderModels* const m_providerModels;
