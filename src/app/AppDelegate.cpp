@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include "app/GnomeShortcuts.h"
 #include "app/Pasteboard.h"
 #include "app/PopoverWindow.h"
 #include "app/ServicesProvider.h"
@@ -82,9 +83,16 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::setupPopover()
 {
+    // The session names its desktop; of those, GNOME lets us add the user's shortcuts.
+    DesktopShortcuts shortcuts{
+        ShortcutsView::desktopNamed(qEnvironmentVariable("XDG_CURRENT_DESKTOP"))};
+    if (shortcuts.desktop == ShortcutsView::Desktop::gnome) {
+        m_gnomeShortcuts = std::make_unique<GnomeShortcuts>();
+        shortcuts.installer = m_gnomeShortcuts.get();
+    }
     m_view =
         std::make_unique<PopoverView>(m_context->router, m_context->settings, m_context->history,
-                                      &m_context->providerModels);
+                                      &m_context->providerModels, nullptr, shortcuts);
     m_popover = std::make_unique<PopoverWindow>(*m_view);
     connect(m_view.get(), &PopoverView::quitRequested, qApp, &QCoreApplication::quit,
             Qt::QueuedConnection);

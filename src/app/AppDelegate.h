@@ -9,6 +9,7 @@
 namespace lexwick {
 
 class AppContext;
+class GnomeShortcuts;
 class PopoverView;
 class PopoverWindow;
 class ServicesProvider;
@@ -41,6 +42,8 @@ private:
     QCoro::Task<ServiceOutcome> runInPopover(TextAction action);
 
     std::unique_ptr<AppContext> m_context; // holds the router, `aiService`
+    // Declared before the popover: it must outlive the screens that use it.
+    std::unique_ptr<GnomeShortcuts> m_gnomeShortcuts;
     std::unique_ptr<PopoverView> m_view;
     std::unique_ptr<PopoverWindow> m_popover;
     std::unique_ptr<StatusBarManager> m_statusBarManager;

@@ -13,10 +13,12 @@ namespace lexwick {
 using namespace Qt::StringLiterals;
 
 PopoverView::PopoverView(AIServiceProvider& aiService, SettingsManager& settings,
-                         HistoryManager& history, ProviderModels* providerModels, QObject* parent)
+                         HistoryManager& history, ProviderModels* providerModels, QObject* parent,
+                         DesktopShortcuts shortcuts)
     : QObject(parent)
     , m_settings(settings)
     , m_providerModels(providerModels)
+    , m_shortcuts(shortcuts)
     , m_main(aiService, settings, history)
     , m_historyView(history)
     , m_onboardingView(settings)
@@ -82,7 +84,7 @@ void PopoverView::setShowSettings(bool show)
     // The screen's state is made afresh each time it is shown; the old one goes once QML has
     // let go of it.
     if (show) {
-        m_settingsView = new SettingsView(m_settings, m_providerModels, this);
+        m_settingsView = new SettingsView(m_settings, m_providerModels, m_shortcuts, this);
         connect(m_settingsView, &SettingsView::closeRequested, this,
                 [this] { setShowSettings(false); });
         connect(m_settingsView, &SettingsView::quitRequested, this, &PopoverView::quit);

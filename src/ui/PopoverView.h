@@ -3,6 +3,7 @@
 #include "ui/HistoryView.h"
 #include "ui/MainView.h"
 #include "ui/OnboardingView.h"
+#include "ui/ShortcutsView.h"
 
 #include <QObject>
 #include <QString>
@@ -40,9 +41,11 @@ class PopoverView : public QObject {
 
 public:
     // The view stays the caller's (C++ ownership), also once it is handed to QML. Without
-    // provider models the settings screen's model picker offers the catalogue.
+    // provider models the settings screen's model picker offers the catalogue; every settings
+    // screen binds keys through `shortcuts`.
     PopoverView(AIServiceProvider& aiService, SettingsManager& settings, HistoryManager& history,
-                ProviderModels* providerModels = nullptr, QObject* parent = nullptr);
+                ProviderModels* providerModels = nullptr, QObject* parent = nullptr,
+                DesktopShortcuts shortcuts = {});
     ~PopoverView() override;
 
     // "onboarding" until the introduction is done, then "settings", "history" or "main".
@@ -89,6 +92,7 @@ private:
 
     SettingsManager& m_settings;
     ProviderModels* const m_providerModels;
+    const DesktopShortcuts m_shortcuts;
 
     MainView m_main;
     HistoryView m_historyView;

@@ -23,14 +23,11 @@ constexpr std::chrono::milliseconds saveSuccessShown{2000};
 } // namespace
 
 SettingsView::SettingsView(SettingsManager& settings, ProviderModels* providerModels,
-                           QObject* parent)
+                           DesktopShortcuts shortcuts, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
     , m_providerModels(providerModels)
-    // The desktop decides how the shortcuts are bound; it is what the session says it is.
-    , m_shortcuts(new ShortcutsView(
-          ShortcutsView::desktopNamed(qEnvironmentVariable("XDG_CURRENT_DESKTOP")),
-          QStringLiteral("gsettings"), this))
+    , m_shortcuts(new ShortcutsView(shortcuts.desktop, shortcuts.installer, this))
     , m_localServer(new LocalServerView(settings, this))
 {
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);

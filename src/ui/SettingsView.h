@@ -71,9 +71,10 @@ public:
     static inline const QString aboutText =
         QStringLiteral("AI-powered writing assistant for Linux");
 
-    // Without provider models the picker offers the catalogue.
+    // Without provider models the picker offers the catalogue. The shortcuts sheet binds keys
+    // the way the platform says.
     SettingsView(SettingsManager& settings, ProviderModels* providerModels,
-                 QObject* parent = nullptr);
+                 DesktopShortcuts shortcuts, QObject* parent = nullptr);
     ~SettingsView() override;
 
     QVariantList providerCards() const;

@@ -5,18 +5,17 @@
 #include <QCoroTask>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <QtQml/qqmlregistration.h>
 #include <QVariantList>
 
-#include <optional>
-
 namespace lexwick {
+
+class ShortcutInstaller;
 
 // The state behind the "Keyboard shortcuts" sheet: the three commands that work on the text
 // selected anywhere, and how this desktop binds them to keys. KDE binds the actions of the
-// desktop file itself; on GNOME one click adds them to the user's custom shortcuts (appended
-// to the list, never replacing it); elsewhere the sheet shows the commands to bind.
+// desktop file itself; where the platform offers an installer (GNOME's custom shortcuts), one
+// click binds them; elsewhere the sheet shows the commands to bind.
 class ShortcutsView : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -38,13 +37,13 @@ public:
     static Desktop desktopNamed(const QString& currentDesktop);
     // The key each action is bound to by default.
     static QString defaultShortcut(TextAction action);
-    // The same in GNOME's notation ("<Control><Alt><Shift>c").
-    static QString gnomeBinding(TextAction action);
-    // Where GNOME keeps the shortcut of the action.
-    static QString gnomePath(TextAction action);
+    // The command that runs the action on the selection ("lexwick paraphrase"), and its title.
+    static QString command(TextAction action);
+    static QString commandTitle(TextAction action);
 
-    // `gsettings` is the program that reads and writes GNOME's settings.
-    explicit ShortcutsView(Desktop desktop, QString gsettings = QStringLiteral("gsettings"),
+    // Without an installer there is nothing to set up. The installer stays the caller's and
+    // must outlive the view.
+    explicit ShortcutsView(Desktop desktop, ShortcutInstaller* installer = nullptr,
                            QObject* parent = nullptr);
 
     // One map per action: its "title", "command" and "shortcut" (the default key, where the
@@ -53,32 +52,32 @@ public:
     Desktop desktop() const { return m_desktop; }
     QString title() const { return QStringLiteral("Keyboard shortcuts"); }
     QString explanation() const;
-    bool showsSetUpButton() const { return m_desktop == Desktop::gnome; }
+    bool showsSetUpButton() const { return m_installer != nullptr; }
     bool canSetUp() const { return showsSetUpButton() && !m_settingUp; }
     bool isSettingUp() const { return m_settingUp; }
     QString status() const { return m_status; }
 
-    // Adds the three commands to GNOME's custom shortcuts (again: rewrites its own entries
-    // and adds none twice).
+    // Binds the three commands through the installer; the status tells how it went.
     Q_INVOKABLE void setUp();
     QCoro::Task<bool> setUpShortcuts();
-
-    // GVariant's text form of a list of strings, both ways.
-    static std::optional<QStringList> parseStringList(const QString& text);
-    static QString stringListText(const QStringList& list);
-    static QString stringText(const QString& text);
 
 Q_SIGNALS:
     void stateChanged();
 
 private:
-    QCoro::Task<std::optional<QString>> runGsettings(QStringList arguments);
     void setState(bool settingUp, const QString& status);
 
     Desktop m_desktop;
-    QString m_gsettings;
+    ShortcutInstaller* m_installer;
     bool m_settingUp = false;
     QString m_status;
+};
+
+// How the platform binds keys: the session's desktop and, where it lets an application bind
+// them, the installer (which outlives every screen that uses it).
+struct DesktopShortcuts {
+    ShortcutsView::Desktop desktop = ShortcutsView::Desktop::other;
+    ShortcutInstaller* installer = nullptr;
 };
 
 } // namespace lexwick
