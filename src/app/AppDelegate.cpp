@@ -92,7 +92,7 @@ void AppDelegate::setupPopover()
     }
     m_view =
         std::make_unique<PopoverView>(m_context->router, m_context->settings, m_context->history,
-                                      &m_context->providerModels, nullptr, shortcuts);
+                                      &m_context->providerModels, shortcuts);
     m_popover = std::make_unique<PopoverWindow>(*m_view);
     connect(m_view.get(), &PopoverView::quitRequested, qApp, &QCoreApplication::quit,
             Qt::QueuedConnection);

@@ -13,8 +13,8 @@ namespace lexwick {
 using namespace Qt::StringLiterals;
 
 PopoverView::PopoverView(AIServiceProvider& aiService, SettingsManager& settings,
-                         HistoryManager& history, ProviderModels* providerModels, QObject* parent,
-                         DesktopShortcuts shortcuts)
+                         HistoryManager& history, ProviderModels* providerModels,
+                         DesktopShortcuts shortcuts, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
     , m_providerModels(providerModels)

@@ -44,8 +44,8 @@ public:
     // provider models the settings screen's model picker offers the catalogue; every settings
     // screen binds keys through `shortcuts`.
     PopoverView(AIServiceProvider& aiService, SettingsManager& settings, HistoryManager& history,
-                ProviderModels* providerModels = nullptr, QObject* parent = nullptr,
-                DesktopShortcuts shortcuts = {});
+                ProviderModels* providerModels = nullptr, DesktopShortcuts shortcuts = {},
+                QObject* parent = nullptr);
     ~PopoverView() override;
 
     // "onboarding" until the introduction is done, then "settings", "history" or "main".
