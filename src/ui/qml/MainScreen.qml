@@ -34,23 +34,6 @@ Rectangle {
         }
     }
 
-    component HeaderButton: ToolButton {
-        property string symbol
-        property string tip
-        property bool material: true
-        padding: 6
-        focusPolicy: Qt.StrongFocus
-        Accessible.name: tip
-        ToolTip.visible: hovered
-        ToolTip.text: tip
-        ToolTip.delay: 600
-        contentItem: SymbolIcon { name: parent.symbol; size: 20; color: Theme.secondaryLabel }
-        background: Rectangle {
-            radius: 6
-            color: parent.material ? Theme.ultraThinMaterial : "transparent"
-        }
-    }
-
     // Ctrl+Return and Ctrl+Enter act as the process button while it is enabled.
     Shortcut {
         sequences: ["Ctrl+Return", "Ctrl+Enter"]
@@ -62,32 +45,22 @@ Rectangle {
         anchors.fill: parent
         spacing: 0
 
-        // Header
-        Rectangle {
-            Layout.fillWidth: true
-            implicitHeight: header.implicitHeight + 24
-            color: Theme.thinMaterial
-            RowLayout {
-                id: header
-                anchors.fill: parent
-                anchors.margins: 12
-                spacing: 8
-                SymbolIcon { name: "text.bubble.fill"; size: 22; color: Theme.accent }
-                Text { text: "Lexwick"; font: Theme.titleFont; color: Theme.label }
-                Item { Layout.fillWidth: true }
-                HeaderButton {
-                    objectName: "historyButton"
-                    symbol: "clock.arrow.circlepath"; tip: "History"
-                    onClicked: screen.view.openHistory()
-                }
-                HeaderButton {
-                    symbol: "gearshape.fill"; tip: "Settings"
-                    onClicked: screen.view.openSettings()
-                }
-                HeaderButton {
-                    symbol: "xmark.circle.fill"; tip: "Close"; material: false
-                    onClicked: screen.view.close()
-                }
+        ScreenHeader {
+            symbol: "text.bubble.fill"; title: "Lexwick"
+            IconButton {
+                objectName: "historyButton"
+                symbol: "clock.arrow.circlepath"; tip: "History"
+                material: true
+                onClicked: screen.view.openHistory()
+            }
+            IconButton {
+                symbol: "gearshape.fill"; tip: "Settings"
+                material: true
+                onClicked: screen.view.openSettings()
+            }
+            IconButton {
+                symbol: "xmark.circle.fill"; tip: "Close"
+                onClicked: screen.view.close()
             }
         }
 

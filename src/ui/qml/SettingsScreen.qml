@@ -18,25 +18,13 @@ Rectangle {
         anchors.fill: parent
         spacing: 0
 
-        // Header
-        Rectangle {
-            Layout.fillWidth: true
-            implicitHeight: header.implicitHeight + 24
-            color: Theme.thinMaterial
-            RowLayout {
-                id: header
-                anchors.fill: parent
-                anchors.margins: 12
-                spacing: 8
-                SymbolIcon { name: "gearshape.fill"; size: 22; color: Theme.accent }
-                Text { text: "Settings"; font: Theme.titleFont; color: Theme.label }
-                Item { Layout.fillWidth: true }
-                IconButton {
-                    objectName: "closeButton"
-                    symbol: "xmark.circle.fill"; tip: "Close"
-                    padding: 4
-                    onClicked: screen.view.close()
-                }
+        ScreenHeader {
+            symbol: "gearshape.fill"; title: "Settings"
+            IconButton {
+                objectName: "closeButton"
+                symbol: "xmark.circle.fill"; tip: "Close"
+                padding: 4 // this screen's bar is 4 px shorter than the others'
+                onClicked: screen.view.close()
             }
         }
 
