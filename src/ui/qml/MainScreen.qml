@@ -16,24 +16,6 @@ Rectangle {
 
     function focusInput() { input.forceActiveFocus() }
 
-    component SectionLabel: Row {
-        property string symbol
-        property string title
-        spacing: 4
-        SymbolIcon {
-            anchors.verticalCenter: parent.verticalCenter
-            name: parent.symbol
-            size: 11
-            color: Theme.secondaryLabel
-        }
-        Text {
-            anchors.verticalCenter: parent.verticalCenter
-            text: parent.title
-            font: Theme.captionFont
-            color: Theme.secondaryLabel
-        }
-    }
-
     // Ctrl+Return and Ctrl+Enter act as the process button while it is enabled.
     Shortcut {
         sequences: ["Ctrl+Return", "Ctrl+Enter"]
@@ -297,22 +279,14 @@ Rectangle {
                     RowLayout {
                         Layout.fillWidth: true
                         SectionLabel { symbol: "sparkles"; title: "Result" }
-                        Rectangle {
-                            id: cachedBadge
+                        Badge {
                             objectName: "cachedBadge"
                             visible: screen.result.showsCachedBadge
-                            implicitWidth: cached.implicitWidth + 12
-                            implicitHeight: cached.implicitHeight + 4
-                            radius: 4
+                            text: "Cached"
+                            textColor: Theme.green
+                            weight: Font.DemiBold
+                            horizontalPadding: 6
                             color: Theme.withAlpha(Theme.green, 0.15)
-                            Text {
-                                id: cached
-                                anchors.centerIn: parent
-                                text: "Cached"
-                                font.pixelSize: 9
-                                font.weight: Font.DemiBold
-                                color: Theme.green
-                            }
                         }
                         Item { Layout.fillWidth: true }
                         AbstractButton {
