@@ -18,31 +18,12 @@ Rectangle {
         anchors.fill: parent
         spacing: 0
 
-        // Header
-        Rectangle {
-            Layout.fillWidth: true
-            implicitHeight: header.implicitHeight + 24
-            color: Theme.thinMaterial
-            RowLayout {
-                id: header
-                anchors.fill: parent
-                anchors.margins: 12
-                spacing: 8
-                SymbolIcon { name: "clock.arrow.circlepath"; size: 22; color: Theme.accent }
-                Text { text: "History"; font: Theme.titleFont; color: Theme.label }
-                Item { Layout.fillWidth: true }
-                ToolButton {
-                    objectName: "closeButton"
-                    padding: 6
-                    focusPolicy: Qt.StrongFocus
-                    Accessible.name: "Close"
-                    ToolTip.visible: hovered
-                    ToolTip.text: "Close"
-                    ToolTip.delay: 600
-                    contentItem: SymbolIcon { name: "xmark.circle.fill"; size: 20; color: Theme.secondaryLabel }
-                    background: Item {}
-                    onClicked: screen.history.close()
-                }
+        ScreenHeader {
+            symbol: "clock.arrow.circlepath"; title: "History"
+            IconButton {
+                objectName: "closeButton"
+                symbol: "xmark.circle.fill"; tip: "Close"
+                onClicked: screen.history.close()
             }
         }
 

@@ -16,41 +16,6 @@ Rectangle {
 
     function focusInput() { input.forceActiveFocus() }
 
-    component SectionLabel: Row {
-        property string symbol
-        property string title
-        spacing: 4
-        SymbolIcon {
-            anchors.verticalCenter: parent.verticalCenter
-            name: parent.symbol
-            size: 11
-            color: Theme.secondaryLabel
-        }
-        Text {
-            anchors.verticalCenter: parent.verticalCenter
-            text: parent.title
-            font: Theme.captionFont
-            color: Theme.secondaryLabel
-        }
-    }
-
-    component HeaderButton: ToolButton {
-        property string symbol
-        property string tip
-        property bool material: true
-        padding: 6
-        focusPolicy: Qt.StrongFocus
-        Accessible.name: tip
-        ToolTip.visible: hovered
-        ToolTip.text: tip
-        ToolTip.delay: 600
-        contentItem: SymbolIcon { name: parent.symbol; size: 20; color: Theme.secondaryLabel }
-        background: Rectangle {
-            radius: 6
-            color: parent.material ? Theme.ultraThinMaterial : "transparent"
-        }
-    }
-
     // Ctrl+Return and Ctrl+Enter act as the process button while it is enabled.
     Shortcut {
         sequences: ["Ctrl+Return", "Ctrl+Enter"]
@@ -62,32 +27,22 @@ Rectangle {
         anchors.fill: parent
         spacing: 0
 
-        // Header
-        Rectangle {
-            Layout.fillWidth: true
-            implicitHeight: header.implicitHeight + 24
-            color: Theme.thinMaterial
-            RowLayout {
-                id: header
-                anchors.fill: parent
-                anchors.margins: 12
-                spacing: 8
-                SymbolIcon { name: "text.bubble.fill"; size: 22; color: Theme.accent }
-                Text { text: "Lexwick"; font: Theme.titleFont; color: Theme.label }
-                Item { Layout.fillWidth: true }
-                HeaderButton {
-                    objectName: "historyButton"
-                    symbol: "clock.arrow.circlepath"; tip: "History"
-                    onClicked: screen.view.openHistory()
-                }
-                HeaderButton {
-                    symbol: "gearshape.fill"; tip: "Settings"
-                    onClicked: screen.view.openSettings()
-                }
-                HeaderButton {
-                    symbol: "xmark.circle.fill"; tip: "Close"; material: false
-                    onClicked: screen.view.close()
-                }
+        ScreenHeader {
+            symbol: "text.bubble.fill"; title: "Lexwick"
+            IconButton {
+                objectName: "historyButton"
+                symbol: "clock.arrow.circlepath"; tip: "History"
+                material: true
+                onClicked: screen.view.openHistory()
+            }
+            IconButton {
+                symbol: "gearshape.fill"; tip: "Settings"
+                material: true
+                onClicked: screen.view.openSettings()
+            }
+            IconButton {
+                symbol: "xmark.circle.fill"; tip: "Close"
+                onClicked: screen.view.close()
             }
         }
 
@@ -324,22 +279,14 @@ Rectangle {
                     RowLayout {
                         Layout.fillWidth: true
                         SectionLabel { symbol: "sparkles"; title: "Result" }
-                        Rectangle {
-                            id: cachedBadge
+                        Badge {
                             objectName: "cachedBadge"
                             visible: screen.result.showsCachedBadge
-                            implicitWidth: cached.implicitWidth + 12
-                            implicitHeight: cached.implicitHeight + 4
-                            radius: 4
+                            text: "Cached"
+                            textColor: Theme.green
+                            weight: Font.DemiBold
+                            horizontalPadding: 6
                             color: Theme.withAlpha(Theme.green, 0.15)
-                            Text {
-                                id: cached
-                                anchors.centerIn: parent
-                                text: "Cached"
-                                font.pixelSize: 9
-                                font.weight: Font.DemiBold
-                                color: Theme.green
-                            }
                         }
                         Item { Layout.fillWidth: true }
                         AbstractButton {

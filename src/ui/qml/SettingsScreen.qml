@@ -14,231 +14,17 @@ Rectangle {
     implicitHeight: 550
     color: Theme.window
 
-    component Section: Rectangle {
-        id: section
-        property string title
-        property string symbol
-        default property alias content: body.data
-        property alias headerExtra: extra.data
-        Layout.fillWidth: true
-        Layout.leftMargin: 16
-        Layout.rightMargin: 16
-        implicitHeight: column.implicitHeight + 24
-        radius: 10
-        color: Theme.ultraThinMaterial
-        ColumnLayout {
-            id: column
-            anchors.fill: parent
-            anchors.margins: 12
-            spacing: 10
-            RowLayout {
-                Layout.fillWidth: true
-                spacing: 6
-                SymbolIcon { name: section.symbol; size: 15; color: Theme.label }
-                Text { text: section.title; font: Theme.headlineFont; color: Theme.label }
-                Item { Layout.fillWidth: true }
-                Row { id: extra }
-            }
-            ColumnLayout {
-                id: body
-                Layout.fillWidth: true
-                spacing: 8
-            }
-        }
-    }
-
-    component IconButton: ToolButton {
-        property string symbol
-        property string tip
-        property color tint: Theme.secondaryLabel
-        property real size: 18
-        padding: 4
-        focusPolicy: Qt.StrongFocus
-        Accessible.name: tip
-        ToolTip.visible: hovered && tip !== ""
-        ToolTip.text: tip
-        ToolTip.delay: 600
-        contentItem: SymbolIcon { name: parent.symbol; size: parent.size; color: parent.tint }
-        background: Item {}
-    }
-
-    component Caption: Text {
-        Layout.fillWidth: true
-        font: Theme.captionFont
-        color: Theme.secondaryLabel
-        wrapMode: Text.WordWrap
-    }
-
-    component Field: TextField {
-        Layout.fillWidth: true
-        font: Theme.bodyFont
-        color: Theme.label
-        placeholderTextColor: Theme.secondaryLabel
-        selectByMouse: true
-        leftPadding: 8
-        rightPadding: 8
-        background: Rectangle {
-            radius: 6
-            color: Theme.thinMaterial
-            border.width: parent.activeFocus ? 2 : 1
-            border.color: parent.activeFocus ? Theme.accent : Theme.separator
-        }
-    }
-
-    // A drop-down whose selection follows the state: a choice is reported, and the state
-    // decides what is selected (a choice would otherwise cut the binding).
-    component Picker: ComboBox {
-        id: picker
-        property int selectedIndex: -1
-        signal picked(int index)
-        currentIndex: selectedIndex
-        implicitHeight: 28
-        onActivated: (index) => {
-            picked(index)
-            currentIndex = Qt.binding(() => picker.selectedIndex)
-        }
-        Layout.fillWidth: true
-        font: Theme.bodyFont
-        background: Rectangle {
-            radius: 6
-            color: Theme.thinMaterial
-            border.width: picker.visualFocus ? 2 : 1
-            border.color: picker.visualFocus ? Theme.accent : Theme.separator
-        }
-        delegate: ItemDelegate {
-            required property var modelData
-            required property int index
-            width: ListView.view ? ListView.view.width : implicitWidth
-            highlighted: picker.highlightedIndex === index
-            contentItem: Text {
-                text: modelData[picker.textRole]
-                font.pixelSize: Theme.bodyFont.pixelSize
-                font.weight: picker.currentIndex === index ? Font.DemiBold : Font.Normal
-                color: Theme.label
-                elide: Text.ElideRight
-                verticalAlignment: Text.AlignVCenter
-            }
-            background: Rectangle {
-                color: parent.highlighted ? Theme.withAlpha(Theme.accent, 0.2) : "transparent"
-            }
-        }
-        // Our own glyph: the style's picture of arrows is hard to see on a dark palette.
-        indicator: SymbolIcon {
-            x: picker.width - width - 8
-            y: (picker.height - height) / 2
-            name: "chevron.right"
-            size: 14
-            rotation: 90
-            color: Theme.secondaryLabel
-        }
-        popup.background: Rectangle {
-            color: Theme.window
-            border.width: 1
-            border.color: Theme.separator
-            radius: 6
-        }
-        contentItem: Text {
-            leftPadding: 8
-            rightPadding: picker.indicator.width + 4
-            text: picker.displayText
-            font: picker.font
-            color: Theme.label
-            verticalAlignment: Text.AlignVCenter
-            elide: Text.ElideRight
-        }
-    }
-
-    component PillButton: AbstractButton {
-        id: pill
-        property color fill: Theme.accent
-        property color textColor: "white"
-        property string symbol
-        property font labelFont: Theme.bodyFont
-        implicitWidth: pillRow.implicitWidth + 24
-        implicitHeight: pillRow.implicitHeight + 12
-        focusPolicy: Qt.StrongFocus
-        Accessible.name: text
-        background: Rectangle {
-            radius: 6
-            color: pill.enabled ? pill.fill : Theme.withAlpha(pill.fill, 0.5)
-        }
-        contentItem: Item {
-            Row {
-                id: pillRow
-                anchors.centerIn: parent
-                spacing: 4
-                SymbolIcon {
-                    visible: pill.symbol !== ""
-                    anchors.verticalCenter: parent.verticalCenter
-                    name: pill.symbol
-                    size: 13
-                    color: pill.textColor
-                }
-                Text {
-                    anchors.verticalCenter: parent.verticalCenter
-                    text: pill.text
-                    font: pill.labelFont
-                    color: pill.textColor
-                }
-            }
-        }
-    }
-
-    // A row of the lower list: symbol, text, and what it leads to.
-    component ListRow: AbstractButton {
-        id: listRow
-        property string symbol
-        property string trailingSymbol
-        property color tint: Theme.label
-        Layout.fillWidth: true
-        Layout.leftMargin: 16
-        Layout.rightMargin: 16
-        implicitHeight: 40
-        focusPolicy: Qt.StrongFocus
-        hoverEnabled: true
-        Accessible.name: text
-        background: Rectangle {
-            radius: 10
-            color: listRow.hovered ? Theme.thinMaterial : Theme.ultraThinMaterial
-        }
-        leftPadding: 12
-        rightPadding: 12
-        contentItem: RowLayout {
-            spacing: 8
-            SymbolIcon { name: listRow.symbol; size: 15; color: listRow.tint }
-            Text { text: listRow.text; font: Theme.bodyFont; color: listRow.tint }
-            Item { Layout.fillWidth: true }
-            SymbolIcon {
-                visible: listRow.trailingSymbol !== ""
-                name: listRow.trailingSymbol
-                size: 15
-                color: Theme.secondaryLabel
-            }
-        }
-    }
-
     ColumnLayout {
         anchors.fill: parent
         spacing: 0
 
-        // Header
-        Rectangle {
-            Layout.fillWidth: true
-            implicitHeight: header.implicitHeight + 24
-            color: Theme.thinMaterial
-            RowLayout {
-                id: header
-                anchors.fill: parent
-                anchors.margins: 12
-                spacing: 8
-                SymbolIcon { name: "gearshape.fill"; size: 22; color: Theme.accent }
-                Text { text: "Settings"; font: Theme.titleFont; color: Theme.label }
-                Item { Layout.fillWidth: true }
-                IconButton {
-                    objectName: "closeButton"
-                    symbol: "xmark.circle.fill"; tip: "Close"; size: 20
-                    onClicked: screen.view.close()
-                }
+        ScreenHeader {
+            symbol: "gearshape.fill"; title: "Settings"
+            IconButton {
+                objectName: "closeButton"
+                symbol: "xmark.circle.fill"; tip: "Close"
+                padding: 4 // this screen's bar is 4 px shorter than the others'
+                onClicked: screen.view.close()
             }
         }
 
@@ -381,6 +167,8 @@ Rectangle {
                                 objectName: "eyeButton"
                                 symbol: screen.view.eyeSymbol
                                 tip: screen.view.eyeTooltip
+                                padding: 4
+                                size: 18
                                 onClicked: screen.view.toggleShowAPIKey()
                             }
                         }

@@ -1,0 +1,22 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Lexwick
+
+// A one-line text field on a thin plate whose border shows the focus.
+TextField {
+    id: field
+    Layout.fillWidth: true
+    font: Theme.bodyFont
+    color: Theme.label
+    placeholderTextColor: Theme.secondaryLabel
+    selectByMouse: true
+    leftPadding: 8
+    rightPadding: 8
+    background: Rectangle {
+        radius: 6
+        color: Theme.thinMaterial
+        border.width: field.activeFocus ? 2 : 1
+        border.color: field.activeFocus ? Theme.accent : Theme.separator
+    }
+}
