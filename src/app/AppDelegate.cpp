@@ -1,12 +1,12 @@
 #include "app/AppDelegate.h"
 
+#include "app/AppContext.h"
 #include "app/GnomeShortcuts.h"
 #include "app/Pasteboard.h"
 #include "app/PopoverWindow.h"
 #include "app/ServicesProvider.h"
 #include "app/StatusBarManager.h"
 #include "core/Log.h"
-#include "app/AppContext.h"
 #include "ui/PopoverView.h"
 
 #include <QCoreApplication>
