@@ -72,7 +72,7 @@ QCoro::Task<Result<QString>> CustomAIService::processText(QString text, TextActi
     const APIProvider provider = m_settings.customProvider();
     const std::optional<QString> key = m_settings.getAPIKey(provider);
     if (!key)
-        co_return std::unexpected(AIError(AIError::MissingAPIKey{}));
+        co_return std::unexpected(AIError(AIError::MissingAPIKey{displayName(provider)}));
 
     beginRequest();
     // Said at once, from whichever thread cancels; the request ends on its own below.

@@ -34,6 +34,10 @@ LocalAIAvailability LocalAIService::mapAvailability(SystemLanguageModel::Availab
         return LocalAIAvailability::modelNotReady;
     case Reason::other:
         return LocalAIAvailability::unavailable;
+    case Reason::loading:
+        return LocalAIAvailability::modelLoading;
+    case Reason::needsKey:
+        return LocalAIAvailability::serverNeedsKey;
     }
     std::unreachable();
 }
@@ -44,8 +48,7 @@ AIError LocalAIService::mapGenerationError(const Error& error)
     const QString plain = generation ? generation->debugDescription : error.localizedDescription();
     if (error.is<CancellationError>() || plain.contains(u"cancelled"))
         return AIError::networkError(error);
-    return AIError(
-        AIError::ApiError{QStringLiteral("Local model error: ") + error.localizedDescription()});
+    return AIError(AIError::LocalModelError{error.localizedDescription()});
 }
 
 QCoro::Task<Result<QString>> LocalAIService::processText(QString text, TextAction action,
@@ -54,15 +57,21 @@ QCoro::Task<Result<QString>> LocalAIService::processText(QString text, TextActio
 {
     if (text.trimmed().isEmpty())
         co_return std::unexpected(AIError(AIError::EmptyInput{}));
-    if (!m_model.isAvailable())
-        co_return std::unexpected(AIError(AIError::LocalModelUnavailable{currentAvailability()}));
+    // Asked again unless the kept answer is a fresh "available": the server may be up by now.
+    QPointer self(this);
+    QCoro::Task<SystemLanguageModel::Availability> checking = m_model.checkedAvailability(stop);
+    const SystemLanguageModel::Availability availability = co_await std::move(checking);
+    if (stop.stop_requested())
+        co_return std::unexpected(Error(CancellationError{}));
+    if (!self || !availability.isAvailable())
+        co_return std::unexpected(
+            AIError(AIError::LocalModelUnavailable{mapAvailability(availability)}));
 
     beginRequest();
 
     const LanguageModelSession session(m_model, systemPrompt(action));
     QCoro::Task<Result<LanguageModelSession::Response>> responding =
         session.respond(delimitedUserMessage(text, action, tone), GenerationOptions{}, stop);
-    QPointer self(this);
     const Result<LanguageModelSession::Response> response = co_await std::move(responding);
     if (!self)
         co_return response ? Result<QString>(response->content.trimmed())

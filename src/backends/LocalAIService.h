@@ -23,7 +23,7 @@ public:
     // The model's answer in the application's own terms.
     static LocalAIAvailability mapAvailability(SystemLanguageModel::Availability availability);
     // A failed generation as the user sees it: a cancelled one as a network error, any other
-    // as the model's own words.
+    // as the model server's own words.
     static AIError mapGenerationError(const Error& error);
 
 private:

@@ -7,9 +7,7 @@
 
 namespace lexwick {
 
-namespace {
-
-QString availabilityMessage(LocalAIAvailability availability)
+QString localModelStateMessage(LocalAIAvailability availability)
 {
     switch (availability) {
     case LocalAIAvailability::available:
@@ -17,16 +15,18 @@ QString availabilityMessage(LocalAIAvailability availability)
     case LocalAIAvailability::appleIntelligenceDisabled:
         return QStringLiteral("Enable Apple Intelligence in System Settings to use on-device AI");
     case LocalAIAvailability::modelNotReady:
-        return QStringLiteral("On-device AI model is downloading. Please try again later.");
+        return QStringLiteral("The local model server does not have the model.");
     case LocalAIAvailability::deviceNotEligible:
-        return QStringLiteral("Your device doesn't support on-device AI. Using cloud API instead.");
+        return QStringLiteral("Your device doesn't support on-device AI.");
     case LocalAIAvailability::unavailable:
-        return QStringLiteral("On-device AI is not available. Using cloud API instead.");
+        return QStringLiteral("No local model server answers.");
+    case LocalAIAvailability::modelLoading:
+        return QStringLiteral("The local model server is still loading the model.");
+    case LocalAIAvailability::serverNeedsKey:
+        return QStringLiteral("The local model server asks for an API key.");
     }
     std::unreachable();
 }
-
-} // namespace
 
 QString rawValue(PIIType type)
 {
@@ -69,7 +69,10 @@ QString AIError::errorDescription() const
                 return QStringLiteral("Network error: ") + e.underlying->localizedDescription();
             },
             [](const LocalModelUnavailable& e) -> QString {
-                return availabilityMessage(e.availability);
+                const QString state = localModelStateMessage(e.availability);
+                return e.answeredBy.isEmpty()
+                           ? state
+                           : state + u' ' + e.answeredBy + QStringLiteral(" answered instead.");
             },
             [](const InputTooLong& e) -> QString {
                 return QStringLiteral("Text too long (%1 characters). Maximum is %2.")
@@ -86,8 +89,11 @@ QString AIError::errorDescription() const
             [](const EmptyInput&) -> QString {
                 return QStringLiteral("Please enter some text to process.");
             },
-            [](const MissingAPIKey&) -> QString {
-                return QStringLiteral("API key not configured. Please add your Groq API key.");
+            [](const MissingAPIKey& e) -> QString {
+                const QString missing = QStringLiteral("API key not configured. Please add your ") +
+                                        e.provider + QStringLiteral(" API key.");
+                return e.localModel ? localModelStateMessage(*e.localModel) + u' ' + missing
+                                    : missing;
             },
             [](const InvalidURL&) -> QString { return QStringLiteral("Invalid API URL."); },
             [](const InvalidResponse&) -> QString {
@@ -97,6 +103,9 @@ QString AIError::errorDescription() const
                 return QStringLiteral("No response content received.");
             },
             [](const Cancelled&) -> QString { return QStringLiteral("Request was cancelled."); },
+            [](const LocalModelError& e) -> QString {
+                return QStringLiteral("Local model error: ") + e.description;
+            },
         },
         m_case);
 }
@@ -117,6 +126,7 @@ bool AIError::concernsProvider() const
     case Kind::invalidURL:
     case Kind::invalidResponse:
     case Kind::noContent:
+    case Kind::localModelError:
         return true;
     }
     std::unreachable();

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <type_traits>
 #include <variant>
 
@@ -16,13 +17,18 @@ class Error;
 
 namespace LocalAIAvailabilities {
 Q_NAMESPACE
-// The states of the on-device model.
+// The states of the on-device model. On this platform it is a model server on this machine:
+// `unavailable` is no server answering, `modelNotReady` a server without the model,
+// `modelLoading` a server still loading it, `serverNeedsKey` a server that asks for an API key.
+// The other platform's two remaining states never occur here.
 enum class LocalAIAvailability {
     available,
     appleIntelligenceDisabled,
     modelNotReady,
     deviceNotEligible,
-    unavailable
+    unavailable,
+    modelLoading,
+    serverNeedsKey
 };
 Q_ENUM_NS(LocalAIAvailability)
 } // namespace LocalAIAvailabilities
@@ -56,6 +62,8 @@ public:
     };
     struct LocalModelUnavailable {
         LocalAIAvailability availability;
+        // The custom provider that answered instead, when one did.
+        QString answeredBy = {};
     };
     struct InputTooLong {
         int current;
@@ -65,11 +73,19 @@ public:
         QList<PIIType> types;
     };
     struct EmptyInput {};
-    struct MissingAPIKey {};
+    struct MissingAPIKey {
+        QString provider = QStringLiteral("Groq"); // whose key is missing
+        // Why the on-device model, which the user chose, could not answer first.
+        std::optional<LocalAIAvailability> localModel = std::nullopt;
+    };
     struct InvalidURL {};
     struct InvalidResponse {};
     struct NoContent {};
     struct Cancelled {};
+    // The on-device model failed to generate; its own words.
+    struct LocalModelError {
+        QString description;
+    };
 
     // In the order of the alternatives of Case; the assertions below the class hold them together.
     enum class Kind {
@@ -84,12 +100,13 @@ public:
         invalidURL,
         invalidResponse,
         noContent,
-        cancelled
+        cancelled,
+        localModelError
     };
 
     using Case = std::variant<HttpError, ApiError, NetworkError, LocalModelUnavailable,
                               InputTooLong, PiiDetected, EmptyInput, MissingAPIKey, InvalidURL,
-                              InvalidResponse, NoContent, Cancelled>;
+                              InvalidResponse, NoContent, Cancelled, LocalModelError>;
 
     AIError(Case value)
         : m_case(std::move(value))
@@ -125,7 +142,7 @@ inline constexpr bool kindNames =
 } // namespace detail
 
 static_assert(std::variant_size_v<AIError::Case> ==
-              static_cast<std::size_t>(AIError::Kind::cancelled) + 1);
+              static_cast<std::size_t>(AIError::Kind::localModelError) + 1);
 static_assert(detail::kindNames<AIError::Kind::httpError, AIError::HttpError>);
 static_assert(detail::kindNames<AIError::Kind::apiError, AIError::ApiError>);
 static_assert(detail::kindNames<AIError::Kind::networkError, AIError::NetworkError>);
@@ -139,5 +156,9 @@ static_assert(detail::kindNames<AIError::Kind::invalidURL, AIError::InvalidURL>)
 static_assert(detail::kindNames<AIError::Kind::invalidResponse, AIError::InvalidResponse>);
 static_assert(detail::kindNames<AIError::Kind::noContent, AIError::NoContent>);
 static_assert(detail::kindNames<AIError::Kind::cancelled, AIError::Cancelled>);
+static_assert(detail::kindNames<AIError::Kind::localModelError, AIError::LocalModelError>);
+
+// What the on-device model's state means for the user, in one sentence.
+QString localModelStateMessage(LocalAIAvailability availability);
 
 } // namespace lexwick

@@ -6,11 +6,12 @@ namespace lexwick {
 
 namespace {
 
-// "provider:action:tone:text"; only the text can hold a ":", and it comes last.
+// "provider:action:tone:length:model:text"; the model and the text may hold a ":", so the
+// model comes with its length and the text comes last.
 QString joined(const CacheKey& key)
 {
     return key.provider + u':' + key.action + u':' + key.tone.value_or(QStringLiteral("none")) +
-           u':' + key.text;
+           u':' + QString::number(key.model.size()) + u':' + key.model + u':' + key.text;
 }
 
 // A keyed hash with a key drawn for each cache, so key strings differ from run to run.

@@ -17,6 +17,7 @@ struct CacheKey {
     QString action;              // raw value of the TextAction
     std::optional<QString> tone; // raw value of the ToneOption; absent without a tone
     QString provider;            // "Local", "Cloud", "Groq", "OpenAI" or "Anthropic"
+    QString model = {};          // which model of the provider (and where, for "Local")
 
     bool operator==(const CacheKey&) const = default;
 };

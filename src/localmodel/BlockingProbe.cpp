@@ -61,7 +61,8 @@ std::optional<Answer> parseResponse(const QByteArray& data, bool closed)
 }
 
 // HTTP/1.0 keeps the answer simple: no chunks, and the body ends where the connection does.
-std::optional<Answer> get(const QUrl& url, QDeadlineTimer deadline, qsizetype maxSize)
+std::optional<Answer> get(const QUrl& url, QDeadlineTimer deadline, qsizetype maxSize,
+                          const QByteArray& bearerToken)
 {
     QTcpSocket socket;
     // The address is a loopback one; it must not be handed to a proxy either.
@@ -82,8 +83,11 @@ std::optional<Answer> get(const QUrl& url, QDeadlineTimer deadline, qsizetype ma
         host = '[' + host + ']';
     if (url.port() != -1)
         host += ':' + QByteArray::number(url.port());
+    const QByteArray authorization =
+        bearerToken.isEmpty() ? QByteArray() : "Authorization: Bearer " + bearerToken + "\r\n";
     socket.write("GET " + url.path(QUrl::FullyEncoded).toUtf8() + " HTTP/1.0\r\nHost: " + host +
-                 "\r\nAccept: application/json\r\nConnection: close\r\n\r\n");
+                 "\r\nAccept: application/json\r\n" + authorization +
+                 "Connection: close\r\n\r\n");
 
     QByteArray data;
     for (;;) {

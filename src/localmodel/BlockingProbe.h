@@ -20,9 +20,10 @@ struct Response {
 enum class Failure { noAnswer, unsupported };
 using Answer = std::expected<Response, Failure>;
 
-// GET over HTTP/1.0 with no proxy; an answer larger than maxSize is no answer. Nothing when the
-// deadline passed first.
-std::optional<Answer> get(const QUrl& url, QDeadlineTimer deadline, qsizetype maxSize);
+// GET over HTTP/1.0 with no proxy, with a bearer token when one is given; an answer larger than
+// maxSize is no answer. Nothing when the deadline passed first.
+std::optional<Answer> get(const QUrl& url, QDeadlineTimer deadline, qsizetype maxSize,
+                          const QByteArray& bearerToken = {});
 
 // The status and body of a complete response in data; nothing while it is incomplete. closed
 // says that the connection has ended, so data is all there is.

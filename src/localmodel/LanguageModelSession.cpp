@@ -4,6 +4,9 @@
 #include "localmodel/SystemLanguageModel.h"
 #include "core/HttpClient.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 namespace lexwick {
 
 namespace {
@@ -58,15 +61,73 @@ std::unexpected<Error> unavailable(const SystemLanguageModel* model,
                 .arg(address),
             QStringLiteral("not a loopback address: ") + address);
     }
-    if (availability.unavailableReason() == SystemLanguageModel::UnavailableReason::modelNotReady) {
+    switch (availability.unavailableReason().value_or(SystemLanguageModel::UnavailableReason::other)) {
+    case SystemLanguageModel::UnavailableReason::modelNotReady:
+        return failure(Kind::modelUnavailable,
+                       QStringLiteral("The model server at %1 does not have the model.").arg(address),
+                       QStringLiteral("modelNotReady at ") + address);
+    case SystemLanguageModel::UnavailableReason::loading:
         return failure(
             Kind::modelUnavailable,
-            QStringLiteral("The model server at %1 has not loaded the model yet.").arg(address),
-            QStringLiteral("modelNotReady at ") + address);
+            QStringLiteral("The model server at %1 is still loading the model.").arg(address),
+            QStringLiteral("loading at ") + address);
+    case SystemLanguageModel::UnavailableReason::needsKey:
+        return failure(Kind::modelUnavailable,
+                       QStringLiteral("The model server at %1 asks for an API key.").arg(address),
+                       QStringLiteral("needsKey at ") + address);
+    default:
+        break;
     }
     return failure(Kind::modelUnavailable,
                    QStringLiteral("The model server at %1 is not answering.").arg(address),
                    QStringLiteral("no model server at ") + address);
+}
+
+// What went wrong below HTTP, in the model server's terms: the transport's own words for a
+// closed connection are often just "Unknown error".
+QString connectionFailure(const TransportError* transport)
+{
+    using TransportKind = TransportError::Kind;
+    switch (transport ? transport->kind : TransportKind::other) {
+    case TransportKind::networkConnectionLost:
+        return QStringLiteral("The model server closed the connection before it finished "
+                              "answering.");
+    case TransportKind::timedOut:
+        return QStringLiteral("The model server stopped answering.");
+    case TransportKind::cannotConnectToHost:
+    case TransportKind::cannotFindHost:
+    case TransportKind::notConnectedToInternet:
+        return QStringLiteral("The model server could not be reached.");
+    case TransportKind::cancelled:
+    case TransportKind::other:
+        break;
+    }
+    return transport ? QStringLiteral("The model server could not be reached: %1")
+                           .arg(transport->description)
+                     : QStringLiteral("The model server could not be reached.");
+}
+
+// The message of an error body, in the shapes model servers use: OpenAI's
+// {"error": {"message": …}}, {"error": "…"}, {"detail": "…"}, {"message": "…"}, or a line of
+// plain text.
+std::optional<QString> serverErrorMessage(const QByteArray& body)
+{
+    if (std::optional<QString> message = chatcompletions::decodeErrorMessage(body))
+        return message;
+    const QJsonDocument document = QJsonDocument::fromJson(body);
+    if (document.isObject()) {
+        const QJsonObject object = document.object();
+        for (const QStringView key : {u"error", u"detail", u"message"}) {
+            const QJsonValue value = object.value(key);
+            if (value.isString() && !value.toString().trimmed().isEmpty())
+                return value.toString().trimmed();
+        }
+        return std::nullopt;
+    }
+    const QString text = QString::fromUtf8(body).trimmed();
+    if (document.isNull() && !text.isEmpty() && text.size() <= 300 && !text.contains(u'<'))
+        return text;
+    return std::nullopt;
 }
 
 // Value parameters only: the session may be gone while this runs, and the model is re-checked
@@ -82,8 +143,9 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
     if (!model)
         co_return unavailable(nullptr, noServer);
 
-    // Afresh: the server may have stopped, or dropped the model, since the last probe.
-    auto probing = model->probe(stop);
+    // A fresh "available" is taken as it is; anything else is asked again, since the server may
+    // have come up since. A failed generation below makes the next one ask.
+    auto probing = model->checkedAvailability(stop);
     const auto availability = co_await std::move(probing);
     if (stop.stop_requested())
         co_return cancelled();
@@ -95,9 +157,11 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
     if (!url || modelName.isEmpty())
         co_return unavailable(model, noServer);
 
+    HttpHeaders headers = model->headers();
+    headers.append(std::pair<QByteArray, QByteArray>("Content-Type", "application/json"));
     HttpRequest request{.method = "POST",
                         .url = *url,
-                        .headers = {{"Content-Type", "application/json"}},
+                        .headers = std::move(headers),
                         .body = chatcompletions::encodeRequest(
                             modelName, instructions, prompt,
                             {.temperature = options.temperature,
@@ -113,17 +177,16 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
             co_return cancelled();
         if (model) // the server may be gone; let the kept answer learn it
             model->refresh();
-        const QString why = response.error().localizedDescription();
-        co_return failure(Kind::connectionFailed,
-                          QStringLiteral("The model server could not be reached: %1").arg(why),
-                          why);
+        const TransportError* transport = response.error().as<TransportError>();
+        co_return failure(Kind::connectionFailed, connectionFailure(transport),
+                          response.error().localizedDescription());
     }
     if (response->statusCode != 200) {
         if (model)
             model->refresh();
-        const QString why =
-            chatcompletions::decodeErrorMessage(response->body)
-                .value_or(QStringLiteral("HTTP ") + QString::number(response->statusCode));
+        const QString why = serverErrorMessage(response->body)
+                                .value_or(QStringLiteral("HTTP ") +
+                                          QString::number(response->statusCode));
         co_return failure(Kind::serverError,
                           QStringLiteral("The model server answered with an error: %1").arg(why),
                           QStringLiteral("status %1: %2").arg(response->statusCode).arg(why));

@@ -26,6 +26,8 @@ struct Outcome {
 
 const Availability noServer = Availability::unavailable(UnavailableReason::other);
 const Availability notReady = Availability::unavailable(UnavailableReason::modelNotReady);
+const Availability loading = Availability::unavailable(UnavailableReason::loading);
+const Availability needsKey = Availability::unavailable(UnavailableReason::needsKey);
 
 // A model list is a few kilobytes; anything far larger is not one.
 constexpr qsizetype maxListSize = 1024 * 1024;
@@ -58,7 +60,9 @@ bool matches(const QString& id, const QString& wanted)
 Outcome classify(int status, const QByteArray& body, const QString& wanted)
 {
     if (status == 503) // the server is up, but still loading
-        return {notReady, {}};
+        return {loading, {}};
+    if (status == 401 || status == 403)
+        return {needsKey, {}};
     if (status != 200)
         return {noServer, {}};
     QJsonParseError error;
@@ -85,9 +89,10 @@ Outcome classify(int status, const QByteArray& body, const QString& wanted)
 
 // The first probe, while the caller waits: a refused port answers at once; a server that takes
 // longer than the bound gets a provisional "no" and a background probe.
-Outcome probeBlocking(const QUrl& url, const QString& wanted, std::chrono::milliseconds bound)
+Outcome probeBlocking(const QUrl& url, const QString& wanted, const QString& key,
+                      std::chrono::milliseconds bound)
 {
-    const auto answer = blockingprobe::get(url, QDeadlineTimer(bound), maxListSize);
+    const auto answer = blockingprobe::get(url, QDeadlineTimer(bound), maxListSize, key.toUtf8());
     if (!answer || (!*answer && answer->error() == blockingprobe::Failure::unsupported))
         return {noServer, {}, true};
     if (!*answer)
@@ -166,6 +171,22 @@ void SystemLanguageModel::setModelName(QString modelName)
     reconfigure();
 }
 
+void SystemLanguageModel::setAPIKey(QString key)
+{
+    if (key == m_apiKey)
+        return;
+    m_apiKey = std::move(key);
+    reconfigure();
+}
+
+HttpHeaders SystemLanguageModel::headers() const
+{
+    HttpHeaders headers{{"Accept", "application/json"}};
+    if (!m_apiKey.isEmpty())
+        headers.append(std::pair<QByteArray, QByteArray>("Authorization", "Bearer " + m_apiKey.toUtf8()));
+    return headers;
+}
+
 void SystemLanguageModel::reconfigure()
 {
     ++m_generation;
@@ -183,15 +204,17 @@ void SystemLanguageModel::reconfigure()
 
 Availability SystemLanguageModel::availability()
 {
+    // A question is often asked while a binding evaluates: news it brings is published a turn
+    // later, so that no binding re-enters itself.
     if (!m_base) {
-        setAnswer(noServer);
+        setAnswer(noServer, Publish::later);
         return noServer;
     }
     if (!m_answer) {
         m_lastProbe = std::chrono::steady_clock::now();
         const Outcome first =
-            probeBlocking(*endpoint(u"/models"), m_modelName, m_timing.firstProbeBound);
-        keep(m_generation, first.availability, first.model, first.listed);
+            probeBlocking(*endpoint(u"/models"), m_modelName, m_apiKey, m_timing.firstProbeBound);
+        keep(m_generation, first.availability, first.model, first.listed, Publish::later);
         if (first.undecided)
             refresh();
         return *m_answer;
@@ -215,6 +238,20 @@ void SystemLanguageModel::refresh()
 
 QCoro::Task<Availability> SystemLanguageModel::probe(std::stop_token stop)
 {
+    return probe(m_timing.probeTimeout, std::move(stop));
+}
+
+QCoro::Task<Availability> SystemLanguageModel::checkedAvailability(std::stop_token stop)
+{
+    if (m_answer && m_answer->isAvailable() &&
+        std::chrono::steady_clock::now() - m_lastProbe < m_timing.probeInterval)
+        return [](Availability kept) -> QCoro::Task<Availability> { co_return kept; }(*m_answer);
+    return probe(m_timing.requestProbeBound, std::move(stop));
+}
+
+QCoro::Task<Availability> SystemLanguageModel::probe(std::chrono::milliseconds timeout,
+                                                     std::stop_token stop)
+{
     const std::optional<QUrl> url = endpoint(u"/models");
     if (!url) {
         setAnswer(noServer);
@@ -227,10 +264,7 @@ QCoro::Task<Availability> SystemLanguageModel::probe(std::stop_token stop)
     m_lastProbe = std::chrono::steady_clock::now();
 
     QPointer self(this);
-    HttpRequest request{.method = "GET",
-                        .url = *url,
-                        .headers = {{"Accept", "application/json"}},
-                        .timeout = m_timing.probeTimeout};
+    HttpRequest request{.method = "GET", .url = *url, .headers = headers(), .timeout = timeout};
     auto exchange = m_client.send(std::move(request), stop);
     const Result<HttpResponse> response = co_await std::move(exchange);
     if (!self)
@@ -258,30 +292,38 @@ std::optional<QUrl> SystemLanguageModel::endpoint(QStringView path) const
 }
 
 void SystemLanguageModel::keep(std::uint64_t generation, Availability availability,
-                               QString effectiveModelName, QStringList listed)
+                               QString effectiveModelName, QStringList listed, Publish publish)
 {
     if (generation != m_generation) // an answer about the settings before the last change
         return;
     m_effectiveModelName = std::move(effectiveModelName);
-    setAnswer(availability);
-    setListedModels(std::move(listed));
+    setAnswer(availability, publish);
+    setListedModels(std::move(listed), publish);
 }
 
-void SystemLanguageModel::setListedModels(QStringList listed)
+void SystemLanguageModel::setListedModels(QStringList listed, Publish publish)
 {
     if (m_listedModels == listed)
         return;
     m_listedModels = std::move(listed);
-    Q_EMIT listedModelsChanged();
+    announce(&SystemLanguageModel::listedModelsChanged, publish);
 }
 
-void SystemLanguageModel::setAnswer(Availability answer)
+void SystemLanguageModel::setAnswer(Availability answer, Publish publish)
 {
     const bool changed = !m_lastAnswer || *m_lastAnswer != answer;
     m_answer = answer;
     m_lastAnswer = answer;
     if (changed)
-        Q_EMIT availabilityChanged();
+        announce(&SystemLanguageModel::availabilityChanged, publish);
+}
+
+void SystemLanguageModel::announce(void (SystemLanguageModel::*signal)(), Publish publish)
+{
+    if (publish == Publish::now)
+        Q_EMIT(this->*signal)();
+    else
+        QMetaObject::invokeMethod(this, signal, Qt::QueuedConnection);
 }
 
 } // namespace lexwick

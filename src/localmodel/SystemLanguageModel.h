@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/HttpClient.h"
+
 #include <QCoroTask>
 #include <QObject>
 #include <QString>
@@ -13,7 +15,6 @@
 
 namespace lexwick {
 
-class HttpClient;
 
 // The on-device language model: a model served by an OpenAI-compatible model server on this
 // machine (Ollama, llama.cpp's server, LM Studio). Only loopback addresses are ever contacted,
@@ -34,8 +35,10 @@ public:
     enum class UnavailableReason {
         deviceNotEligible,
         appleIntelligenceNotEnabled,
-        modelNotReady, // the server is up but the model is not loaded (yet)
-        other          // no server, no sensible answer, or an address off this machine
+        modelNotReady, // the server is up but does not list the model
+        other,         // no server, no sensible answer, or an address off this machine
+        loading,       // the server is up and still loading a model (503)
+        needsKey       // the server asks for an API key, or refuses the one it was given
     };
 
     // Either available, or unavailable with a reason.
@@ -63,6 +66,9 @@ public:
         std::chrono::milliseconds firstProbeBound{300};
         std::chrono::milliseconds probeTimeout{10'000};
         std::chrono::milliseconds probeInterval{30'000};
+        // How long a request waits for the server's answer to "are you there?" before it goes
+        // on without it.
+        std::chrono::milliseconds requestProbeBound{1'000};
     };
 
     static constexpr auto defaultServerURL = "http://127.0.0.1:11434/v1";
@@ -82,23 +88,30 @@ public:
 
     const QString& serverURL() const { return m_serverURL; }
     const QString& modelName() const { return m_modelName; }
-    // Each change forgets the kept answer and probes the server afresh.
+    // Each change forgets the kept answer and probes the server afresh. The API key (empty for
+    // none) goes to this server only, as a bearer token.
     void setServerURL(QString serverURL);
     void setModelName(QString modelName);
+    void setAPIKey(QString key);
 
     // The kept answer, at once. See the class comment for when it probes the server.
     Availability availability();
     bool isAvailable() { return availability().isAvailable(); }
 
-    // Probes the server now and waits for the answer, which is kept and published. Used
-    // before each generation.
+    // Probes the server now and waits for the answer, which is kept and published.
     QCoro::Task<Availability> probe(std::stop_token stop);
+    // The answer a request goes by: a kept "available" younger than the probe interval as it
+    // is; anything else is asked again (a server that was down may be up now), waiting at most
+    // the request bound.
+    QCoro::Task<Availability> checkedAvailability(std::stop_token stop);
     // Whether a probe of the server is on its way.
     bool isProbing() const { return m_probesInFlight > 0; }
 
     // The server's endpoint at this path below its address; nothing when the address is not
     // a loopback http address.
     std::optional<QUrl> endpoint(QStringView path) const;
+    // The headers every request to the server carries: what it answers in, and the API key.
+    HttpHeaders headers() const;
     // The model a generation asks for: the listed model that matched the configured name, or
     // the first listed one when no name is configured. Empty until a probe found one.
     const QString& effectiveModelName() const { return m_effectiveModelName; }
@@ -116,14 +129,18 @@ Q_SIGNALS:
     void listedModelsChanged();
 
 private:
+    QCoro::Task<Availability> probe(std::chrono::milliseconds timeout, std::stop_token stop);
     void reconfigure();
+    enum class Publish { now, later };
     void keep(std::uint64_t generation, Availability availability, QString effectiveModelName,
-              QStringList listed);
-    void setListedModels(QStringList listed);
-    void setAnswer(Availability answer);
+              QStringList listed, Publish publish = Publish::now);
+    void setListedModels(QStringList listed, Publish publish = Publish::now);
+    void announce(void (SystemLanguageModel::*signal)(), Publish publish);
+    void setAnswer(Availability answer, Publish publish = Publish::now);
 
     QString m_serverURL;
     QString m_modelName;
+    QString m_apiKey;
     std::optional<QUrl> m_base; // the parsed address, when it is a loopback one
     HttpClient& m_client;
     const Timing m_timing;

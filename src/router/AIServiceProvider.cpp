@@ -41,6 +41,15 @@ AIError asAIError(const Error& error)
     return AIError::wrapping(error);
 }
 
+// The custom back-end's failure when it stood in for the on-device model the user chose: a
+// missing key also says why the model on this machine could not answer first.
+AIError standInFailure(AIError error, LocalAIAvailability localState)
+{
+    if (const auto* missing = error.as<AIError::MissingAPIKey>())
+        return AIError(AIError::MissingAPIKey{missing->provider, localState});
+    return error;
+}
+
 } // namespace
 
 AIServiceProvider::AIServiceProvider(SettingsManager& settings, HttpClient& client,
@@ -71,6 +80,9 @@ AIServiceProvider::AIServiceProvider(SettingsManager& settings, Backends backend
             &AIServiceProvider::followProviderMode, Qt::QueuedConnection);
     connect(&m_settings, &SettingsManager::customProviderChanged, this,
             &AIServiceProvider::providerNameChanged);
+    // The model on this machine comes and goes; the mode rule follows it, one turn late too.
+    connect(&m_settings.localModel(), &SystemLanguageModel::availabilityChanged, this,
+            &AIServiceProvider::followLocalModel, Qt::QueuedConnection);
     QMetaObject::invokeMethod(this, &AIServiceProvider::followBackendsBusy, Qt::QueuedConnection);
     QMetaObject::invokeMethod(this, &AIServiceProvider::followProviderMode, Qt::QueuedConnection);
 
@@ -97,6 +109,14 @@ QString AIServiceProvider::lastErrorMessage() const
     return m_lastError ? m_lastError->errorDescription() : QString();
 }
 
+QString AIServiceProvider::modelIdentity() const
+{
+    if (m_activeMode != AIProviderMode::local)
+        return m_settings.customModelId();
+    const SystemLanguageModel& model = m_settings.localModel();
+    return model.serverURL() + u' ' + model.modelName();
+}
+
 void AIServiceProvider::updateActiveMode()
 {
     setActiveMode(servingMode(m_settings.providerMode(), m_settings.localModel().isAvailable()));
@@ -106,6 +126,14 @@ void AIServiceProvider::followProviderMode()
 {
     setActiveMode(m_settings.providerMode());
     updateActiveMode();
+}
+
+// Only a change that turns the rule's answer around applies it again.
+void AIServiceProvider::followLocalModel()
+{
+    if (m_settings.providerMode() == AIProviderMode::local &&
+        (m_activeMode == AIProviderMode::local) != m_settings.localModel().isAvailable())
+        updateActiveMode();
 }
 
 void AIServiceProvider::followBackendsBusy()
@@ -166,15 +194,30 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
     }
 
     const CacheKey key{text.trimmed(), rawValue(action),
-                       tone ? std::optional(rawValue(*tone)) : std::nullopt, providerName()};
+                       tone ? std::optional(rawValue(*tone)) : std::nullopt, providerName(),
+                       modelIdentity()};
     if (std::optional<QString> cached = m_cache.get(key)) {
         setLastResultWasCached(true);
         logLine(QStringLiteral("Serving cached response"));
         co_return ProcessedText{.text = *cached, .wasCached = true, .provider = key.provider};
     }
 
+    // The user's choice of the model on this machine is asked about afresh, unless a fresh
+    // answer says it is there: a server that was down may be up now.
+    SystemLanguageModel& localModel = m_settings.localModel();
+    if (m_settings.providerMode() == AIProviderMode::local) {
+        QPointer self(this);
+        QCoro::Task<SystemLanguageModel::Availability> checking =
+            localModel.checkedAvailability(stop);
+        co_await std::move(checking);
+        if (!self || stop.stop_requested())
+            co_return std::unexpected(AIError(AIError::Cancelled{}));
+    }
     updateActiveMode();
     const AIProviderMode mode = m_activeMode;
+    // Chosen, but not there: the custom back-end stands in, and the answer or the error says so.
+    const bool standingIn =
+        m_settings.providerMode() == AIProviderMode::local && mode == AIProviderMode::custom;
     ProcessedText processed{.provider = providerName()};
     AIServiceProtocol* backend = nullptr;
     switch (mode) {
@@ -189,6 +232,9 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
         break;
     }
     QPointer self(this);
+    const auto localState = [&localModel] {
+        return LocalAIService::mapAvailability(localModel.availability());
+    };
     QCoro::Task<Result<QString>> processing = backend->processText(text, action, tone, stop);
     Result<QString> answer = co_await std::move(processing);
     if (!self) {
@@ -200,10 +246,14 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
     if (answer) {
         m_cache.set(*answer, key);
         processed.text = std::move(*answer);
+        if (standingIn)
+            processed.fallbackReason = AIError(
+                AIError::LocalModelUnavailable{localState(), displayName(m_settings.customProvider())});
         co_return processed;
     }
 
-    const AIError error = asAIError(answer.error());
+    const AIError error = standingIn ? standInFailure(asAIError(answer.error()), localState())
+                                     : asAIError(answer.error());
     setLastError(error);
     if (error.kind() != AIError::Kind::localModelUnavailable || mode != AIProviderMode::local)
         co_return std::unexpected(error);
@@ -213,12 +263,16 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
     QCoro::Task<Result<QString>> fallback =
         m_backends.custom->processText(text, action, tone, stop);
     Result<QString> fallbackAnswer = co_await std::move(fallback);
+    const LocalAIAvailability state =
+        error.as<AIError::LocalModelUnavailable>()->availability;
     if (!fallbackAnswer)
-        co_return std::unexpected(asAIError(fallbackAnswer.error()));
-    if (self)
+        co_return std::unexpected(standInFailure(asAIError(fallbackAnswer.error()), state));
+    if (self) {
         m_cache.set(*fallbackAnswer, key);
+        processed.fallbackReason = AIError(
+            AIError::LocalModelUnavailable{state, displayName(m_settings.customProvider())});
+    }
     processed.text = std::move(*fallbackAnswer);
-    processed.fallbackReason = error;
     co_return processed;
 }
 

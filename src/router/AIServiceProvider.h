@@ -95,6 +95,10 @@ private:
     void setLastResultWasCached(bool cached);
     void followBackendsBusy();
     void followProviderMode();
+    void followLocalModel();
+    // What the cache key names beside the provider: the model, and for the on-device model
+    // also its server, so that another model never answers from the first one's answers.
+    QString modelIdentity() const;
 
     SettingsManager& m_settings;
     Backends m_backends;

@@ -35,12 +35,17 @@ SettingsManager::SettingsManager(UserDefaults& defaults, SystemLanguageModel& lo
     m_localModelName = m_defaults.stringForKey(localModelKey).value_or(QString());
     m_localModel.setServerURL(m_localServerURL);
     m_localModel.setModelName(m_localModelName);
+    m_localModel.setAPIKey(localServerAPIKey().value_or(QString()));
 
-    // A stored "custom" stands; a stored "local" stands while the model is there; anything
-    // else (including "cloud", never restored) follows the model's availability.
+    // A stored choice of "custom" or "local" stands, also while the model server is not up
+    // yet (it often starts with the session, beside Lexwick): requests go to the custom
+    // back-end until it answers. Anything else (including "cloud", never restored) follows the
+    // model's availability.
     const std::optional<QString> storedMode = m_defaults.stringForKey(providerModeKey);
     if (storedMode == QStringLiteral("custom"))
         m_providerMode = AIProviderMode::custom;
+    else if (storedMode == QStringLiteral("local"))
+        m_providerMode = AIProviderMode::local;
     else
         m_providerMode =
             m_localModel.isAvailable() ? AIProviderMode::local : AIProviderMode::custom;
@@ -145,6 +150,28 @@ std::optional<QString> SettingsManager::getAPIKey(APIProvider provider) const
 void SettingsManager::deleteAPIKey(APIProvider provider)
 {
     m_keychain.remove(provider);
+    Q_EMIT apiKeysChanged();
+}
+
+std::expected<void, KeychainError> SettingsManager::saveLocalServerAPIKey(const QString& key)
+{
+    auto saved = m_keychain.save(key, KeychainManager::localServerAccount);
+    if (saved) {
+        m_localModel.setAPIKey(key);
+        Q_EMIT apiKeysChanged();
+    }
+    return saved;
+}
+
+std::optional<QString> SettingsManager::localServerAPIKey() const
+{
+    return m_keychain.load(KeychainManager::localServerAccount);
+}
+
+void SettingsManager::deleteLocalServerAPIKey()
+{
+    m_keychain.remove(KeychainManager::localServerAccount);
+    m_localModel.setAPIKey(QString());
     Q_EMIT apiKeysChanged();
 }
 

@@ -74,6 +74,12 @@ public:
     std::optional<QString> getAPIKey(APIProvider provider) const;
     void deleteAPIKey(APIProvider provider);
 
+    // The local model server's own key, for a server started with one; the on-device model
+    // sends it to that server only.
+    std::expected<void, KeychainError> saveLocalServerAPIKey(const QString& key);
+    std::optional<QString> localServerAPIKey() const;
+    void deleteLocalServerAPIKey();
+
     SystemLanguageModel& localModel() const { return m_localModel; }
 
 Q_SIGNALS:

@@ -25,8 +25,14 @@ LocalServerView::LocalServerView(SettingsManager& settings, QObject* parent)
     : QObject(parent)
     , m_settings(settings)
     , m_addressInput(settings.localServerURL())
+    , m_apiKeyInput(settings.localServerAPIKey().value_or(QString()))
 {
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+    m_liveChecks.setInterval(liveCheckInterval);
+    connect(&m_liveChecks, &QTimer::timeout, this, [this] {
+        if (!m_checking)
+            checkAgain();
+    });
     SystemLanguageModel& model = m_settings.localModel();
     connect(&model, &SystemLanguageModel::availabilityChanged, this,
             &LocalServerView::stateChanged);
@@ -48,6 +54,38 @@ void LocalServerView::setAddressInput(const QString& text)
         return;
     m_addressInput = text;
     Q_EMIT addressInputChanged();
+}
+
+void LocalServerView::setAPIKeyInput(const QString& text)
+{
+    if (m_apiKeyInput == text)
+        return;
+    m_apiKeyInput = text;
+    Q_EMIT apiKeyInputChanged();
+}
+
+void LocalServerView::applyAPIKey()
+{
+    if (m_apiKeyInput == m_settings.localServerAPIKey().value_or(QString()))
+        return;
+    if (m_apiKeyInput.isEmpty())
+        m_settings.deleteLocalServerAPIKey();
+    else if (!m_settings.saveLocalServerAPIKey(m_apiKeyInput))
+        return; // a key with no UTF-8 form; the server would not take it either
+    checkAgain();
+}
+
+void LocalServerView::setLive(bool live)
+{
+    if (live == isLive())
+        return;
+    if (live) {
+        m_liveChecks.start();
+        checkAgain();
+    } else {
+        m_liveChecks.stop();
+    }
+    Q_EMIT liveChanged();
 }
 
 void LocalServerView::applyAddress()
@@ -104,12 +142,20 @@ LocalServerView::State LocalServerView::state() const
         return State::notLocal;
     if (m_checking)
         return State::checking;
-    const std::optional<SystemLanguageModel::UnavailableReason> reason =
-        model.availability().unavailableReason();
-    if (!reason)
-        return State::ready;
-    return *reason == SystemLanguageModel::UnavailableReason::modelNotReady ? State::modelNotLoaded
-                                                                            : State::absent;
+    using Reason = SystemLanguageModel::UnavailableReason;
+    switch (model.availability().unavailableReason().value_or(Reason::other)) {
+    case Reason::modelNotReady:
+        return State::modelNotLoaded;
+    case Reason::loading:
+        return State::loading;
+    case Reason::needsKey:
+        return State::needsKey;
+    case Reason::deviceNotEligible:
+    case Reason::appleIntelligenceNotEnabled:
+    case Reason::other:
+        break;
+    }
+    return model.isAvailable() ? State::ready : State::absent;
 }
 
 QString LocalServerView::stateText() const
@@ -124,11 +170,17 @@ QString LocalServerView::stateText() const
     }
     case State::modelNotLoaded:
         return m_settings.localModelName().isEmpty()
-                   ? u"The server is running, but it has no model loaded."_s
+                   ? u"The server is running, but it has no model: add one to it."_s
                    : u"The server is running, but "_s + m_settings.localModelName() +
-                         u" is not loaded."_s;
+                         u" is not on it: pick one of its models, or add that one."_s;
+    case State::loading:
+        return u"The server is loading the model; it answers once it is ready."_s;
+    case State::needsKey:
+        return m_settings.localServerAPIKey()
+                   ? u"The server refuses this API key: enter the one it was started with."_s
+                   : u"The server asks for an API key: enter the one it was started with."_s;
     case State::absent:
-        return u"No model server answers at this address."_s;
+        return u"No model server answers at this address: start it, or correct the address."_s;
     case State::notLocal:
         return u"This address is not on this computer, so it is never used."_s;
     }
@@ -141,9 +193,17 @@ QString LocalServerView::unavailableDescription() const
     SystemLanguageModel& model = m_settings.localModel();
     if (!isLoopbackAddress(model.serverURL()))
         return u"The server address is not on this computer: enter a local one."_s;
-    if (model.availability().unavailableReason() ==
-        SystemLanguageModel::UnavailableReason::modelNotReady)
+    switch (model.availability().unavailableReason().value_or(
+        SystemLanguageModel::UnavailableReason::other)) {
+    case SystemLanguageModel::UnavailableReason::modelNotReady:
         return u"The model server runs without the model: load it, then check again."_s;
+    case SystemLanguageModel::UnavailableReason::loading:
+        return u"The model server is loading the model."_s;
+    case SystemLanguageModel::UnavailableReason::needsKey:
+        return u"The model server asks for an API key: enter it below."_s;
+    default:
+        break;
+    }
     return u"No local model server found: start Ollama or set its address below."_s;
 }
 

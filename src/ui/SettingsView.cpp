@@ -309,21 +309,7 @@ QString SettingsView::statusMessage() const
             m_settings.localModel().availability();
         if (availability.isAvailable())
             return QStringLiteral("On-device AI is ready. All processing happens locally.");
-        switch (LocalAIService::mapAvailability(availability)) {
-        case LocalAIAvailability::available:
-            return QStringLiteral("On-device AI is ready");
-        case LocalAIAvailability::appleIntelligenceDisabled:
-            return QStringLiteral(
-                "Enable Apple Intelligence in System Settings to use on-device AI");
-        case LocalAIAvailability::modelNotReady:
-            return QStringLiteral("On-device AI model is downloading. Please try again later.");
-        case LocalAIAvailability::deviceNotEligible:
-            return QStringLiteral(
-                "Your device doesn't support on-device AI. Using cloud API instead.");
-        case LocalAIAvailability::unavailable:
-            return QStringLiteral("On-device AI is not available. Using cloud API instead.");
-        }
-        std::unreachable();
+        return localModelStateMessage(LocalAIService::mapAvailability(availability));
     }
     case AIProviderMode::cloud:
         return QStringLiteral("Using built-in cloud service. Internet required.");

@@ -75,7 +75,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("list");
         QTest::addColumn<LocalAIAvailability>("availability");
-        QTest::newRow("still loading") << 503 << QByteArray() << LocalAIAvailability::modelNotReady;
+        QTest::newRow("still loading") << 503 << QByteArray() << LocalAIAvailability::modelLoading;
+        QTest::newRow("asks for a key") << 401 << QByteArray() << LocalAIAvailability::serverNeedsKey;
         QTest::newRow("model not pulled") << 200 << QByteArray(R"({"data":[{"id":"qwen"}]})")
                                           << LocalAIAvailability::modelNotReady;
         QTest::newRow("not a model server")
@@ -122,9 +123,9 @@ private Q_SLOTS:
         f.look();
         f.generation = ScriptedReply::json(500, R"({"error":{"message":"model crashed"}})");
         const AIError error = aiError(f.process(u"text"_s));
-        QCOMPARE(error.errorDescription(), u"API Error: Local model error: The model server "
+        QCOMPARE(error.errorDescription(), u"Local model error: The model server "
                                            u"answered with an error: model crashed"_s);
-        QCOMPARE(f.service.lastError()->kind(), AIError::Kind::apiError);
+        QCOMPARE(f.service.lastError()->kind(), AIError::Kind::localModelError);
         QVERIFY(!f.service.isProcessing());
     }
 

@@ -72,7 +72,8 @@ private Q_SLOTS:
         QCOMPARE(process(f, u"fix me"_s), u"fixed"_s);
         QCOMPARE(f.provider.requests().last().header("Authorization"), "Bearer test-key");
 
-        const CacheKey key{u"fix me"_s, rawValue(TextAction::correct), std::nullopt, u"Groq"_s};
+        const CacheKey key{u"fix me"_s, rawValue(TextAction::correct), std::nullopt, u"Groq"_s,
+                           u"llama-3.1-8b-instant"_s};
         QCOMPARE(f.cache.get(key), std::optional(u"fixed"_s));
 
         f.settings->setCustomProvider(APIProvider::openai);
@@ -97,7 +98,8 @@ private Q_SLOTS:
         QCOMPARE(f.providerRequests(), 1);
         QVERIFY(f.router->lastError());
         QCOMPARE(f.router->lastError()->kind(), AIError::Kind::localModelUnavailable);
-        const CacheKey key{u"text"_s, rawValue(TextAction::correct), std::nullopt, u"Local"_s};
+        const CacheKey key{u"text"_s, rawValue(TextAction::correct), std::nullopt, u"Local"_s,
+                           f.model->serverURL() + u" "_s};
         QCOMPARE(f.cache.get(key), std::optional(u"custom answer"_s));
     }
 

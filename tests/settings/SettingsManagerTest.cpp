@@ -74,7 +74,7 @@ private Q_SLOTS:
         using enum AIProviderMode;
         row("nothing, model there", {}, true, local);
         row("nothing, no model", {}, false, custom);
-        row("local, no model", u"local"_s, false, custom);
+        row("local, no model yet: the choice stands", u"local"_s, false, local);
         row("cloud, model there", u"cloud"_s, true, local);
         row("cloud, no model", u"cloud"_s, false, custom);
         row("custom, model there", u"custom"_s, true, custom);

@@ -7,7 +7,9 @@
 #include <QSignalSpy>
 #include <QtQml/qqmlextensionplugin.h>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 
 Q_IMPORT_QML_PLUGIN(LexwickPlugin)
 
@@ -113,8 +115,7 @@ private Q_SLOTS:
         QVERIFY(shown(s.item(u"checkMark"_s, card)));
         QVERIFY(shown(s.item(u"badge"_s, card)));
         QVERIFY(!s.settingsView().isConfigured());
-        QCOMPARE(s.settingsView().statusMessage(),
-                 u"On-device AI is not available. Using cloud API instead."_s);
+        QCOMPARE(s.settingsView().statusMessage(), u"No local model server answers."_s);
         QVERIFY(!shown(s.item(u"customSections"_s)));
     }
 
@@ -254,7 +255,8 @@ private Q_SLOTS:
         s.click(u"checkAgainButton"_s);
         QTRY_COMPARE(s.settingsView().localServer()->state(), LocalServerView::State::modelNotLoaded);
         QCOMPARE(s.settingsView().localServer()->stateText(),
-                 u"The server is running, but other is not loaded."_s);
+                 u"The server is running, but other is not on it: pick one of its models, or add "
+                 u"that one."_s);
         QCOMPARE(s.settingsView().localServer()->modelEntries().at(1).toMap()[u"title"_s].toString(),
                  u"other (not on the server)"_s);
 
@@ -274,6 +276,80 @@ private Q_SLOTS:
         QCOMPARE(s.app.settings->localServerURL(), absent);
         QTRY_COMPARE(s.settingsView().localServer()->state(), LocalServerView::State::absent);
         QVERIFY(!s.settingsView().isModeAvailable(AIProviderMode::local));
+    }
+
+    // While the screen is seen it follows the server: a server that comes up, loads, asks for a
+    // key or goes away is told within moments, in words, and the on-device card with it. The
+    // key typed for the server is sent to it.
+    void theServerIsFollowedWhileSeen()
+    {
+        Screen s({.localModel = true, .storedMode = u"custom"_s});
+        LocalServerView& server = *s.settingsView().localServer();
+        QVERIFY(server.isLive()); // the screen is shown
+        auto answer = std::make_shared<std::atomic<int>>(503);
+        s.app.modelServer.setHandler([answer](const ReceivedRequest& request) {
+            const int status = *answer;
+            if (status == 401 && request.header("Authorization") == "Bearer sesame")
+                return ScriptedReply::json(200, R"({"data":[{"id":"m"}]})");
+            return status == 200 ? ScriptedReply::json(200, R"({"data":[{"id":"m"}]})")
+                                 : ScriptedReply::json(status, R"({"error":"not now"})");
+        });
+        const auto becomes = [&](LocalServerView::State state) {
+            return QTest::qWaitFor([&] { return server.state() == state; }, 5000);
+        };
+        QVERIFY(becomes(LocalServerView::State::loading));
+        QCOMPARE(server.stateText(),
+                 u"The server is loading the model; it answers once it is ready."_s);
+        QVERIFY(!s.settingsView().isModeAvailable(AIProviderMode::local));
+
+        *answer = 401;
+        QVERIFY(becomes(LocalServerView::State::needsKey));
+        QCOMPARE(server.stateText(),
+                 u"The server asks for an API key: enter the one it was started with."_s);
+        s.click(u"serverKeyField"_s);
+        s.type(u"sesame"_s);
+        QTest::keyClick(&s.window, Qt::Key_Return);
+        QVERIFY(becomes(LocalServerView::State::ready));
+        QCOMPARE(s.app.settings->localServerAPIKey(), u"sesame"_s);
+        s.click(u"providerCard0"_s); // available now, so it takes the click
+        QCOMPARE(s.app.settings->providerMode(), AIProviderMode::local);
+
+        s.app.modelServer.setHandler([](const ReceivedRequest&) {
+            return ScriptedReply::withEnding(ScriptedReply::Ending::dropBeforeAnswer);
+        });
+        QVERIFY(becomes(LocalServerView::State::absent));
+        QCOMPARE(s.settingsView().statusMessage(), u"No local model server answers."_s);
+
+        // Not seen (the popover closed on this screen), not asked.
+        s.window.hide();
+        QTRY_VERIFY(!server.isLive());
+        const qsizetype asked = s.app.modelServer.requests().size();
+        QTest::qWait(int(2.5 * LocalServerView::liveCheckInterval.count()));
+        QCOMPARE(s.app.modelServer.requests().size(), asked);
+    }
+
+    // The picker shows the stored model also when the server's list comes after the screen
+    // opened, and marks a model the server does not have.
+    void thePickerShowsTheStoredModel()
+    {
+        Screen s({.localModel = true, .storedMode = u"custom"_s});
+        s.view.setShowSettings(false);
+        s.app.settings->setLocalModelName(u"m"_s);
+        ScriptedReply late = ScriptedReply::json(200, R"({"data":[{"id":"a"},{"id":"m"}]})");
+        late.delay = 500ms;
+        s.app.modelServer.setDefaultReply(late);
+        s.app.modelServer.setHandler({});
+        // Another spelling of the same server: its list is asked for afresh.
+        s.app.settings->setLocalServerURL(s.app.settings->localServerURL() + u"/"_s);
+        s.view.setShowSettings(true);
+        QQuickItem* picker = s.item(u"localModelPicker"_s);
+        QVERIFY(picker);
+        QCOMPARE(picker->property("displayText").toString(), u"m (not on the server)"_s);
+        QTRY_COMPARE(s.settingsView().localServer()->modelEntries().size(), 3);
+        QCOMPARE(picker->property("displayText").toString(), u"m"_s);
+
+        s.app.settings->setLocalModelName(u"gone"_s);
+        QCOMPARE(picker->property("displayText").toString(), u"gone (not on the server)"_s);
     }
 
     // The switch writes through; restarting the onboarding presents it over this screen and

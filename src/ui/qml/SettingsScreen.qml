@@ -10,6 +10,13 @@ Rectangle {
     required property SettingsView view
     readonly property LocalServerView localServer: view.localServer
 
+    // The server is followed while the screen is seen.
+    Binding {
+        target: screen.localServer
+        property: "live"
+        value: screen.visible && screen.Window.window !== null && screen.Window.window.visible
+    }
+
     implicitWidth: 400
     implicitHeight: 550
     color: Theme.window
@@ -270,6 +277,16 @@ Rectangle {
                         visible: screen.localServer.addressError !== ""
                         text: screen.localServer.addressError
                         color: Theme.red
+                    }
+                    Caption { text: "API key, if the server was started with one" }
+                    Field {
+                        objectName: "serverKeyField"
+                        text: screen.localServer.apiKeyInput
+                        echoMode: TextInput.Password
+                        placeholderText: "None"
+                        Accessible.name: "Local model server API key"
+                        onTextEdited: screen.localServer.apiKeyInput = text
+                        onEditingFinished: screen.localServer.applyAPIKey()
                     }
                     Caption { text: "Model" }
                     Picker {
