@@ -63,7 +63,7 @@ CustomAIService::CustomAIService(SettingsManager& settings, Hosts hosts, RetryHa
 {
 }
 
-QCoro::Task<Result<QString>> CustomAIService::processText(QString text, TextAction action,
+QCoro::Task<Result<GeneratedText>> CustomAIService::processText(QString text, TextAction action,
                                                           std::optional<ToneOption> tone,
                                                           std::stop_token stop)
 {
@@ -93,10 +93,12 @@ QCoro::Task<Result<QString>> CustomAIService::processText(QString text, TextActi
     QPointer self(this);
     Result<QString> answer = co_await std::move(attempts);
     if (!self)
-        co_return answer;
+        co_return answer ? Result<GeneratedText>(GeneratedText{*answer})
+                         : std::unexpected(answer.error());
     if (answer || !answer.error().is<CancellationError>())
-        co_return finishRequest(answer ? std::expected<QString, AIError>(*answer)
-                                       : std::unexpected(AIError::wrapping(answer.error())));
+        co_return finishRequest(answer
+                                    ? std::expected<GeneratedText, AIError>(GeneratedText{*answer})
+                                    : std::unexpected(AIError::wrapping(answer.error())));
     // A cancellation is no failure of the service: lastError stays as it is.
     setProcessing(false);
     co_return std::unexpected(AIError(AIError::Cancelled{}));

@@ -37,9 +37,9 @@ public:
     CustomAIService(SettingsManager& settings, Hosts hosts, RetryHandler retryHandler,
                     HttpClient& client, QObject* parent = nullptr);
 
-    QCoro::Task<Result<QString>> processText(QString text, TextAction action,
-                                             std::optional<ToneOption> tone,
-                                             std::stop_token stop) override;
+    QCoro::Task<Result<GeneratedText>> processText(QString text, TextAction action,
+                                                   std::optional<ToneOption> tone,
+                                                   std::stop_token stop) override;
 
     // Which failed exchanges are worth another attempt.
     static bool shouldRetryRequest(const Error& error);

@@ -26,7 +26,7 @@ GroqAIService::GroqAIService(QString baseURL, QString apiKey, std::chrono::milli
 {
 }
 
-QCoro::Task<Result<QString>> GroqAIService::processText(QString text, TextAction action,
+QCoro::Task<Result<GeneratedText>> GroqAIService::processText(QString text, TextAction action,
                                                         std::optional<ToneOption> tone,
                                                         std::stop_token stop)
 {
@@ -40,11 +40,10 @@ QCoro::Task<Result<QString>> GroqAIService::processText(QString text, TextAction
     QPointer self(this);
     auto exchange = sendChatRequest(systemPrompt(action), plainUserMessage(text, action, tone), stop);
     Result<QString> answer = co_await std::move(exchange);
-    if (!self)
-        co_return answer;
     if (!answer)
-        co_return finishRequest(std::unexpected(AIError::wrapping(answer.error())));
-    co_return finishRequest(*answer);
+        co_return self ? finishRequest(std::unexpected(AIError::wrapping(answer.error())))
+                       : std::unexpected(answer.error());
+    co_return self ? finishRequest(GeneratedText{*answer}) : GeneratedText{*answer};
 }
 
 QCoro::Task<Result<QString>>

@@ -25,9 +25,9 @@ public:
     GroqAIService(QString baseURL, QString apiKey, std::chrono::milliseconds timeout,
                   HttpClient& client, QObject* parent = nullptr);
 
-    QCoro::Task<Result<QString>> processText(QString text, TextAction action,
-                                             std::optional<ToneOption> tone,
-                                             std::stop_token stop) override;
+    QCoro::Task<Result<GeneratedText>> processText(QString text, TextAction action,
+                                                   std::optional<ToneOption> tone,
+                                                   std::stop_token stop) override;
 
     const QString& baseURL() const { return m_baseURL; }
     std::chrono::milliseconds timeout() const { return m_timeout; }

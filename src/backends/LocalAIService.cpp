@@ -51,7 +51,7 @@ AIError LocalAIService::mapGenerationError(const Error& error)
     return AIError(AIError::LocalModelError{error.localizedDescription()});
 }
 
-QCoro::Task<Result<QString>> LocalAIService::processText(QString text, TextAction action,
+QCoro::Task<Result<GeneratedText>> LocalAIService::processText(QString text, TextAction action,
                                                          std::optional<ToneOption> tone,
                                                          std::stop_token stop)
 {
@@ -73,13 +73,12 @@ QCoro::Task<Result<QString>> LocalAIService::processText(QString text, TextActio
     QCoro::Task<Result<LanguageModelSession::Response>> responding =
         session.respond(delimitedUserMessage(text, action, tone), GenerationOptions{}, stop);
     const Result<LanguageModelSession::Response> response = co_await std::move(responding);
-    if (!self)
-        co_return response ? Result<QString>(response->content.trimmed())
-                           : std::unexpected(mapGenerationError(response.error()));
-
-    if (!response)
-        co_return finishRequest(std::unexpected(mapGenerationError(response.error())));
-    co_return finishRequest(response->content.trimmed());
+    if (!response) {
+        const AIError error = mapGenerationError(response.error());
+        co_return self ? finishRequest(std::unexpected(error)) : std::unexpected(error);
+    }
+    const GeneratedText generated{response->content.trimmed(), response->cutShort};
+    co_return self ? finishRequest(generated) : generated;
 }
 
 } // namespace lexwick

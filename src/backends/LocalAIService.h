@@ -14,9 +14,9 @@ public:
     // On the default on-device model.
     explicit LocalAIService(SystemLanguageModel& model, QObject* parent = nullptr);
 
-    QCoro::Task<Result<QString>> processText(QString text, TextAction action,
-                                             std::optional<ToneOption> tone,
-                                             std::stop_token stop) override;
+    QCoro::Task<Result<GeneratedText>> processText(QString text, TextAction action,
+                                                   std::optional<ToneOption> tone,
+                                                   std::stop_token stop) override;
 
     // The model's availability now, in the application's own terms.
     LocalAIAvailability currentAvailability() const;

@@ -8,7 +8,7 @@ void AIServiceProtocol::beginRequest()
     setLastError(std::nullopt);
 }
 
-Result<QString> AIServiceProtocol::finishRequest(std::expected<QString, AIError> outcome)
+Result<GeneratedText> AIServiceProtocol::finishRequest(std::expected<GeneratedText, AIError> outcome)
 {
     if (!outcome)
         setLastError(outcome.error());

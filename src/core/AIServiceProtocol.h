@@ -12,6 +12,13 @@
 
 namespace lexwick {
 
+// What a back-end's model wrote.
+struct GeneratedText {
+    QString text;
+    // The model stopped at its output limit, so the text may end mid-way.
+    bool cutShort = false;
+};
+
 // The interface of every AI back-end. Lives on the main thread; its two published properties
 // change there.
 class AIServiceProtocol : public QObject {
@@ -26,9 +33,9 @@ public:
 
     // Turns the text into the processed text. Fails with an AIError, or with CancellationError
     // when the stop is requested.
-    virtual QCoro::Task<Result<QString>> processText(QString text, TextAction action,
-                                                     std::optional<ToneOption> tone,
-                                                     std::stop_token stop) = 0;
+    virtual QCoro::Task<Result<GeneratedText>> processText(QString text, TextAction action,
+                                                           std::optional<ToneOption> tone,
+                                                           std::stop_token stop) = 0;
 
 Q_SIGNALS:
     void isProcessingChanged();
@@ -38,7 +45,7 @@ protected:
     // A request that passed the input checks starts: busy, and no error yet.
     void beginRequest();
     // It ends: the busy flag drops, and a failure is kept as lastError first.
-    Result<QString> finishRequest(std::expected<QString, AIError> outcome);
+    Result<GeneratedText> finishRequest(std::expected<GeneratedText, AIError> outcome);
     void setProcessing(bool processing);
     void setLastError(std::optional<AIError> error);
 

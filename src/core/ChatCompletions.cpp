@@ -41,6 +41,16 @@ QByteArray encodeRequest(const QString& model, const QString& systemPrompt,
 
 Result<std::optional<QString>> decodeAnswer(const QByteArray& body)
 {
+    Result<std::optional<Choice>> choice = decodeChoice(body);
+    if (!choice)
+        return std::unexpected(choice.error());
+    if (!choice->has_value())
+        return std::optional<QString>();
+    return std::optional<QString>((*choice)->content);
+}
+
+Result<std::optional<Choice>> decodeChoice(const QByteArray& body)
+{
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
     if (parseError.error != QJsonParseError::NoError)
@@ -50,12 +60,13 @@ Result<std::optional<QString>> decodeAnswer(const QByteArray& body)
         return malformed(QStringLiteral("no \"choices\" list"));
     const QJsonArray list = choices.toArray();
     if (list.isEmpty())
-        return std::optional<QString>();
-    const QJsonValue content =
-        list.first().toObject().value(u"message").toObject().value(u"content");
+        return std::optional<Choice>();
+    const QJsonObject first = list.first().toObject();
+    const QJsonValue content = first.value(u"message").toObject().value(u"content");
     if (!content.isString())
         return malformed(QStringLiteral("the first choice has no message content"));
-    return std::optional<QString>(content.toString());
+    return std::optional<Choice>(
+        Choice{content.toString(), first.value(u"finish_reason").toString()});
 }
 
 AIError statusFailure(int statusCode, const QByteArray& body)

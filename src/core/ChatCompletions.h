@@ -30,6 +30,14 @@ QByteArray encodeRequest(const QString& model, const QString& systemPrompt,
 // empty. Fails with DecodingError when the body is not a success body.
 Result<std::optional<QString>> decodeAnswer(const QByteArray& body);
 
+// The same, with why the model stopped ("stop", "length" at the output limit, …; empty when
+// the body does not say).
+struct Choice {
+    QString content;
+    QString finishReason;
+};
+Result<std::optional<Choice>> decodeChoice(const QByteArray& body);
+
 // The provider's message when the body is an error body ({"error": {"message": …}}).
 std::optional<QString> decodeErrorMessage(const QByteArray& body);
 

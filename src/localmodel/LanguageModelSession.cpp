@@ -176,14 +176,14 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
         if (response.error().is<CancellationError>())
             co_return cancelled();
         if (model) // the server may be gone; let the kept answer learn it
-            model->refresh();
+            model->distrust();
         const TransportError* transport = response.error().as<TransportError>();
         co_return failure(Kind::connectionFailed, connectionFailure(transport),
                           response.error().localizedDescription());
     }
     if (response->statusCode != 200) {
         if (model)
-            model->refresh();
+            model->distrust();
         const QString why = serverErrorMessage(response->body)
                                 .value_or(QStringLiteral("HTTP ") +
                                           QString::number(response->statusCode));
@@ -191,17 +191,17 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
                           QStringLiteral("The model server answered with an error: %1").arg(why),
                           QStringLiteral("status %1: %2").arg(response->statusCode).arg(why));
     }
-    const auto answer = chatcompletions::decodeAnswer(response->body);
-    if (!answer) {
-        const QString why = answer.error().localizedDescription();
+    const auto choice = chatcompletions::decodeChoice(response->body);
+    if (!choice) {
+        const QString why = choice.error().localizedDescription();
         co_return failure(Kind::invalidAnswer, why, why);
     }
-    if (!answer->has_value()) {
+    if (!choice->has_value()) {
         co_return failure(Kind::invalidAnswer,
                           QStringLiteral("The model server returned no answer."),
                           QStringLiteral("no choices"));
     }
-    co_return Response{answer->value()};
+    co_return Response{(*choice)->content, (*choice)->finishReason == u"length"};
 }
 
 } // namespace

@@ -21,6 +21,8 @@ class LanguageModelSession {
 public:
     struct Response {
         QString content; // as the model wrote it, untrimmed
+        // The model stopped at its output limit (or the server's context ran full).
+        bool cutShort = false;
     };
 
     // Loading a model into memory can take a minute before the first word; generating a long

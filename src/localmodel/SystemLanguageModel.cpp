@@ -225,6 +225,12 @@ Availability SystemLanguageModel::availability()
     return *m_answer;
 }
 
+void SystemLanguageModel::distrust()
+{
+    m_trusted = false;
+    refresh();
+}
+
 void SystemLanguageModel::refresh()
 {
     if (!m_base) {
@@ -243,7 +249,7 @@ QCoro::Task<Availability> SystemLanguageModel::probe(std::stop_token stop)
 
 QCoro::Task<Availability> SystemLanguageModel::checkedAvailability(std::stop_token stop)
 {
-    if (m_answer && m_answer->isAvailable() &&
+    if (m_answer && m_answer->isAvailable() && m_trusted &&
         std::chrono::steady_clock::now() - m_lastProbe < m_timing.probeInterval)
         return [](Availability kept) -> QCoro::Task<Availability> { co_return kept; }(*m_answer);
     return probe(m_timing.requestProbeBound, std::move(stop));
@@ -297,6 +303,7 @@ void SystemLanguageModel::keep(std::uint64_t generation, Availability availabili
     if (generation != m_generation) // an answer about the settings before the last change
         return;
     m_effectiveModelName = std::move(effectiveModelName);
+    m_trusted = true;
     setAnswer(availability, publish);
     setListedModels(std::move(listed), publish);
 }

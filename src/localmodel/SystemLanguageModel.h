@@ -120,6 +120,10 @@ public:
     const QStringList& listedModels() const { return m_listedModels; }
     HttpClient& httpClient() const { return m_client; }
 
+    // A generation failed: the kept answer is not taken on trust by the next request, and a
+    // background probe starts.
+    void distrust();
+
 public Q_SLOTS:
     // Starts a background probe of the server, unless one is already on its way.
     void refresh();
@@ -149,6 +153,7 @@ private:
     std::optional<Availability> m_lastAnswer; // the last one anybody could have read
     QString m_effectiveModelName;
     QStringList m_listedModels;
+    bool m_trusted = true; // no generation has failed since the kept answer came
     std::uint64_t m_generation = 0; // counts changes of address or model
     int m_probesInFlight = 0;
     int m_currentProbesInFlight = 0; // of them, those for the current generation

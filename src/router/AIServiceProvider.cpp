@@ -235,17 +235,20 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
     const auto localState = [&localModel] {
         return LocalAIService::mapAvailability(localModel.availability());
     };
-    QCoro::Task<Result<QString>> processing = backend->processText(text, action, tone, stop);
-    Result<QString> answer = co_await std::move(processing);
+    QCoro::Task<Result<GeneratedText>> processing = backend->processText(text, action, tone, stop);
+    Result<GeneratedText> answer = co_await std::move(processing);
     if (!self) {
         if (!answer)
             co_return std::unexpected(asAIError(answer.error()));
-        processed.text = std::move(*answer);
+        processed.text = std::move(answer->text);
+        processed.cutShort = answer->cutShort;
         co_return processed;
     }
     if (answer) {
-        m_cache.set(*answer, key);
-        processed.text = std::move(*answer);
+        if (!answer->cutShort) // asking again may give the whole answer
+            m_cache.set(answer->text, key);
+        processed.text = std::move(answer->text);
+        processed.cutShort = answer->cutShort;
         if (standingIn)
             processed.fallbackReason = AIError(
                 AIError::LocalModelUnavailable{localState(), displayName(m_settings.customProvider())});
@@ -260,19 +263,21 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
 
     // The on-device error stays in lastError, whatever the custom back-end answers.
     logLine(QStringLiteral("Local model failed, falling back to custom"));
-    QCoro::Task<Result<QString>> fallback =
+    QCoro::Task<Result<GeneratedText>> fallback =
         m_backends.custom->processText(text, action, tone, stop);
-    Result<QString> fallbackAnswer = co_await std::move(fallback);
+    Result<GeneratedText> fallbackAnswer = co_await std::move(fallback);
     const LocalAIAvailability state =
         error.as<AIError::LocalModelUnavailable>()->availability;
     if (!fallbackAnswer)
         co_return std::unexpected(standInFailure(asAIError(fallbackAnswer.error()), state));
     if (self) {
-        m_cache.set(*fallbackAnswer, key);
+        if (!fallbackAnswer->cutShort)
+            m_cache.set(fallbackAnswer->text, key);
         processed.fallbackReason = AIError(
             AIError::LocalModelUnavailable{state, displayName(m_settings.customProvider())});
     }
-    processed.text = std::move(*fallbackAnswer);
+    processed.text = std::move(fallbackAnswer->text);
+    processed.cutShort = fallbackAnswer->cutShort;
     co_return processed;
 }
 

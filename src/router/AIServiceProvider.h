@@ -29,6 +29,8 @@ struct ProcessedText {
     QString provider;
     // Why the on-device model could not answer, when the custom back-end answered instead.
     std::optional<AIError> fallbackReason;
+    // The model stopped at its output limit; such an answer is not kept in the cache.
+    bool cutShort = false;
 };
 
 // The one way text gets processed: checks the input, answers from the cache, picks the

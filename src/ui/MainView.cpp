@@ -212,7 +212,7 @@ QCoro::Task<MainView::Outcome> MainView::runRequest(QString text, TextAction act
         co_return std::unexpected(outcome.error());
     }
 
-    m_result.show(outcome->text, text, action, outcome->wasCached);
+    m_result.show(outcome->text, text, action, outcome->wasCached, outcome->cutShort);
     setError(outcome->fallbackReason);
     HistoryItem item;
     item.originalText = text;

@@ -32,13 +32,20 @@ ResultView::~ResultView()
 
 void ResultView::awaitAnswer()
 {
-    set(m_text, m_sentText, m_action, false, true);
+    set(m_text, m_sentText, m_action, false, true, m_cutShort);
+}
+
+QString ResultView::cutShortNotice() const
+{
+    return m_cutShort && !m_text.isEmpty() && !m_waiting
+               ? u"The model stopped at its output limit: the answer may be cut short."_s
+               : QString();
 }
 
 void ResultView::show(const QString& text, const QString& sentText, TextAction action,
-                      bool wasCached)
+                      bool wasCached, bool cutShort)
 {
-    set(text, sentText, action, wasCached, false);
+    set(text, sentText, action, wasCached, false, cutShort);
 }
 
 void ResultView::clear()
@@ -47,10 +54,12 @@ void ResultView::clear()
 }
 
 void ResultView::set(const QString& text, const QString& sentText, TextAction action,
-                     bool wasCached, bool waiting)
+                     bool wasCached, bool waiting, bool cutShort)
 {
     const bool answerChanged = m_text != text || m_sentText != sentText || m_action != action;
-    const bool anyChanged = answerChanged || m_wasCached != wasCached || m_waiting != waiting;
+    const bool anyChanged = answerChanged || m_wasCached != wasCached || m_waiting != waiting ||
+                            m_cutShort != cutShort;
+    m_cutShort = cutShort;
     m_text = text;
     m_sentText = sentText;
     m_action = action;

@@ -33,6 +33,8 @@ class ResultView : public QObject {
     Q_PROPERTY(bool showChanges READ showChanges WRITE setShowChanges NOTIFY showChangesChanged)
     Q_PROPERTY(QString changesSummary READ changesSummary NOTIFY textChanged)
     Q_PROPERTY(bool showsCachedBadge READ showsCachedBadge NOTIFY stateChanged)
+    // A line under the answer when the model stopped at its output limit; empty otherwise.
+    Q_PROPERTY(QString cutShortNotice READ cutShortNotice NOTIFY stateChanged)
     Q_PROPERTY(bool canCopy READ canCopy NOTIFY stateChanged)
     Q_PROPERTY(bool showCopiedFeedback READ showCopiedFeedback NOTIFY showCopiedFeedbackChanged)
 
@@ -43,7 +45,8 @@ public:
     // A request starts: its answer is awaited, and the last one's badge goes.
     void awaitAnswer();
     // The request ended with this answer to the text and action it sent.
-    void show(const QString& text, const QString& sentText, TextAction action, bool wasCached);
+    void show(const QString& text, const QString& sentText, TextAction action, bool wasCached,
+              bool cutShort = false);
     // The request failed: no answer.
     void clear();
 
@@ -61,6 +64,7 @@ public:
     // "No changes", "1 change", "4 changes".
     QString changesSummary() const;
     bool showsCachedBadge() const { return m_wasCached && !m_text.isEmpty(); }
+    QString cutShortNotice() const;
     // Only an answer the user sees can be copied.
     bool canCopy() const { return !m_text.isEmpty() && !m_waiting; }
     bool showCopiedFeedback() const { return m_showCopiedFeedback; }
@@ -82,7 +86,7 @@ Q_SIGNALS:
 
 private:
     void set(const QString& text, const QString& sentText, TextAction action, bool wasCached,
-             bool waiting);
+             bool waiting, bool cutShort = false);
     bool isCorrection() const;
     const TextChanges& changes() const;
     void setShowCopiedFeedback(bool show);
@@ -92,6 +96,7 @@ private:
     TextAction m_action = TextAction::correct;
     bool m_wasCached = false;
     bool m_waiting = false;
+    bool m_cutShort = false;
     mutable std::optional<TextChanges> m_changes; // made when first shown
     bool m_showChanges = true;
     bool m_showCopiedFeedback = false;

@@ -105,7 +105,7 @@ private Q_SLOTS:
                 [&] { events << (service->isProcessing() ? u"busy"_s : u"idle"_s); });
         const auto result = runTask(service->processText(u"text"_s, TextAction::correct, {}, {}));
         QVERIFY(result && service->lastError());
-        QTEST(outcome(aiError(*result)), "outcome");
+        QTEST(outcome(aiError(generatedText(result))), "outcome");
         QTEST(outcome(*service->lastError()), "outcome");
         QCOMPARE(events, (QStringList{u"busy"_s, u"error"_s, u"idle"_s}));
         QTEST(int(f.provider.requests().size()), "requests");

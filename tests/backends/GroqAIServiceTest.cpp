@@ -34,8 +34,7 @@ struct Fixture {
                             std::optional<ToneOption> tone = std::nullopt,
                             std::stop_token stop = {})
     {
-        return runTask(service.processText(text, action, tone, stop))
-            .value_or(std::unexpected(AIError(AIError::ApiError{u"<did not finish>"_s})));
+        return generatedText(runTask(service.processText(text, action, tone, stop)));
     }
 };
 

@@ -42,8 +42,7 @@ struct Fixture {
 
     Result<QString> process(const QString& text, TextAction action = TextAction::correct)
     {
-        return runTask(service.processText(text, action, std::nullopt, {}))
-            .value_or(std::unexpected(AIError(AIError::ApiError{u"<did not finish>"_s})));
+        return generatedText(runTask(service.processText(text, action, std::nullopt, {})));
     }
 
     QList<ReceivedRequest> generations() const

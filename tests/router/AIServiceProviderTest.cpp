@@ -9,6 +9,9 @@
 
 #include <QTest>
 
+#include <atomic>
+#include <memory>
+
 using namespace lexwick;
 using namespace lexwick::test;
 using namespace std::chrono_literals;
@@ -43,8 +46,8 @@ std::optional<AIError::Kind> failure(const Answer& answer)
 class VanishedModel : public LocalAIService {
 public:
     using LocalAIService::LocalAIService;
-    QCoro::Task<Result<QString>> processText(QString, TextAction, std::optional<ToneOption>,
-                                             std::stop_token) override
+    QCoro::Task<Result<GeneratedText>> processText(QString, TextAction, std::optional<ToneOption>,
+                                                   std::stop_token) override
     {
         co_return std::unexpected(
             AIError(AIError::LocalModelUnavailable{LocalAIAvailability::modelNotReady}));
@@ -203,6 +206,116 @@ private Q_SLOTS:
         f.provider.setDefaultReply(ScriptedReply::json(200, chatAnswer(u"ok"_s)));
         QCOMPARE(process(f, u"text"_s), u"ok"_s);
         QVERIFY(!f.router->lastResultWasCached());
+    }
+
+    // The model server as it lives beside the application: it goes away, comes back, loads,
+    // asks for a key, stops mid-answer or at its output limit. The user's choice of Local
+    // stands throughout: each request asks again when the last answer was "no", falls back
+    // while the server cannot serve, and says why in the words of what was chosen.
+    void theLocalServerComesAndGoes()
+    {
+        RouterFixture f({.localModel = true, .storedMode = u"local"_s});
+        auto state = std::make_shared<std::atomic<int>>(0);
+        enum { down, up, loading, needsKey, brokenBody, dropsMidAnswer, atItsLimit };
+        f.modelServer.setHandler([state](const ReceivedRequest& request) {
+            const bool list = request.path.endsWith("/models");
+            switch (state->load()) {
+            case down:
+                return ScriptedReply::withEnding(ScriptedReply::Ending::dropBeforeAnswer);
+            case loading:
+                return ScriptedReply::json(503, R"({"error":{"message":"Loading model"}})");
+            case needsKey:
+                if (request.header("Authorization") != "Bearer sesame")
+                    return ScriptedReply::json(401, R"({"error":"Unauthorized"})");
+                break;
+            case brokenBody:
+                if (!list)
+                    return ScriptedReply::json(500, R"({"error":"model 'm' not found"})");
+                break;
+            case dropsMidAnswer:
+                if (!list) {
+                    ScriptedReply reply = ScriptedReply::json(200, chatAnswer(u"half"_s));
+                    reply.ending = ScriptedReply::Ending::dropMidBody;
+                    return reply;
+                }
+                break;
+            case atItsLimit:
+                if (!list)
+                    return ScriptedReply::json(
+                        200, R"({"choices":[{"message":{"content":"It was the best of"},)"
+                             R"("finish_reason":"length"}]})");
+                break;
+            }
+            return list ? ScriptedReply::json(200, R"({"data":[{"id":"m"}]})")
+                        : ScriptedReply::json(200, chatAnswer(u"on-device answer"_s));
+        });
+        f.settings->setCustomProvider(APIProvider::anthropic); // and no key for it
+        const auto ask = [&f](const QString& text) { return request(f, text); };
+        const auto message = [](const Outcome& outcome) {
+            return outcome ? (outcome->fallbackReason ? outcome->fallbackReason->errorDescription()
+                                                      : QString())
+                           : outcome.error().errorDescription();
+        };
+
+        *state = down;
+        f.model->refresh();
+        QTRY_VERIFY(!f.model->isAvailable());
+        QCOMPARE(message(ask(u"one"_s)), u"No local model server answers. API key not "
+                                         u"configured. Please add your Anthropic API key."_s);
+        QCOMPARE(f.settings->providerMode(), AIProviderMode::local);
+
+        *state = up; // no user action: the next request finds it
+        const Outcome served = ask(u"two"_s);
+        QCOMPARE(served->text, u"on-device answer"_s);
+        QCOMPARE(served->provider, u"Local"_s);
+        QVERIFY(!served->fallbackReason);
+
+        // A fresh "yes" is taken as it is: one generation, no second look at the list.
+        const qsizetype before = f.modelServer.requests().size();
+        QVERIFY(ask(u"three"_s).has_value());
+        QCOMPARE(f.modelServer.requests().size(), before + 1);
+
+        // A failed generation makes the next request ask again, and the reason is named.
+        *state = loading;
+        QVERIFY(!ask(u"four"_s));
+        QCOMPARE(message(ask(u"five"_s)), u"The local model server is still loading the model. "
+                                          u"API key not configured. Please add your Anthropic "
+                                          u"API key."_s);
+        f.settings->saveAPIKey(u"k"_s, APIProvider::anthropic);
+        f.provider.enqueue(ScriptedReply::json(200, anthropicAnswer(u"from Anthropic"_s)));
+        const Outcome stoodIn = ask(u"six"_s);
+        QCOMPARE(stoodIn->text, u"from Anthropic"_s);
+        QCOMPARE(message(stoodIn), u"The local model server is still loading the model. "
+                                   u"Anthropic answered instead."_s);
+
+        *state = needsKey;
+        f.provider.setDefaultReply(ScriptedReply::json(200, anthropicAnswer(u"again"_s)));
+        QCOMPARE(message(ask(u"seven"_s)),
+                 u"The local model server asks for an API key. Anthropic answered instead."_s);
+        QVERIFY(f.settings->saveLocalServerAPIKey(u"sesame"_s));
+        QCOMPARE(ask(u"eight"_s)->text, u"on-device answer"_s);
+
+        // The server's own words, without a prefix twice; a connection lost mid-answer.
+        *state = brokenBody;
+        QCOMPARE(message(ask(u"nine"_s)), u"Local model error: The model server answered with "
+                                          u"an error: model 'm' not found"_s);
+        *state = dropsMidAnswer;
+        QCOMPARE(message(ask(u"ten"_s)), u"Local model error: The model server closed the "
+                                         u"connection before it finished answering."_s);
+
+        // An answer cut at the output limit says so, and is not kept for the next request.
+        *state = atItsLimit;
+        const Outcome cut = ask(u"eleven"_s);
+        QVERIFY(cut->cutShort);
+        QCOMPARE(cut->text, u"It was the best of"_s);
+        QVERIFY(!ask(u"eleven"_s)->wasCached);
+
+        // Another model on the server is another cache entry.
+        *state = needsKey;
+        QVERIFY(ask(u"twelve"_s).has_value());
+        QVERIFY(ask(u"twelve"_s)->wasCached);
+        f.settings->setLocalModelName(u"m"_s);
+        QVERIFY(!ask(u"twelve"_s)->wasCached);
     }
 
     void busyFollowsTheBackEndsOneTurnLate()

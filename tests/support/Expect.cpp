@@ -23,6 +23,15 @@ AIError aiError(const std::expected<QString, AIError>& result)
     return result.error();
 }
 
+Result<QString> generatedText(const std::optional<Result<GeneratedText>>& result)
+{
+    if (!result)
+        return std::unexpected(AIError(AIError::ApiError{QStringLiteral("<did not finish>")}));
+    if (!*result)
+        return std::unexpected(result->error());
+    return (*result)->text;
+}
+
 QByteArray chatAnswer(const QString& content)
 {
     const QJsonObject message{{QStringLiteral("content"), content}};

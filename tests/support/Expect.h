@@ -1,11 +1,13 @@
 #pragma once
 
+#include "core/AIServiceProtocol.h"
 #include "core/Error.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <expected>
+#include <optional>
 
 namespace lexwick::test {
 
@@ -13,6 +15,9 @@ namespace lexwick::test {
 // it, so that the comparison after it fails readably instead of crashing.
 AIError aiError(const Result<QString>& result);
 AIError aiError(const std::expected<QString, AIError>& result);
+
+// A back-end's answer as its text alone; a task that did not finish is an ApiError that says so.
+Result<QString> generatedText(const std::optional<Result<GeneratedText>>& result);
 
 // The error that a networkError wraps, when it is of type E.
 template <typename E> const E* behind(const AIError& error)

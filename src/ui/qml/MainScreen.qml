@@ -394,6 +394,15 @@ Rectangle {
                             Accessible.name: screen.result.accessibleName
                         }
                     }
+                    Text {
+                        objectName: "cutShortNotice"
+                        Layout.fillWidth: true
+                        visible: text !== ""
+                        text: screen.result.cutShortNotice
+                        font: Theme.captionFont
+                        color: Theme.secondaryLabel
+                        wrapMode: Text.Wrap
+                    }
                 }
 
                 // Error
