@@ -257,6 +257,20 @@ int main(int argc, char** argv)
             correction(s);
             s.view.main()->result()->setShowChanges(false);
         });
+        // The model on this machine stopped at its output limit.
+        ok &= s.shoot(u"main-cut-short"_s, [](PopoverScreen& s) {
+            s.app.modelServer.setHandler([](const ReceivedRequest& request) {
+                return request.path.endsWith("/models")
+                           ? ScriptedReply::json(200, R"({"data":[{"id":"m"}]})")
+                           : ScriptedReply::json(
+                                 200, R"({"choices":[{"message":{"content":"It was the best )"
+                                      R"(of times, it was"},"finish_reason":"length"}]})");
+            });
+            s.view.main()->setSelectedAction(TextAction::explain);
+            s.view.main()->setInputText(u"It was the best of times, it was the worst of times."_s);
+            s.view.main()->toggleProcessing();
+            waitFor(s.view);
+        }, {.router = {.localModel = true, .storedMode = u"local"_s}});
         ok &= s.shoot(u"main-error"_s, [](PopoverScreen& s) {
             s.app.provider.enqueue(
                 ScriptedReply::json(401, R"({"error":{"message":"Invalid API Key"}})"));
@@ -371,6 +385,16 @@ int main(int argc, char** argv)
                           v.localServer()->setAddressInput(u"http://127.0.0.1:9/v1"_s);
                           v.localServer()->applyAddress();
                       });
+        // The server's other states: loading its model, and asking for a key.
+        for (const auto& [name, status] : {std::pair{u"settings-server-loading"_s, 503},
+                                           std::pair{u"settings-server-needs-key"_s, 401}}) {
+            ok &= t.shoot(name, withServer, {u"top"_s, u"localServerSection"_s},
+                          [status](RouterFixture& a, SettingsView& v) {
+                              a.modelServer.setDefaultReply(ScriptedReply::json(status, "{}"));
+                              a.modelServer.setHandler({});
+                              v.localServer()->checkAgain();
+                          });
+        }
         ok &= t.shoot(u"settings-server-address-error"_s, custom, {u"localServerSection"_s},
                       [](RouterFixture&, SettingsView& v) {
                           v.localServer()->setAddressInput(u"http://192.168.1.5:11434/v1"_s);
