@@ -329,13 +329,15 @@ private Q_SLOTS:
     }
 
     // The picker shows the stored model also when the server's list comes after the screen
-    // opened, and marks a model the server does not have.
+    // opened, and marks a model the server does not have. The server's list is shown whole:
+    // no name makes a model on this machine disappear.
     void thePickerShowsTheStoredModel()
     {
         Screen s({.localModel = true, .storedMode = u"custom"_s});
         s.view.setShowSettings(false);
         s.app.settings->setLocalModelName(u"m"_s);
-        ScriptedReply late = ScriptedReply::json(200, R"({"data":[{"id":"a"},{"id":"m"}]})");
+        ScriptedReply late = ScriptedReply::json(
+            200, R"({"data":[{"id":"a"},{"id":"whisper-embed-guard"},{"id":"m"}]})");
         late.delay = 500ms;
         s.app.modelServer.setDefaultReply(late);
         s.app.modelServer.setHandler({});
@@ -345,7 +347,7 @@ private Q_SLOTS:
         QQuickItem* picker = s.item(u"localModelPicker"_s);
         QVERIFY(picker);
         QCOMPARE(picker->property("displayText").toString(), u"m (not on the server)"_s);
-        QTRY_COMPARE(s.settingsView().localServer()->modelEntries().size(), 3);
+        QTRY_COMPARE(s.settingsView().localServer()->modelEntries().size(), 4);
         QCOMPARE(picker->property("displayText").toString(), u"m"_s);
 
         s.app.settings->setLocalModelName(u"gone"_s);
