@@ -49,13 +49,6 @@ std::optional<QUrl> loopbackBase(const QString& text)
     return base;
 }
 
-// Whether a listed model id is the configured name. Ollama lists "name:latest" for a model
-// that is asked for as plain "name".
-bool matches(const QString& id, const QString& wanted)
-{
-    return id == wanted || (!wanted.contains(u':') && id == wanted + QStringLiteral(":latest"));
-}
-
 // What an answer of GET <server>/models says about the model.
 Outcome classify(int status, const QByteArray& body, const QString& wanted)
 {
@@ -81,7 +74,7 @@ Outcome classify(int status, const QByteArray& body, const QString& wanted)
                              : Outcome{Availability::available(), ids[0], false, ids};
     }
     for (const QString& id : std::as_const(ids)) {
-        if (matches(id, wanted))
+        if (SystemLanguageModel::isListedAs(id, wanted))
             return {Availability::available(), id, false, ids};
     }
     return {notReady, {}, false, ids};
@@ -137,6 +130,12 @@ SystemLanguageModel::SystemLanguageModel(QString serverURL, QString modelName, H
 SystemLanguageModel::~SystemLanguageModel()
 {
     m_lifetime.request_stop();
+}
+
+bool SystemLanguageModel::isListedAs(const QString& listedId, const QString& wanted)
+{
+    return listedId == wanted ||
+           (!wanted.contains(u':') && listedId == wanted + QStringLiteral(":latest"));
 }
 
 bool SystemLanguageModel::isLoopbackServer(const QUrl& url)

@@ -82,6 +82,10 @@ public:
                         QObject* parent = nullptr);
     ~SystemLanguageModel() override;
 
+    // Whether a model the server lists is the one asked for by that name: Ollama lists
+    // "name:latest" for a model asked for as plain "name".
+    static bool isListedAs(const QString& listedId, const QString& wanted);
+
     // Whether the address is an http address on the loopback interface (127.0.0.0/8, ::1 or
     // "localhost"): the only addresses this model ever sends anything to.
     static bool isLoopbackServer(const QUrl& url);

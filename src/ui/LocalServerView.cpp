@@ -105,13 +105,28 @@ void LocalServerView::applyAddress()
     checkAgain();
 }
 
+// The stored name as the server lists it ("m" is listed as "m:latest" by Ollama), or itself
+// when the server does not have it.
+namespace {
+
+QString asListed(const QStringList& listed, const QString& stored)
+{
+    for (const QString& id : listed) {
+        if (SystemLanguageModel::isListedAs(id, stored))
+            return id;
+    }
+    return stored;
+}
+
+} // namespace
+
 QVariantList LocalServerView::modelEntries() const
 {
     const QStringList& listed = m_settings.localModel().listedModels();
     QVariantList entries{
         QVariantMap{{u"name"_s, QString()}, {u"title"_s, u"The first model the server lists"_s}}};
     const QString& stored = m_settings.localModelName();
-    if (!stored.isEmpty() && !listed.contains(stored)) {
+    if (!stored.isEmpty() && !listed.contains(asListed(listed, stored))) {
         entries.append(QVariantMap{{u"name"_s, stored},
                                    {u"title"_s, QString(stored + u" (not on the server)"_s)}});
     }
@@ -122,7 +137,9 @@ QVariantList LocalServerView::modelEntries() const
 
 int LocalServerView::modelIndex() const
 {
-    const qsizetype index = pickerIndex(modelEntries(), u"name"_s, m_settings.localModelName());
+    const QString stored = asListed(m_settings.localModel().listedModels(),
+                                    m_settings.localModelName());
+    const qsizetype index = pickerIndex(modelEntries(), u"name"_s, stored);
     return index < 0 ? 0 : int(index);
 }
 

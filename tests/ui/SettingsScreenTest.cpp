@@ -352,6 +352,20 @@ private Q_SLOTS:
 
         s.app.settings->setLocalModelName(u"gone"_s);
         QCOMPARE(picker->property("displayText").toString(), u"gone (not on the server)"_s);
+
+        // Picked, closed, opened again: still the model picked. Ollama lists a model asked for
+        // as "m" as "m:latest", and that is the one.
+        s.app.modelServer.setDefaultReply(
+            ScriptedReply::json(200, R"({"data":[{"id":"a"},{"id":"m:latest"}]})"));
+        s.settingsView().localServer()->checkAgain();
+        QTRY_COMPARE(s.settingsView().localServer()->modelEntries().size(), 4);
+        s.settingsView().localServer()->selectModel(2); // "a"
+        s.app.settings->setLocalModelName(u"m"_s);
+        s.view.setShowSettings(false);
+        s.view.setShowSettings(true);
+        picker = s.item(u"localModelPicker"_s);
+        QCOMPARE(s.settingsView().localServer()->modelEntries().size(), 3);
+        QCOMPARE(picker->property("displayText").toString(), u"m:latest"_s);
     }
 
     // The switch writes through; restarting the onboarding presents it over this screen and

@@ -16,9 +16,6 @@ ComboBox {
         picked(index)
         currentIndex = Qt.binding(() => picker.selectedIndex)
     }
-    // A new list resets the combo box's own index; the state's choice is taken again.
-    onModelChanged: currentIndex = Qt.binding(() => picker.selectedIndex)
-    onCountChanged: currentIndex = Qt.binding(() => picker.selectedIndex)
     Layout.fillWidth: true
     font: Theme.bodyFont
     background: Rectangle {
