@@ -204,9 +204,9 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
 
     // The user's choice of the model on this machine is asked about afresh, unless a fresh
     // answer says it is there: a server that was down may be up now.
+    QPointer self(this);
     SystemLanguageModel& localModel = m_settings.localModel();
     if (m_settings.providerMode() == AIProviderMode::local) {
-        QPointer self(this);
         QCoro::Task<SystemLanguageModel::Availability> checking =
             localModel.checkedAvailability(stop);
         co_await std::move(checking);
@@ -231,7 +231,6 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
         backend = m_backends.custom.get();
         break;
     }
-    QPointer self(this);
     const auto localState = [&localModel] {
         return LocalAIService::mapAvailability(localModel.availability());
     };
@@ -249,9 +248,10 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
             m_cache.set(answer->text, key);
         processed.text = std::move(answer->text);
         processed.cutShort = answer->cutShort;
-        if (standingIn)
-            processed.fallbackReason = AIError(
-                AIError::LocalModelUnavailable{localState(), displayName(m_settings.customProvider())});
+        if (standingIn) {
+            processed.fallbackReason = AIError(AIError::LocalModelUnavailable{
+                localState(), displayName(m_settings.customProvider())});
+        }
         co_return processed;
     }
 
