@@ -64,8 +64,8 @@ CustomAIService::CustomAIService(SettingsManager& settings, Hosts hosts, RetryHa
 }
 
 QCoro::Task<Result<GeneratedText>> CustomAIService::processText(QString text, TextAction action,
-                                                          std::optional<ToneOption> tone,
-                                                          std::stop_token stop)
+                                                                std::optional<ToneOption> tone,
+                                                                std::stop_token stop)
 {
     if (text.trimmed().isEmpty())
         co_return std::unexpected(AIError(AIError::EmptyInput{}));

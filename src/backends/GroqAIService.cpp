@@ -27,8 +27,8 @@ GroqAIService::GroqAIService(QString baseURL, QString apiKey, std::chrono::milli
 }
 
 QCoro::Task<Result<GeneratedText>> GroqAIService::processText(QString text, TextAction action,
-                                                        std::optional<ToneOption> tone,
-                                                        std::stop_token stop)
+                                                              std::optional<ToneOption> tone,
+                                                              std::stop_token stop)
 {
     if (text.trimmed().isEmpty())
         co_return std::unexpected(AIError(AIError::EmptyInput{}));

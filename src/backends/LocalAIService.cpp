@@ -52,8 +52,8 @@ AIError LocalAIService::mapGenerationError(const Error& error)
 }
 
 QCoro::Task<Result<GeneratedText>> LocalAIService::processText(QString text, TextAction action,
-                                                         std::optional<ToneOption> tone,
-                                                         std::stop_token stop)
+                                                               std::optional<ToneOption> tone,
+                                                               std::stop_token stop)
 {
     if (text.trimmed().isEmpty())
         co_return std::unexpected(AIError(AIError::EmptyInput{}));

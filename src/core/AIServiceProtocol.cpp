@@ -8,7 +8,8 @@ void AIServiceProtocol::beginRequest()
     setLastError(std::nullopt);
 }
 
-Result<GeneratedText> AIServiceProtocol::finishRequest(std::expected<GeneratedText, AIError> outcome)
+Result<GeneratedText>
+AIServiceProtocol::finishRequest(std::expected<GeneratedText, AIError> outcome)
 {
     if (!outcome)
         setLastError(outcome.error());

@@ -86,8 +86,7 @@ std::optional<Answer> get(const QUrl& url, QDeadlineTimer deadline, qsizetype ma
     const QByteArray authorization =
         bearerToken.isEmpty() ? QByteArray() : "Authorization: Bearer " + bearerToken + "\r\n";
     socket.write("GET " + url.path(QUrl::FullyEncoded).toUtf8() + " HTTP/1.0\r\nHost: " + host +
-                 "\r\nAccept: application/json\r\n" + authorization +
-                 "Connection: close\r\n\r\n");
+                 "\r\nAccept: application/json\r\n" + authorization + "Connection: close\r\n\r\n");
 
     QByteArray data;
     for (;;) {

@@ -61,11 +61,13 @@ std::unexpected<Error> unavailable(const SystemLanguageModel* model,
                 .arg(address),
             QStringLiteral("not a loopback address: ") + address);
     }
-    switch (availability.unavailableReason().value_or(SystemLanguageModel::UnavailableReason::other)) {
+    switch (
+        availability.unavailableReason().value_or(SystemLanguageModel::UnavailableReason::other)) {
     case SystemLanguageModel::UnavailableReason::modelNotReady:
-        return failure(Kind::modelUnavailable,
-                       QStringLiteral("The model server at %1 does not have the model.").arg(address),
-                       QStringLiteral("modelNotReady at ") + address);
+        return failure(
+            Kind::modelUnavailable,
+            QStringLiteral("The model server at %1 does not have the model.").arg(address),
+            QStringLiteral("modelNotReady at ") + address);
     case SystemLanguageModel::UnavailableReason::loading:
         return failure(
             Kind::modelUnavailable,
@@ -159,15 +161,15 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
 
     HttpHeaders headers = model->headers();
     headers.append(std::pair<QByteArray, QByteArray>("Content-Type", "application/json"));
-    HttpRequest request{.method = "POST",
-                        .url = *url,
-                        .headers = std::move(headers),
-                        .body = chatcompletions::encodeRequest(
-                            modelName, instructions, prompt,
-                            {.temperature = options.temperature,
-                             .maxTokens = options.maximumResponseTokens,
-                             .stream = false}),
-                        .timeout = LanguageModelSession::generationTimeout};
+    HttpRequest request{
+        .method = "POST",
+        .url = *url,
+        .headers = std::move(headers),
+        .body = chatcompletions::encodeRequest(modelName, instructions, prompt,
+                                               {.temperature = options.temperature,
+                                                .maxTokens = options.maximumResponseTokens,
+                                                .stream = false}),
+        .timeout = LanguageModelSession::generationTimeout};
     HttpClient& client = model->httpClient();
     auto exchange = client.send(std::move(request), stop);
     const Result<HttpResponse> response = co_await std::move(exchange);
@@ -184,9 +186,9 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
     if (response->statusCode != 200) {
         if (model)
             model->distrust();
-        const QString why = serverErrorMessage(response->body)
-                                .value_or(QStringLiteral("HTTP ") +
-                                          QString::number(response->statusCode));
+        const QString why =
+            serverErrorMessage(response->body)
+                .value_or(QStringLiteral("HTTP ") + QString::number(response->statusCode));
         co_return failure(Kind::serverError,
                           QStringLiteral("The model server answered with an error: %1").arg(why),
                           QStringLiteral("status %1: %2").arg(response->statusCode).arg(why));

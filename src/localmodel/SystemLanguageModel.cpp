@@ -182,7 +182,8 @@ HttpHeaders SystemLanguageModel::headers() const
 {
     HttpHeaders headers{{"Accept", "application/json"}};
     if (!m_apiKey.isEmpty())
-        headers.append(std::pair<QByteArray, QByteArray>("Authorization", "Bearer " + m_apiKey.toUtf8()));
+        headers.append(
+            std::pair<QByteArray, QByteArray>("Authorization", "Bearer " + m_apiKey.toUtf8()));
     return headers;
 }
 

@@ -15,7 +15,6 @@
 
 namespace lexwick {
 
-
 // The on-device language model: a model served by an OpenAI-compatible model server on this
 // machine (Ollama, llama.cpp's server, LM Studio). Only loopback addresses are ever contacted,
 // so no text given to the model leaves the machine.
@@ -157,7 +156,7 @@ private:
     std::optional<Availability> m_lastAnswer; // the last one anybody could have read
     QString m_effectiveModelName;
     QStringList m_listedModels;
-    bool m_trusted = true; // no generation has failed since the kept answer came
+    bool m_trusted = true;          // no generation has failed since the kept answer came
     std::uint64_t m_generation = 0; // counts changes of address or model
     int m_probesInFlight = 0;
     int m_currentProbesInFlight = 0; // of them, those for the current generation

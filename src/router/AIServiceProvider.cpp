@@ -266,8 +266,7 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
     QCoro::Task<Result<GeneratedText>> fallback =
         m_backends.custom->processText(text, action, tone, stop);
     Result<GeneratedText> fallbackAnswer = co_await std::move(fallback);
-    const LocalAIAvailability state =
-        error.as<AIError::LocalModelUnavailable>()->availability;
+    const LocalAIAvailability state = error.as<AIError::LocalModelUnavailable>()->availability;
     if (!fallbackAnswer)
         co_return std::unexpected(standInFailure(asAIError(fallbackAnswer.error()), state));
     if (self) {

@@ -66,8 +66,7 @@ public:
     ~AIServiceProvider() override;
 
     // Processes the text as the user entered it. Fails with the reason as the user sees it.
-    QCoro::Task<std::expected<ProcessedText, AIError>> processText(QString text,
-                                                                   TextAction action,
+    QCoro::Task<std::expected<ProcessedText, AIError>> processText(QString text, TextAction action,
                                                                    std::optional<ToneOption> tone,
                                                                    std::stop_token stop);
 

@@ -119,11 +119,10 @@ void HistoryView::copy(int row)
     m_filtered.setCopied(item.id, true);
     // The first confirmation timer to end clears the card's confirmation, unless the screen
     // has been shown afresh since.
-    runAfter(1500ms, m_lifetime.get_token(), this,
-             [this, id = item.id, appearance = m_appearance] {
-                 if (m_appearance == appearance)
-                     m_filtered.setCopied(id, false);
-             });
+    runAfter(1500ms, m_lifetime.get_token(), this, [this, id = item.id, appearance = m_appearance] {
+        if (m_appearance == appearance)
+            m_filtered.setCopied(id, false);
+    });
 }
 
 void HistoryView::remove(int row)

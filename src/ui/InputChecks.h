@@ -25,7 +25,8 @@ class InputChecks : public QObject {
     Q_PROPERTY(QString validationMessage READ validationMessage NOTIFY changed)
     Q_PROPERTY(QString counterText READ counterText NOTIFY changed)
     Q_PROPERTY(QString counterSymbol READ counterSymbol NOTIFY changed)
-    Q_PROPERTY(lexwick::CharacterCounterView::Colour counterColour READ counterColour NOTIFY changed)
+    Q_PROPERTY(
+        lexwick::CharacterCounterView::Colour counterColour READ counterColour NOTIFY changed)
     Q_PROPERTY(bool showsSensitiveDataBanner READ showsSensitiveDataBanner NOTIFY changed)
     Q_PROPERTY(QString sensitiveDataFoundLine READ sensitiveDataFoundLine NOTIFY changed)
     Q_PROPERTY(lexwick::InputChecks::InputBorder inputBorder READ inputBorder NOTIFY changed)

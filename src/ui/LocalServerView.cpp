@@ -137,8 +137,8 @@ QVariantList LocalServerView::modelEntries() const
 
 int LocalServerView::modelIndex() const
 {
-    const QString stored = asListed(m_settings.localModel().listedModels(),
-                                    m_settings.localModelName());
+    const QString stored =
+        asListed(m_settings.localModel().listedModels(), m_settings.localModelName());
     const qsizetype index = pickerIndex(modelEntries(), u"name"_s, stored);
     return index < 0 ? 0 : int(index);
 }
@@ -239,8 +239,7 @@ QCoro::Task<void> LocalServerView::check(std::stop_token stop)
                                      [source = *m_check]() mutable { source.request_stop(); });
     m_checking = true;
     Q_EMIT stateChanged();
-    QCoro::Task<SystemLanguageModel::Availability> probing =
-        m_settings.localModel().probe(stop);
+    QCoro::Task<SystemLanguageModel::Availability> probing = m_settings.localModel().probe(stop);
     co_await std::move(probing);
     if (!self || stop.stop_requested())
         co_return;

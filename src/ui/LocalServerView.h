@@ -28,8 +28,7 @@ class LocalServerView : public QObject {
     Q_PROPERTY(
         QString addressInput READ addressInput WRITE setAddressInput NOTIFY addressInputChanged)
     Q_PROPERTY(QString addressError READ addressError NOTIFY addressErrorChanged)
-    Q_PROPERTY(
-        QString apiKeyInput READ apiKeyInput WRITE setAPIKeyInput NOTIFY apiKeyInputChanged)
+    Q_PROPERTY(QString apiKeyInput READ apiKeyInput WRITE setAPIKeyInput NOTIFY apiKeyInputChanged)
     Q_PROPERTY(bool live READ isLive WRITE setLive NOTIFY liveChanged)
     // Entries {name, title}: first "the first listed model" (empty name), then the server's.
     Q_PROPERTY(QVariantList modelEntries READ modelEntries NOTIFY modelsChanged)

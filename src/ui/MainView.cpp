@@ -13,8 +13,8 @@ namespace lexwick {
 
 using namespace Qt::StringLiterals;
 
-MainView::MainView(AIServiceProvider& aiService, SettingsManager& settings,
-                   HistoryManager& history, QObject* parent)
+MainView::MainView(AIServiceProvider& aiService, SettingsManager& settings, HistoryManager& history,
+                   QObject* parent)
     : QObject(parent)
     , m_aiService(aiService)
     , m_settings(settings)

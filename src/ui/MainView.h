@@ -132,8 +132,8 @@ private:
     using Outcome = std::expected<QString, AIError>;
 
     QCoro::Task<Outcome> startRequest();
-    QCoro::Task<Outcome> runRequest(QString text, TextAction action,
-                                    std::optional<ToneOption> tone, std::stop_token stop);
+    QCoro::Task<Outcome> runRequest(QString text, TextAction action, std::optional<ToneOption> tone,
+                                    std::stop_token stop);
     void updateCanProcess();
     void setProcessing(std::optional<std::stop_source> processing);
     void setError(std::optional<AIError> error);

@@ -25,8 +25,8 @@ PopoverView::PopoverView(AIServiceProvider& aiService, SettingsManager& settings
     , m_onboardingSheet(settings)
 {
     // These objects go to QML without a parent; the engine must never collect them.
-    for (QObject* object : std::initializer_list<QObject*>{this, &m_historyView,
-                                                           &m_onboardingView, &m_onboardingSheet})
+    for (QObject* object : std::initializer_list<QObject*>{this, &m_historyView, &m_onboardingView,
+                                                           &m_onboardingSheet})
         QJSEngine::setObjectOwnership(object, QJSEngine::CppOwnership);
     connect(&m_main, &MainView::historyRequested, this, [this] { setShowHistory(true); });
     connect(&m_main, &MainView::settingsRequested, this, [this] { setShowSettings(true); });

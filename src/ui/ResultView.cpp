@@ -57,8 +57,8 @@ void ResultView::set(const QString& text, const QString& sentText, TextAction ac
                      bool wasCached, bool waiting, bool cutShort)
 {
     const bool answerChanged = m_text != text || m_sentText != sentText || m_action != action;
-    const bool anyChanged = answerChanged || m_wasCached != wasCached || m_waiting != waiting ||
-                            m_cutShort != cutShort;
+    const bool anyChanged =
+        answerChanged || m_wasCached != wasCached || m_waiting != waiting || m_cutShort != cutShort;
     m_cutShort = cutShort;
     m_text = text;
     m_sentText = sentText;

@@ -61,8 +61,8 @@ class SettingsView : public QObject {
     Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusChanged)
     Q_PROPERTY(QString versionLine READ versionLine CONSTANT)
     Q_PROPERTY(QString aboutLine READ aboutLine CONSTANT)
-    Q_PROPERTY(bool piiDetectionEnabled READ piiDetectionEnabled WRITE setPiiDetectionEnabled
-                   NOTIFY piiDetectionEnabledChanged)
+    Q_PROPERTY(bool piiDetectionEnabled READ piiDetectionEnabled WRITE setPiiDetectionEnabled NOTIFY
+                   piiDetectionEnabledChanged)
     Q_PROPERTY(lexwick::ShortcutsView* shortcuts READ shortcuts CONSTANT)
     Q_PROPERTY(bool showsShortcuts READ showsShortcuts NOTIFY showsShortcutsChanged)
     Q_PROPERTY(lexwick::LocalServerView* localServer READ localServer CONSTANT)
@@ -164,7 +164,7 @@ private:
     ShortcutsView* m_shortcuts; // a child
     bool m_showsShortcuts = false;
     LocalServerView* m_localServer; // a child
-    std::stop_source m_lifetime; // ends the timers with the screen
+    std::stop_source m_lifetime;    // ends the timers with the screen
 };
 
 } // namespace lexwick

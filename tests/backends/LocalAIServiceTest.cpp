@@ -75,7 +75,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("list");
         QTest::addColumn<LocalAIAvailability>("availability");
         QTest::newRow("still loading") << 503 << QByteArray() << LocalAIAvailability::modelLoading;
-        QTest::newRow("asks for a key") << 401 << QByteArray() << LocalAIAvailability::serverNeedsKey;
+        QTest::newRow("asks for a key")
+            << 401 << QByteArray() << LocalAIAvailability::serverNeedsKey;
         QTest::newRow("model not pulled") << 200 << QByteArray(R"({"data":[{"id":"qwen"}]})")
                                           << LocalAIAvailability::modelNotReady;
         QTest::newRow("not a model server")

@@ -134,7 +134,8 @@ private Q_SLOTS:
     {
         RouterFixture f({.storedMode = u"custom"_s});
         f.provider.enqueue(ScriptedReply::json(200, chatAnswer(u"once"_s)));
-        const Outcome first = request(f, u"same text"_s, TextAction::paraphrase, ToneOption::casual);
+        const Outcome first =
+            request(f, u"same text"_s, TextAction::paraphrase, ToneOption::casual);
         QCOMPARE(first->text, u"once"_s);
         QVERIFY(!first->wasCached);
         QVERIFY(!f.router->lastResultWasCached());

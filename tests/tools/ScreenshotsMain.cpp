@@ -209,7 +209,8 @@ int main(int argc, char** argv)
         Shooter s{dir, theme};
         ok &= s.shoot(u"main-empty"_s, [](PopoverScreen&) {});
         ok &= s.shoot(u"main-typing"_s, [](PopoverScreen& s) {
-            s.view.main()->setInputText(u"Their going to the libary tomorow, weather or not it rains."_s);
+            s.view.main()->setInputText(
+                u"Their going to the libary tomorow, weather or not it rains."_s);
         });
         ok &= s.shoot(u"main-warning"_s, [&](PopoverScreen& s) {
             s.view.main()->setInputText(prose.repeated(80).left(4213));
@@ -236,7 +237,8 @@ int main(int argc, char** argv)
             s.app.provider.enqueue(ScriptedReply::json(
                 200, chatAnswer(u"They're going to the **library** tomorrow, *whether* or not "
                                 u"it rains. See `notes` or [the guide](https://example.com)."_s)));
-            s.view.main()->setInputText(u"Their going to the libary tomorow, weather or not it rains."_s);
+            s.view.main()->setInputText(
+                u"Their going to the libary tomorow, weather or not it rains."_s);
             s.view.main()->toggleProcessing();
             waitFor(s.view);
             s.view.main()->toggleProcessing(); // the same again: from the cache
@@ -247,8 +249,9 @@ int main(int argc, char** argv)
             s.app.provider.enqueue(ScriptedReply::json(
                 200, chatAnswer(u"They're going to the library tomorrow, whether or not it "
                                 u"rains, and they're bringing **snacks**."_s)));
-            s.view.main()->setInputText(u"Their going to the libary tomorow, weather or not it rains, "
-                                u"and there bringing snacks."_s);
+            s.view.main()->setInputText(
+                u"Their going to the libary tomorow, weather or not it rains, "
+                u"and there bringing snacks."_s);
             s.view.main()->toggleProcessing();
             waitFor(s.view);
         };
@@ -258,19 +261,23 @@ int main(int argc, char** argv)
             s.view.main()->result()->setShowChanges(false);
         });
         // The model on this machine stopped at its output limit.
-        ok &= s.shoot(u"main-cut-short"_s, [](PopoverScreen& s) {
-            s.app.modelServer.setHandler([](const ReceivedRequest& request) {
-                return request.path.endsWith("/models")
-                           ? ScriptedReply::json(200, R"({"data":[{"id":"m"}]})")
-                           : ScriptedReply::json(
-                                 200, R"({"choices":[{"message":{"content":"It was the best )"
-                                      R"(of times, it was"},"finish_reason":"length"}]})");
-            });
-            s.view.main()->setSelectedAction(TextAction::explain);
-            s.view.main()->setInputText(u"It was the best of times, it was the worst of times."_s);
-            s.view.main()->toggleProcessing();
-            waitFor(s.view);
-        }, {.router = {.localModel = true, .storedMode = u"local"_s}});
+        ok &= s.shoot(
+            u"main-cut-short"_s,
+            [](PopoverScreen& s) {
+                s.app.modelServer.setHandler([](const ReceivedRequest& request) {
+                    return request.path.endsWith("/models")
+                               ? ScriptedReply::json(200, R"({"data":[{"id":"m"}]})")
+                               : ScriptedReply::json(
+                                     200, R"({"choices":[{"message":{"content":"It was the best )"
+                                          R"(of times, it was"},"finish_reason":"length"}]})");
+                });
+                s.view.main()->setSelectedAction(TextAction::explain);
+                s.view.main()->setInputText(
+                    u"It was the best of times, it was the worst of times."_s);
+                s.view.main()->toggleProcessing();
+                waitFor(s.view);
+            },
+            {.router = {.localModel = true, .storedMode = u"local"_s}});
         ok &= s.shoot(u"main-error"_s, [](PopoverScreen& s) {
             s.app.provider.enqueue(
                 ScriptedReply::json(401, R"({"error":{"message":"Invalid API Key"}})"));

@@ -249,16 +249,19 @@ private Q_SLOTS:
         s.settingsView().localServer()->selectModel(1);
         QCOMPARE(s.app.settings->localModelName(), u"m"_s);
         QTRY_COMPARE(s.settingsView().localServer()->state(), LocalServerView::State::ready);
-        QCOMPARE(s.settingsView().localServer()->stateText(), u"Ready: m answers on this computer."_s);
+        QCOMPARE(s.settingsView().localServer()->stateText(),
+                 u"Ready: m answers on this computer."_s);
 
         s.app.settings->setLocalModelName(u"other"_s);
         s.click(u"checkAgainButton"_s);
-        QTRY_COMPARE(s.settingsView().localServer()->state(), LocalServerView::State::modelNotLoaded);
+        QTRY_COMPARE(s.settingsView().localServer()->state(),
+                     LocalServerView::State::modelNotLoaded);
         QCOMPARE(s.settingsView().localServer()->stateText(),
                  u"The server is running, but other is not on it: pick one of its models, or add "
                  u"that one."_s);
-        QCOMPARE(s.settingsView().localServer()->modelEntries().at(1).toMap()[u"title"_s].toString(),
-                 u"other (not on the server)"_s);
+        QCOMPARE(
+            s.settingsView().localServer()->modelEntries().at(1).toMap()[u"title"_s].toString(),
+            u"other (not on the server)"_s);
 
         const QString before = s.app.settings->localServerURL();
         s.click(u"serverAddressField"_s);
