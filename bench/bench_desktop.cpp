@@ -1,7 +1,7 @@
 // The whole application on a desktop of its own (Xvfb, openbox, a tray), measured from outside
 // as a user meets it:
-// - start-up: from the process's start to "status bar setup complete", with an XEmbed tray
-//   and with a panel's StatusNotifierWatcher on the bus;
+// - start-up: from the process's start (and from main()) to "status bar setup complete", with
+//   an XEmbed tray and with a panel's StatusNotifierWatcher on the bus;
 // - resident memory with the tray only (also as a share of a bare PyQt6 tray measured in the
 //   same run) and after the first open;
 // - wakeups a second (voluntary context switches of all threads) closed before the first
@@ -235,7 +235,7 @@ private:
 };
 
 struct Figures {
-    Sample startXEmbed, startWatcher, idleMB, idleRatio, openMB, wakeFirst, wakeOpen,
+    Sample startXEmbed, startWatcher, mainXEmbed, mainWatcher, idleMB, idleRatio, openMB, wakeFirst, wakeOpen,
         wakeClosed, coldMs, warmMs, keyMs, frameMs;
 };
 
@@ -314,6 +314,9 @@ void measureWithXEmbed(const QString& binary, Figures& figures, std::optional<do
         return;
     }
     figures.startXEmbed.add(*ready - app.started, {});
+    const auto main = app.waitFor("main – starting");
+    figures.mainXEmbed.add(main ? std::optional(*ready - *main) : std::nullopt,
+                           u"no start of main() logged"_s);
     // Past what start-up sets going (the history read, the model server's probe).
     settle(int(std::max(0.0, app.started + 4000 - nowMs())));
     const auto idle = residentMB(app.pid());
@@ -386,6 +389,9 @@ void measureWithWatcher(const QString& binary, Figures& figures)
         const auto ready = app.waitFor("status bar setup complete");
         figures.startWatcher.add(ready ? std::optional(*ready - app.started) : std::nullopt,
                                  u"did not start: "_s + app.tail());
+        const auto main = app.waitFor("main – starting");
+        figures.mainWatcher.add(ready && main ? std::optional(*ready - *main) : std::nullopt,
+                                u"no start of main() logged"_s);
     } else {
         figures.startWatcher.add(std::nullopt, u"the watcher could not be put on the bus"_s);
     }
@@ -439,6 +445,8 @@ int main(int argc, char** argv)
     print("start-up to the tray, XEmbed tray", figures, &Figures::startXEmbed, 0, "ms", "100 ms");
     print("start-up to the tray, StatusNotifierWatcher", figures, &Figures::startWatcher, 0, "ms",
           "100 ms");
+    print("  from main(), XEmbed tray", figures, &Figures::mainXEmbed, 0, "ms", "");
+    print("  from main(), StatusNotifierWatcher", figures, &Figures::mainWatcher, 0, "ms", "");
     print("resident, idle with the tray only", figures, &Figures::idleMB, 1, "MB", "");
     print("  share of a bare PyQt6 tray, same run", figures, &Figures::idleRatio, 2, "", "0.75");
     std::printf("%-44s %26s\n", "  the bare PyQt6 tray", qPrintable(pyqt.text(1) + u" MB"_s));
@@ -455,6 +463,8 @@ int main(int argc, char** argv)
     // Why a figure is missing or incomplete.
     const std::vector<std::pair<const char*, Sample Figures::*>> named = {
         {"start-up, XEmbed", &Figures::startXEmbed}, {"start-up, watcher", &Figures::startWatcher},
+        {"start-up from main(), XEmbed", &Figures::mainXEmbed},
+        {"start-up from main(), watcher", &Figures::mainWatcher},
         {"idle memory", &Figures::idleMB},          {"idle share", &Figures::idleRatio},
         {"memory after open", &Figures::openMB},    {"wakeups before open", &Figures::wakeFirst},
         {"wakeups open", &Figures::wakeOpen},       {"wakeups closed", &Figures::wakeClosed},
