@@ -28,6 +28,8 @@ namespace {
 constexpr std::chrono::milliseconds trayWait{3000};
 // By then the work that start-up set going (the history read, the model server's probe) is done.
 constexpr std::chrono::milliseconds startupSettles{3000};
+// How long the popover may take to get the focus before its selection is read anyway.
+constexpr std::chrono::milliseconds focusWait{2000};
 
 // Start-up frees much of what it allocated (files read and parsed, the probe's exchange), but
 // glibc keeps the freed pages inside its heaps: about 0.7 MB of a process that may sit in the
@@ -38,8 +40,6 @@ void releaseFreedMemory()
     malloc_trim(0);
 #endif
 }
-// How long the popover may take to get the focus before its selection is read anyway.
-constexpr std::chrono::milliseconds focusWait{2000};
 
 QString clipboardRefusedMessage()
 {
