@@ -2,11 +2,13 @@
 #include "app/ApplicationService.h"
 #include "app/Command.h"
 #include "app/QtSetting.h"
+#include "core/TextAction.h"
 #include "core/Log.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QMetaType>
 
 #include <optional>
 
@@ -26,6 +28,13 @@ bool activateRunningInstance(QDBusConnection& bus)
 
 int main(int argc, char** argv)
 {
+    // Qt's registry of the types it registers at run time is made on first use, and goes at
+    // exit in the reverse order of making. Made by the session bus's start, it went before the
+    // bus's thread stopped, and a message that thread read in between was reported on standard
+    // error ("invalid type"). Made first, it goes last. (Qt Quick's libraries, linked before,
+    // happened to make it at load time.)
+    QMetaType::fromType<lexwick::TextAction>().id();
+
     // With an argument this is the command, which needs neither a display nor a window.
     if (argc > 1) {
         QCoreApplication command(argc, argv);
