@@ -12,6 +12,8 @@
 #include <QQuickWindow>
 #include <QScreen>
 
+#include <optional>
+
 namespace lexwick {
 
 namespace {
@@ -115,18 +117,18 @@ void PopoverWindow::fitTo(QSize size)
 
 void PopoverWindow::popUp(const QRect& anchor)
 {
+    // Qt draws a frame 5 ms after it is asked for, to let input gather: a wakeup of its own for
+    // every blink of the cursor. Drawn at once, and paced here where frames follow each other
+    // (deferFrame), it is none. Read once, when the first frame is asked for: the first show.
+    std::optional<ScopedQtSetting> drawAtOnce;
+    if (!m_window)
+        drawAtOnce.emplace("QT_QPA_UPDATE_IDLE_TIME", "0");
     ensureWindow();
     m_anchor = anchor;
     if (!m_standalone)
         m_window->setPosition(placement(anchor));
-    {
-        // Qt draws a frame 5 ms after it is asked for, to let input gather: a wakeup of its
-        // own for every blink of the cursor. Drawn at once, and paced here where frames follow
-        // each other (deferFrame), it is none. Read when the first frame is asked for, which
-        // the first show does.
-        const ScopedQtSetting drawAtOnce("QT_QPA_UPDATE_IDLE_TIME", "0");
-        m_window->show();
-    }
+    m_window->show();
+    drawAtOnce.reset();
     m_window->raise();
     m_window->requestActivate();
     // A focus item inside a ScrollView is not enough: the input asks for the focus itself.
