@@ -11,6 +11,7 @@ endif()
 set(id io.github.lexwick.Lexwick)
 set(expected
     bin/lexwick
+    ${LIBDIR}/lexwick/lexwick-popover.so
     share/applications/${id}.desktop
     share/kglobalaccel/${id}.desktop
     share/dbus-1/services/${id}.service

@@ -1,31 +1,45 @@
 #include "app/AppDelegate.h"
 
 #include "app/AppContext.h"
-#include "app/GnomeShortcuts.h"
 #include "app/Pasteboard.h"
-#include "app/PopoverWindow.h"
+#include "app/PopoverHost.h"
 #include "app/ServicesProvider.h"
 #include "app/StatusBarManager.h"
+#include "app/TrayWatch.h"
 #include "core/Log.h"
-#include "ui/PopoverView.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QCoroSignal>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
-#include <QDBusServiceWatcher>
 #include <QGuiApplication>
-#include <QQuickWindow>
 #include <QTimer>
+#include <QWindow>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace lexwick {
 
 namespace {
 
-const QString trayWatcherName = QStringLiteral("org.kde.StatusNotifierWatcher");
-constexpr int trayWatcherWaitMs = 3000;
+// How long start-up waits for a tray before the popover becomes an ordinary window.
+constexpr std::chrono::milliseconds trayWait{3000};
+// By then the work that start-up set going (the history read, the model server's probe) is done.
+constexpr std::chrono::milliseconds startupSettles{3000};
 // How long the popover may take to get the focus before its selection is read anyway.
 constexpr std::chrono::milliseconds focusWait{2000};
+
+// Start-up frees much of what it allocated (files read and parsed, the probe's exchange), but
+// glibc keeps the freed pages inside its heaps: about 0.7 MB of a process that may sit in the
+// tray all day. They go back to the system here.
+void releaseFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
 
 QString clipboardRefusedMessage()
 {
@@ -40,26 +54,36 @@ AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::launch()
 {
-    // Qt looks for a StatusNotifierItem tray once per process. At login we may start before
-    // the panel has put its watcher on the bus; looking then would leave us without an icon.
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || bus.interface()->isServiceRegistered(trayWatcherName)) {
-        applicationDidFinishLaunching();
+    // Qt looks for a tray once per process. At login we may start before the panel has its
+    // tray; looking then would leave us without an icon. So the icon is made once a tray
+    // exists: at once where one does, otherwise as soon as one appears, or when waiting is over.
+    m_trayWatch = std::make_unique<TrayWatch>(QDBusConnection::sessionBus());
+    switch (m_trayWatch->currentTray()) {
+    case TrayWatch::Tray::statusNotifier:
+        logLine(QStringLiteral("tray: StatusNotifierWatcher"));
+        break;
+    case TrayWatch::Tray::xembed:
+        logLine(QStringLiteral("tray: XEmbed"));
+        break;
+    case TrayWatch::Tray::none:
+        logLine(QStringLiteral("tray: waiting"));
+        connect(m_trayWatch.get(), &TrayWatch::trayAppeared, this,
+                [this] { trayWaitOver(true); });
+        QTimer::singleShot(trayWait, this, [this] { trayWaitOver(false); });
         return;
     }
-    auto* watcher = new QDBusServiceWatcher(trayWatcherName, bus,
-                                            QDBusServiceWatcher::WatchForRegistration, this);
-    auto* timer = new QTimer(this);
-    timer->setSingleShot(true);
-    const auto start = [this, watcher, timer] {
-        watcher->deleteLater();
-        timer->deleteLater();
-        if (!m_launched)
-            applicationDidFinishLaunching();
-    };
-    connect(watcher, &QDBusServiceWatcher::serviceRegistered, this, start);
-    connect(timer, &QTimer::timeout, this, start);
-    timer->start(trayWatcherWaitMs);
+    m_trayWatch.reset();
+    applicationDidFinishLaunching();
+}
+
+void AppDelegate::trayWaitOver(bool appeared)
+{
+    if (m_launched)
+        return;
+    logLine(appeared ? QStringLiteral("tray: appeared") : QStringLiteral("tray: none"));
+    // Called from the watch's own signal: it goes once that has returned.
+    m_trayWatch.release()->deleteLater();
+    applicationDidFinishLaunching();
 }
 
 void AppDelegate::applicationDidFinishLaunching()
@@ -79,22 +103,15 @@ void AppDelegate::applicationDidFinishLaunching()
         m_service->setServicesProvider(m_servicesProvider.get());
     if (m_activateWhenLaunched)
         activate();
+    QTimer::singleShot(startupSettles, this, &releaseFreedMemory);
 }
 
 void AppDelegate::setupPopover()
 {
-    // The session names its desktop; of those, GNOME lets us add the user's shortcuts.
-    DesktopShortcuts shortcuts{
-        ShortcutsView::desktopNamed(qEnvironmentVariable("XDG_CURRENT_DESKTOP"))};
-    if (shortcuts.desktop == ShortcutsView::Desktop::gnome) {
-        m_gnomeShortcuts = std::make_unique<GnomeShortcuts>();
-        shortcuts.installer = m_gnomeShortcuts.get();
-    }
-    m_view =
-        std::make_unique<PopoverView>(m_context->router, m_context->settings, m_context->history,
-                                      &m_context->providerModels, shortcuts);
-    m_popover = std::make_unique<PopoverWindow>(*m_view);
-    connect(m_view.get(), &PopoverView::quitRequested, qApp, &QCoreApplication::quit,
+    // Only a stand-in: the popover itself is made, with Qt Quick, when it is first shown.
+    m_popover = std::make_unique<PopoverHost>(PopoverContext{
+        m_context->router, m_context->settings, m_context->history, &m_context->providerModels});
+    connect(m_popover.get(), &PopoverHost::quitRequested, qApp, &QCoreApplication::quit,
             Qt::QueuedConnection);
 }
 
@@ -135,22 +152,25 @@ QCoro::Task<ServiceOutcome> AppDelegate::runInPopover(TextAction action)
 {
     QPointer self(this);
     activate();
-    // The window exists once the popover has opened.
-    if (QQuickWindow* window = m_popover->window(); window && !window->isActive()) {
+    // The popover exists once it has opened, unless its library could not be loaded.
+    QPointer<Popover> popover = m_popover ? m_popover->popover() : nullptr;
+    if (!popover)
+        co_return ServiceOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
+    if (QWindow* window = popover->window(); window && !window->isActive()) {
         auto activated = qCoro(window, &QWindow::activeChanged, focusWait);
         co_await std::move(activated);
     }
     // The popover's own request goes first; its text stays in the input until it ends.
-    while (self && m_view->main()->isProcessing()) {
-        auto idle = qCoro(m_view->main(), &MainView::processStateChanged);
+    while (self && popover && popover->isProcessing()) {
+        auto idle = qCoro(popover.data(), &Popover::processingChanged);
         co_await std::move(idle);
     }
-    if (!self)
+    if (!self || !popover)
         co_return ServiceOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
 
     QClipboard* clipboard = QGuiApplication::clipboard();
     QCoro::Task<ServiceOutcome> running =
-        m_view->runService(clipboard->text(ClipboardPasteboard::selectionMode()), action);
+        popover->runService(clipboard->text(ClipboardPasteboard::selectionMode()), action);
     const ServiceOutcome outcome = co_await std::move(running);
     if (!self)
         co_return ServiceOutcome(std::unexpect, ServicesProvider::notAvailableMessage());

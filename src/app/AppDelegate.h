@@ -9,11 +9,10 @@
 namespace lexwick {
 
 class AppContext;
-class GnomeShortcuts;
-class PopoverView;
-class PopoverWindow;
+class PopoverHost;
 class ServicesProvider;
 class StatusBarManager;
+class TrayWatch;
 
 // Runs the start-up sequence once the event loop runs, and owns what it makes for the whole
 // run: the object graph (with the router), the popover, the tray icon and the Services.
@@ -24,7 +23,8 @@ public:
     AppDelegate();
     ~AppDelegate() override;
 
-    // Waits (a few seconds at most) for the panel's tray to be on the bus, then starts up.
+    // Starts up as soon as the desktop has a tray: at once where it has one, otherwise when one
+    // appears, or after a few seconds without one (then the popover is an ordinary window).
     void launch();
     void applicationDidFinishLaunching();
 
@@ -37,15 +37,14 @@ public:
     void setApplicationService(ApplicationService* service) { m_service = service; }
 
 private:
+    void trayWaitOver(bool appeared);
     void setupPopover();
     void setupStatusBar();
     QCoro::Task<ServiceOutcome> runInPopover(TextAction action);
 
-    std::unique_ptr<AppContext> m_context; // holds the router, `aiService`
-    // Declared before the popover: it must outlive the screens that use it.
-    std::unique_ptr<GnomeShortcuts> m_gnomeShortcuts;
-    std::unique_ptr<PopoverView> m_view;
-    std::unique_ptr<PopoverWindow> m_popover;
+    std::unique_ptr<TrayWatch> m_trayWatch; // while start-up waits for a tray
+    std::unique_ptr<AppContext> m_context;  // holds the router, `aiService`
+    std::unique_ptr<PopoverHost> m_popover;
     std::unique_ptr<StatusBarManager> m_statusBarManager;
     std::unique_ptr<ServicesProvider> m_servicesProvider;
     ApplicationService* m_service = nullptr;

@@ -1,14 +1,18 @@
 #include "app/PopoverWindow.h"
 
+#include "app/QtSetting.h"
 #include "core/Log.h"
 #include "ui/PopoverView.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
+
+#include <optional>
 
 namespace lexwick {
 
@@ -17,6 +21,13 @@ namespace {
 constexpr Qt::WindowFlags popoverFlags =
     Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
 
+// The time between two refreshes of the screen, where the screen tells it.
+qint64 refreshIntervalNs(const QWindow& window)
+{
+    const qreal rate = window.screen() ? window.screen()->refreshRate() : 0;
+    return qint64(1e9 / (rate >= 1 ? rate : 60));
+}
+
 } // namespace
 
 PopoverWindow::PopoverWindow(PopoverView& view, QObject* parent)
@@ -24,6 +35,12 @@ PopoverWindow::PopoverWindow(PopoverView& view, QObject* parent)
     , m_view(view)
 {
     connect(&view, &PopoverView::closeRequested, this, &PopoverWindow::hide);
+    m_deferredFrame.setSingleShot(true);
+    m_deferredFrame.setTimerType(Qt::PreciseTimer);
+    connect(&m_deferredFrame, &QTimer::timeout, this, [this] {
+        QEvent request(QEvent::UpdateRequest);
+        QCoreApplication::sendEvent(m_window.get(), &request);
+    });
 }
 
 PopoverWindow::~PopoverWindow()
@@ -59,6 +76,7 @@ void PopoverWindow::ensureWindow()
     m_window->setTitle(QStringLiteral("Lexwick"));
     fitTo(contentSize);
     m_window->installEventFilter(this);
+    connect(m_window.get(), &QQuickWindow::frameSwapped, this, [this] { m_sinceFrame.start(); });
 
     m_engine = std::make_unique<QQmlEngine>();
     m_engine->addImportPath(QStringLiteral("qrc:/qt/qml")); // Qt 6.4 does not look there itself
@@ -99,11 +117,18 @@ void PopoverWindow::fitTo(QSize size)
 
 void PopoverWindow::popUp(const QRect& anchor)
 {
+    // Qt draws a frame 5 ms after it is asked for, to let input gather: a wakeup of its own for
+    // every blink of the cursor. Drawn at once, and paced here where frames follow each other
+    // (deferFrame), it is none. Read once, when the first frame is asked for: the first show.
+    std::optional<ScopedQtSetting> drawAtOnce;
+    if (!m_window)
+        drawAtOnce.emplace("QT_QPA_UPDATE_IDLE_TIME", "0");
     ensureWindow();
     m_anchor = anchor;
     if (!m_standalone)
         m_window->setPosition(placement(anchor));
     m_window->show();
+    drawAtOnce.reset();
     m_window->raise();
     m_window->requestActivate();
     // A focus item inside a ScrollView is not enough: the input asks for the focus itself.
@@ -151,8 +176,25 @@ bool PopoverWindow::hidBecauseOfDeactivationWithin(int ms) const
     return m_hiddenOnDeactivation.isValid() && m_hiddenOnDeactivation.elapsed() < ms;
 }
 
+// Qt Quick's software render loop draws a frame 5 ms after one is asked for, and a busy
+// indicator asks for the next one as each is drawn: it drew 200 frames a second. A frame asked
+// for sooner than one refresh after the last waits until then; one after a pause is not held.
+bool PopoverWindow::deferFrame()
+{
+    if (!m_sinceFrame.isValid())
+        return false;
+    const qint64 early = refreshIntervalNs(*m_window) - m_sinceFrame.nsecsElapsed();
+    if (early <= 0)
+        return false;
+    if (!m_deferredFrame.isActive())
+        m_deferredFrame.start(int((early + 999'999) / 1'000'000));
+    return true;
+}
+
 bool PopoverWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_window.get() && event->type() == QEvent::UpdateRequest && deferFrame())
+        return true;
     if (watched == m_window.get() && event->type() == QEvent::FocusOut && !m_standalone &&
         m_window->isVisible()) {
         m_window->hide();

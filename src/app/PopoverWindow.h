@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QRect>
+#include <QTimer>
 
 #include <memory>
 
@@ -50,6 +51,8 @@ private:
     void ensureWindow();
     QPoint placement(const QRect& anchor) const;
     void fitTo(QSize size);
+    // Whether a frame asked for now must wait for the display's next refresh.
+    bool deferFrame();
 
     PopoverView& m_view;
     std::unique_ptr<QQmlEngine> m_engine;
@@ -58,6 +61,8 @@ private:
     bool m_standalone = false;
     QRect m_anchor; // where it last opened
     QElapsedTimer m_hiddenOnDeactivation;
+    QElapsedTimer m_sinceFrame;
+    QTimer m_deferredFrame;
 };
 
 } // namespace lexwick

@@ -1,6 +1,6 @@
 #include "app/StatusBarManager.h"
 
-#include "app/PopoverWindow.h"
+#include "app/PopoverHost.h"
 #include "core/Log.h"
 
 #include <QCursor>
@@ -9,7 +9,7 @@
 
 namespace lexwick {
 
-StatusBarManager::StatusBarManager(PopoverWindow& popover, QObject* parent)
+StatusBarManager::StatusBarManager(PopoverHost& popover, QObject* parent)
     : QObject(parent)
     , m_popover(popover)
 {

@@ -9,7 +9,7 @@ class QSystemTrayIcon;
 
 namespace lexwick {
 
-class PopoverWindow;
+class PopoverHost;
 
 // The tray icon and the popover it toggles. Without a tray the popover is an ordinary window,
 // opened at once; the icon docks by itself if a tray appears later.
@@ -20,7 +20,7 @@ public:
     // A click this soon after the popover hid on deactivation only closed it.
     static constexpr int clickGuardMs = 300;
 
-    explicit StatusBarManager(PopoverWindow& popover, QObject* parent = nullptr);
+    explicit StatusBarManager(PopoverHost& popover, QObject* parent = nullptr);
     ~StatusBarManager() override;
 
     void togglePopover();
@@ -32,7 +32,7 @@ Q_SIGNALS:
 private:
     void setupStatusItem();
 
-    PopoverWindow& m_popover;
+    PopoverHost& m_popover;
     std::unique_ptr<QSystemTrayIcon> m_statusItem;
     QMenu m_menu;
 };

@@ -1,15 +1,16 @@
 #include "app/AppDelegate.h"
 #include "app/ApplicationService.h"
 #include "app/Command.h"
+#include "app/QtSetting.h"
+#include "core/TextAction.h"
 #include "core/Log.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QQuickWindow>
-#include <QtQml/qqmlextensionplugin.h>
+#include <QMetaType>
 
-Q_IMPORT_QML_PLUGIN(LexwickPlugin)
+#include <optional>
 
 namespace {
 
@@ -27,6 +28,13 @@ bool activateRunningInstance(QDBusConnection& bus)
 
 int main(int argc, char** argv)
 {
+    // Qt's registry of the types it registers at run time is made on first use, and goes at
+    // exit in the reverse order of making. Made by the session bus's start, it went before the
+    // bus's thread stopped, and a message that thread read in between was reported on standard
+    // error ("invalid type"). Made first, it goes last. (Qt Quick's libraries, linked before,
+    // happened to make it at load time.)
+    QMetaType::fromType<lexwick::TextAction>().id();
+
     // With an argument this is the command, which needs neither a display nor a window.
     if (argc > 1) {
         QCoreApplication command(argc, argv);
@@ -35,11 +43,13 @@ int main(int argc, char** argv)
     }
 
     lexwick::logLine(QStringLiteral("main – starting"));
-    // A popover needs no GPU context; the software renderer keeps the process small.
-    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
-        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-
+    // The popover's frames are small and seldom (a cursor's blink). Sent through shared memory,
+    // each one made Qt wait for a round trip to the X server before drawing over a region the
+    // server might still be reading: two more wakeups a frame. Copied over the socket instead,
+    // none. Read when the connection to the display opens.
+    std::optional<lexwick::ScopedQtSetting> noSharedMemory(std::in_place, "QT_XCB_NO_MITSHM", "1");
     QApplication app(argc, argv);
+    noSharedMemory.reset();
     QApplication::setApplicationName(QStringLiteral("Lexwick"));
     QApplication::setApplicationVersion(QStringLiteral(LEXWICK_VERSION));
     QGuiApplication::setDesktopFileName(lexwick::ApplicationService::serviceName);

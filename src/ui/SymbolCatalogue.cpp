@@ -1,6 +1,7 @@
 #include "ui/SymbolCatalogue.h"
 
 #include <QFontDatabase>
+#include <QResource>
 
 #include <algorithm>
 #include <array>
@@ -99,8 +100,16 @@ QString SymbolCatalogue::fontResource()
 QString SymbolCatalogue::fontFamily()
 {
     // Registered once per process: every further call would add another copy of the font.
+    // Registered from the resource's own bytes: from its path, Qt read the file twice into
+    // copies of its own (half a megabyte each) and kept both for the rest of the run.
     static const QString family = [] {
-        const int id = QFontDatabase::addApplicationFont(fontResource());
+        const QResource resource(fontResource());
+        const QByteArray data =
+            resource.compressionAlgorithm() == QResource::NoCompression
+                ? QByteArray::fromRawData(reinterpret_cast<const char*>(resource.data()),
+                                          resource.size())
+                : resource.uncompressedData();
+        const int id = QFontDatabase::addApplicationFontFromData(data);
         const QStringList families = QFontDatabase::applicationFontFamilies(id);
         return families.isEmpty() ? QString() : families.constFirst();
     }();

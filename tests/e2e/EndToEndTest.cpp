@@ -1,3 +1,4 @@
+#include "FakeTrayWatcher.h"
 #include "X11Session.h"
 #include "settings/SettingsManager.h"
 #include "settings/UserDefaults.h"
@@ -256,6 +257,80 @@ private Q_SLOTS:
         QVERIFY(eventually([&] { return pixelsLike(shown(), orange) == 0; }));
         session.click(popover->topLeft() + copyButtonInPopover);
         QVERIFY(eventually([&] { return clipboard() == answer.toUtf8(); }));
+    }
+
+    // Start-up waits for a tray only while there is none, and no longer once one appears: an
+    // XEmbed tray that starts after Lexwick, or a panel's StatusNotifierWatcher.
+    void startsOnceATrayAppears()
+    {
+        {
+            Desktop desktop({.tray = false});
+            const X11Session& session = desktop.session;
+            QVERIFY2(session.failure().isEmpty(), qPrintable(session.failure()));
+            Lexwick app(session);
+            QVERIFY2(eventually([&] { return app.logged("tray: waiting"); }), app.log.constData());
+            QVERIFY(desktop.session.startTray());
+            QVERIFY2(eventually([&] { return app.logged("status bar ready"); }),
+                     app.log.constData());
+            QVERIFY2(app.logged("tray: appeared"), app.log.constData());
+            // The icon docked: it opens the popover.
+            session.click(session.trayArea()->center());
+            QVERIFY(eventually([&] { return session.visibleWindow(u"Lexwick"_s).has_value(); }));
+        }
+        {
+            Desktop desktop({.tray = false});
+            const X11Session& session = desktop.session;
+            QVERIFY2(session.failure().isEmpty(), qPrintable(session.failure()));
+            Lexwick app(session);
+            QVERIFY2(eventually([&] { return app.logged("tray: waiting"); }), app.log.constData());
+            FakeTrayWatcher watcher;
+            QVERIFY(watcher.registerOn(session.environment().value(u"DBUS_SESSION_BUS_ADDRESS"_s)));
+            QVERIFY2(eventually([&] { return app.logged("status bar ready"); }),
+                     app.log.constData());
+            QVERIFY2(app.logged("tray: appeared"), app.log.constData());
+            QVERIFY(eventually([&] { return !watcher.items().isEmpty(); }));
+            QVERIFY(!session.visibleWindow(u"Lexwick"_s));
+        }
+    }
+
+    // No animation runs unseen. Once the popover has been used and closed, Lexwick sleeps;
+    // open and idle, only the input's cursor blinks. Counted as the times its threads woke.
+    void nothingRunsUnseen()
+    {
+        Desktop desktop({.tray = true});
+        const X11Session& session = desktop.session;
+        QVERIFY2(session.failure().isEmpty(), qPrintable(session.failure()));
+        Lexwick app(session);
+        QVERIFY2(eventually([&] { return app.logged("status bar ready"); }), app.log.constData());
+        const QPoint icon = session.trayArea()->center();
+        std::optional<QRect> popover;
+        const auto shown = [&] {
+            popover = session.visibleWindow(u"Lexwick"_s);
+            return popover ? session.screenshot(*popover) : QImage();
+        };
+
+        // A use: a request with its spinner, to its answer.
+        session.click(icon);
+        QVERIFY(eventually([&] { return !shown().isNull(); }));
+        session.type(u"Helo slowly"_s);
+        session.key(u"ctrl+Return"_s);
+        QVERIFY2(eventually([&] { return pixelsLike(shown(), orange) > 100; }),
+                 app.log.constData());
+        QVERIFY(eventually([&] { return pixelsLike(shown(), orange) == 0; }));
+
+        session.key(u"Escape"_s);
+        QVERIFY(eventually([&] { return !session.visibleWindow(u"Lexwick"_s); }));
+        QTest::qWait(1000); // what closing set going
+        const auto closed = wakeupsPerSecond(app.process->processId(), std::chrono::seconds(10));
+        QVERIFY(closed);
+        QVERIFY2(*closed <= 0.2, qPrintable(u"closed: %1 wakeups a second"_s.arg(*closed)));
+
+        session.click(icon);
+        QVERIFY(eventually([&] { return !shown().isNull(); }));
+        QTest::qWait(1000);
+        const auto open = wakeupsPerSecond(app.process->processId(), std::chrono::seconds(10));
+        QVERIFY(open);
+        QVERIFY2(*open <= 3, qPrintable(u"open: %1 wakeups a second"_s.arg(*open)));
     }
 
     // Without a tray the popover is an ordinary window that stays open when it loses focus.

@@ -3,7 +3,9 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QtEndian>
 #include <QRegularExpression>
 #include <QThread>
@@ -22,6 +24,45 @@ bool eventually(const std::function<bool()>& condition, std::chrono::millisecond
         QThread::msleep(50);
     }
     return true;
+}
+
+namespace {
+
+// Each thread's voluntary context switches, by thread id.
+std::optional<QHash<QString, qint64>> voluntarySwitches(qint64 pid)
+{
+    static const QRegularExpression field(u"^voluntary_ctxt_switches:\\s+(\\d+)$"_s,
+                                          QRegularExpression::MultilineOption);
+    const QDir tasks(u"/proc/%1/task"_s.arg(pid));
+    if (!tasks.exists())
+        return std::nullopt;
+    QHash<QString, qint64> switches;
+    for (const QString& thread : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile status(tasks.filePath(thread + u"/status"_s));
+        if (!status.open(QIODevice::ReadOnly))
+            continue; // ended in between
+        const auto match = field.match(QString::fromLatin1(status.readAll()));
+        if (match.hasMatch())
+            switches.insert(thread, match.captured(1).toLongLong());
+    }
+    return switches;
+}
+
+} // namespace
+
+std::optional<double> wakeupsPerSecond(qint64 pid, std::chrono::milliseconds period)
+{
+    const auto before = voluntarySwitches(pid);
+    QElapsedTimer clock;
+    clock.start();
+    eventually([] { return false; }, period);
+    const auto after = voluntarySwitches(pid);
+    if (!before || !after)
+        return std::nullopt;
+    qint64 woken = 0;
+    for (auto it = after->cbegin(); it != after->cend(); ++it)
+        woken += it.value() - before->value(it.key(), 0); // a new thread: all of its own
+    return double(woken) * 1000.0 / double(clock.elapsed());
 }
 
 X11Session::X11Session(Options options)
@@ -79,13 +120,18 @@ X11Session::X11Session(Options options)
         return;
     }
 
-    if (!options.tray)
-        return;
+    if (options.tray && !startTray() && m_failure.isEmpty())
+        m_failure = u"trayer did not start"_s;
+}
+
+bool X11Session::startTray()
+{
+    if (trayArea())
+        return true;
     if (!launch(u"trayer"_s, {u"--edge"_s, u"top"_s, u"--align"_s, u"right"_s, u"--widthtype"_s,
                               u"request"_s, u"--height"_s, u"24"_s, u"--SetDockType"_s, u"true"_s}))
-        return;
-    if (!eventually([this] { return trayArea().has_value(); }, std::chrono::seconds(20)))
-        m_failure = u"trayer did not start"_s;
+        return false;
+    return eventually([this] { return trayArea().has_value(); }, std::chrono::seconds(20));
 }
 
 X11Session::~X11Session()

@@ -45,6 +45,8 @@ public:
     std::optional<QByteArray> run(const QString& program, const QStringList& arguments,
                                   const QByteArray& input = {}) const;
 
+    // Starts the XEmbed tray (trayer) if it does not run yet; false when it did not come up.
+    bool startTray();
     // The tray's panel, where the icons dock.
     std::optional<QRect> trayArea() const;
     // The geometry of the visible top-level window of this title, if there is one.
@@ -69,5 +71,10 @@ private:
 // Polls the condition, running the event loop between looks, until it holds or time is up.
 bool eventually(const std::function<bool()>& condition,
                 std::chrono::milliseconds timeout = std::chrono::seconds(20));
+
+// How often the threads of the process were woken, per second, over the period (the event loop
+// runs meanwhile): the sum of their voluntary context switches, each a time a thread slept and
+// was woken. A thread that ends meanwhile is left out. Nothing when the process cannot be read.
+std::optional<double> wakeupsPerSecond(qint64 pid, std::chrono::milliseconds period);
 
 } // namespace lexwick::test

@@ -43,12 +43,21 @@ Rectangle {
         onVisibleChanged: if (visible) focusInput()
     }
 
+    // The history and the introduction are made from their files each time they show, so that
+    // their types are loaded when first needed, not with the popover.
     Loader {
         id: history
         objectName: "historyScreen"
         anchors.fill: parent
-        active: popover.view.currentScreen === "history"
-        sourceComponent: HistoryScreen { history: popover.view.historyView }
+        readonly property bool shown: popover.view.currentScreen === "history"
+        function follow() {
+            if (shown)
+                setSource("HistoryScreen.qml", { history: popover.view.historyView })
+            else
+                source = ""
+        }
+        onShownChanged: follow()
+        Component.onCompleted: follow()
         onLoaded: item.focusSearch()
     }
 
@@ -56,8 +65,15 @@ Rectangle {
         id: onboarding
         objectName: "onboardingScreen"
         anchors.fill: parent
-        active: popover.view.currentScreen === "onboarding"
-        sourceComponent: OnboardingScreen { onboarding: popover.view.onboardingView }
+        readonly property bool shown: popover.view.currentScreen === "onboarding"
+        function follow() {
+            if (shown)
+                setSource("OnboardingScreen.qml", { onboarding: popover.view.onboardingView })
+            else
+                source = ""
+        }
+        onShownChanged: follow()
+        Component.onCompleted: follow()
         onLoaded: item.forceActiveFocus()
     }
 
@@ -81,9 +97,26 @@ Rectangle {
         }
     }
 
-
-    OnboardingSheet {
-        onboarding: popover.view.onboardingSheet
-        visible: popover.view.showsOnboardingSheet
+    // The introduction again, as a sheet: made when it is presented and gone once it has
+    // closed, so its pulsing symbols never run unseen.
+    Loader {
+        id: onboardingSheet
+        objectName: "onboardingSheet"
+        function follow() {
+            if (popover.view.showsOnboardingSheet)
+                setSource("components/OnboardingSheet.qml",
+                          { onboarding: popover.view.onboardingSheet })
+            else if (item)
+                item.close()
+        }
+        Component.onCompleted: follow()
+        Connections {
+            target: popover.view
+            function onShowsOnboardingSheetChanged() { onboardingSheet.follow() }
+        }
+        Connections {
+            target: onboardingSheet.item
+            function onClosed() { onboardingSheet.source = "" }
+        }
     }
 }

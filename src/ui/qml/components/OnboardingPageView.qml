@@ -10,8 +10,9 @@ Item {
     required property string description
     required property string accentColor
     readonly property color accent: Theme[accentColor] ?? Theme.accent
-    // Whether the symbol pulses; only the page in view does.
+    // Whether the symbol pulses; only the page in view does, and only while it can be seen.
     property bool active: true
+    readonly property bool pulses: active && symbol.visible && (Window.window?.visible ?? false)
 
     ColumnLayout {
         anchors.centerIn: parent
@@ -31,7 +32,7 @@ Item {
                 size: 40
                 color: page.accent
                 SequentialAnimation on opacity {
-                    running: page.active
+                    running: page.pulses
                     loops: Animation.Infinite
                     NumberAnimation { from: 1; to: 0.45; duration: 900; easing.type: Easing.InOutSine }
                     NumberAnimation { from: 0.45; to: 1; duration: 900; easing.type: Easing.InOutSine }

@@ -1,0 +1,98 @@
+#include "app/PopoverHost.h"
+
+#include "core/Log.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPluginLoader>
+
+#include <algorithm>
+
+namespace lexwick {
+
+namespace {
+
+constexpr auto libraryName = "lexwick-popover.so";
+
+} // namespace
+
+PopoverHost::PopoverHost(PopoverContext context, QObject* parent)
+    : QObject(parent)
+    , m_context(context)
+{
+}
+
+PopoverHost::~PopoverHost() = default;
+
+QStringList PopoverHost::libraryCandidates()
+{
+    // Beside the executable in the build tree; under the installation's library folder, found
+    // from the executable's own folder so that a moved installation still finds it.
+    const QDir here(QCoreApplication::applicationDirPath());
+    return {here.filePath(QLatin1String(libraryName)),
+            QDir::cleanPath(here.filePath(QStringLiteral(LEXWICK_POPOVER_DIR_FROM_BINDIR) +
+                                          u'/' + QLatin1String(libraryName)))};
+}
+
+bool PopoverHost::load()
+{
+    if (m_popover)
+        return true;
+    if (m_loadFailed)
+        return false;
+    m_loadFailed = true; // one attempt: a library that failed to load fails again
+    const QStringList candidates = libraryCandidates();
+    const auto found = std::ranges::find_if(
+        candidates, [](const QString& path) { return QFileInfo::exists(path); });
+    if (found == candidates.end()) {
+        logLine(QStringLiteral("ERROR – popover library not found: ") + candidates.join(u", "));
+        return false;
+    }
+    QPluginLoader loader(*found);
+    // Every symbol resolved now: one the executable lacks fails the load here, with a message,
+    // not the process at its first use.
+    loader.setLoadHints(QLibrary::ResolveAllSymbolsHint);
+    auto* factory = qobject_cast<PopoverFactory*>(loader.instance());
+    if (!factory) {
+        logLine(QStringLiteral("ERROR – popover library: ") + loader.errorString());
+        return false;
+    }
+    // The library stays loaded for the rest of the run, like the popover it made.
+    m_popover = factory->create(m_context);
+    m_loadFailed = false;
+    m_popover->setStandalone(m_standalone);
+    connect(m_popover.get(), &Popover::quitRequested, this, &PopoverHost::quitRequested);
+    return true;
+}
+
+void PopoverHost::setStandalone(bool standalone)
+{
+    m_standalone = standalone;
+    if (m_popover)
+        m_popover->setStandalone(standalone);
+}
+
+bool PopoverHost::isVisible() const
+{
+    return m_popover && m_popover->isVisible();
+}
+
+void PopoverHost::hide()
+{
+    if (m_popover)
+        m_popover->hide();
+}
+
+void PopoverHost::popUp(const QRect& anchor)
+{
+    if (load())
+        m_popover->popUp(anchor);
+}
+
+bool PopoverHost::hidBecauseOfDeactivationWithin(int ms) const
+{
+    return m_popover && m_popover->hidBecauseOfDeactivationWithin(ms);
+}
+
+} // namespace lexwick

@@ -1,0 +1,37 @@
+#include "FakeTrayWatcher.h"
+
+#include <QDBusMessage>
+#include <QUuid>
+
+namespace lexwick::test {
+
+FakeTrayWatcher::~FakeTrayWatcher()
+{
+    if (!m_connectionName.isEmpty())
+        QDBusConnection::disconnectFromBus(m_connectionName);
+}
+
+bool FakeTrayWatcher::registerOn(const QString& busAddress)
+{
+    m_connectionName = QUuid::createUuid().toString();
+    QDBusConnection bus = QDBusConnection::connectToBus(busAddress, m_connectionName);
+    return bus.isConnected() &&
+           bus.registerObject(QStringLiteral("/StatusNotifierWatcher"), this,
+                              QDBusConnection::ExportAllSlots |
+                                  QDBusConnection::ExportAllProperties |
+                                  QDBusConnection::ExportAllSignals) &&
+           bus.registerService(QStringLiteral("org.kde.StatusNotifierWatcher"));
+}
+
+void FakeTrayWatcher::RegisterStatusNotifierItem(const QString& service)
+{
+    m_items.append(service);
+    Q_EMIT StatusNotifierItemRegistered(service);
+}
+
+void FakeTrayWatcher::RegisterStatusNotifierHost(const QString&)
+{
+    Q_EMIT StatusNotifierHostRegistered();
+}
+
+} // namespace lexwick::test
