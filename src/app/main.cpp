@@ -2,8 +2,8 @@
 #include "app/ApplicationService.h"
 #include "app/Command.h"
 #include "app/QtSetting.h"
-#include "core/TextAction.h"
 #include "core/Log.h"
+#include "core/TextAction.h"
 
 #include <QApplication>
 #include <QDBusConnection>
