@@ -68,11 +68,18 @@ void LocalServerView::applyAPIKey()
 {
     if (m_apiKeyInput == m_settings.localServerAPIKey().value_or(QString()))
         return;
-    if (m_apiKeyInput.isEmpty())
-        m_settings.deleteLocalServerAPIKey();
-    else if (!m_settings.saveLocalServerAPIKey(m_apiKeyInput))
-        return; // a key with no UTF-8 form; the server would not take it either
-    checkAgain();
+    storeAPIKey(m_apiKeyInput);
+}
+
+QCoro::Task<void> LocalServerView::storeAPIKey(QString key)
+{
+    QPointer<LocalServerView> self(this);
+    auto storing = key.isEmpty() ? m_settings.deleteLocalServerAPIKey()
+                                 : m_settings.saveLocalServerAPIKey(key);
+    const auto stored = co_await std::move(storing);
+    // A key with no UTF-8 form, or one the keyring refused: the server would not get it.
+    if (self && stored)
+        checkAgain();
 }
 
 void LocalServerView::setLive(bool live)
