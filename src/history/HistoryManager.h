@@ -14,8 +14,9 @@ class UserDefaults;
 // The 50 most recent records, newest first, kept in memory and in a file of their own in the
 // user's data folder (written atomically, mode 0600 in a 0700 folder), away from the settings,
 // which people copy between machines. A history the settings file still holds (older
-// versions kept it there) moves to that file on the first start. Every operation runs on the store's own worker thread, one at a time and in the order the
-// operations were issued; callers await them without blocking their thread.
+// versions kept it there) moves to that file on the first start. Every operation runs on the
+// store's own worker thread, one at a time and in the order the operations were issued; callers
+// await them without blocking their thread.
 class HistoryManager {
 public:
     static constexpr qsizetype maxItems = 50;

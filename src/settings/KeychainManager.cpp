@@ -118,8 +118,8 @@ QCoro::Task<void> KeychainManager::openKeyring(QString service,
         if (answer.error == QKeychain::NoError) {
             found.insert(account, answer.text);
         } else if (answer.error != QKeychain::EntryNotFound) {
-            m_keyringProblem = answer.detail.isEmpty() ? QStringLiteral("no keyring")
-                                                       : answer.detail;
+            m_keyringProblem =
+                answer.detail.isEmpty() ? QStringLiteral("no keyring") : answer.detail;
             m_store = Store::file;
             logLine(QStringLiteral("Keyring not used, API keys stay in the settings file: ") +
                     m_keyringProblem);
@@ -152,8 +152,8 @@ QCoro::Task<bool> KeychainManager::migrate()
         if (!key) {
             // Bytes that are not text are no key, but they are not ours to drop.
             if (m_defaults.dataForKey(storageKey(account)))
-                logLine(u"The stored key of %1 is not text; left in the settings file"_s.arg(
-                    account));
+                logLine(
+                    u"The stored key of %1 is not text; left in the settings file"_s.arg(account));
             continue;
         }
         auto writing = writeEntry(this, m_service, account, *key, m_answerLimit);
@@ -196,8 +196,7 @@ QCoro::Task<std::expected<void, KeychainError>> KeychainManager::save(QString ke
     co_return co_await std::move(task);
 }
 
-QCoro::Task<std::expected<void, KeychainError>> KeychainManager::save(QString key,
-                                                                      QString account)
+QCoro::Task<std::expected<void, KeychainError>> KeychainManager::save(QString key, QString account)
 {
     if (!QStringView(key).isValidUtf16())
         co_return std::unexpected(KeychainError{KeychainError::Kind::invalidData, {}});

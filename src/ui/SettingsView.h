@@ -66,8 +66,8 @@ class SettingsView : public QObject {
     Q_PROPERTY(bool piiDetectionEnabled READ piiDetectionEnabled WRITE setPiiDetectionEnabled NOTIFY
                    piiDetectionEnabledChanged)
     // Whether the session starts Lexwick at login: the autostart entry exists.
-    Q_PROPERTY(bool startsAtLogin READ startsAtLogin WRITE setStartsAtLogin NOTIFY
-                   startsAtLoginChanged)
+    Q_PROPERTY(
+        bool startsAtLogin READ startsAtLogin WRITE setStartsAtLogin NOTIFY startsAtLoginChanged)
     Q_PROPERTY(lexwick::ShortcutsView* shortcuts READ shortcuts CONSTANT)
     Q_PROPERTY(bool showsShortcuts READ showsShortcuts NOTIFY showsShortcutsChanged)
     Q_PROPERTY(lexwick::LocalServerView* localServer READ localServer CONSTANT)

@@ -74,8 +74,8 @@ private Q_SLOTS:
                          .arg(m_dir.path())
                          .toUtf8());
         config.close();
-        m_bus.start(u"dbus-daemon"_s,
-                    {u"--nofork"_s, u"--print-address=1"_s, u"--config-file="_s + config.fileName()});
+        m_bus.start(u"dbus-daemon"_s, {u"--nofork"_s, u"--print-address=1"_s,
+                                       u"--config-file="_s + config.fileName()});
         QVERIFY(m_bus.waitForReadyRead(10000));
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.readLine().trimmed());
     }
@@ -202,8 +202,9 @@ private Q_SLOTS:
     void aKillDuringTheMoveLosesNothing()
     {
         const QString file = m_dir.filePath(u"killed.cbor"_s);
-        const QMap<QString, QString> keys{
-            {u"groq"_s, u"gsk-killed"_s}, {u"openai"_s, u"sk-killed"_s}, {u"anthropic"_s, u"a-k"_s}};
+        const QMap<QString, QString> keys{{u"groq"_s, u"gsk-killed"_s},
+                                          {u"openai"_s, u"sk-killed"_s},
+                                          {u"anthropic"_s, u"a-k"_s}};
         {
             UserDefaults store(file);
             for (auto it = keys.cbegin(); it != keys.cend(); ++it)
@@ -225,8 +226,8 @@ private Q_SLOTS:
                 run.waitForFinished();
             }
             for (auto it = keys.cbegin(); it != keys.cend(); ++it) {
-                const bool kept = fileEntry(file, it.key()) == it.value() ||
-                                  keyringEntry(it.key()) == it.value();
+                const bool kept =
+                    fileEntry(file, it.key()) == it.value() || keyringEntry(it.key()) == it.value();
                 QVERIFY2(kept, qPrintable(u"%1 lost after %2 ms"_s.arg(it.key()).arg(delay)));
             }
         }
@@ -249,10 +250,9 @@ private Q_SLOTS:
         }
         QDBusInterface secrets(u"org.freedesktop.secrets"_s, u"/org/freedesktop/secrets"_s,
                                u"org.freedesktop.Secret.Service"_s);
-        const QDBusMessage locked = secrets.call(
-            u"Lock"_s,
-            QVariant::fromValue(QList<QDBusObjectPath>{
-                QDBusObjectPath(u"/org/freedesktop/secrets/collection/login"_s)}));
+        const QDBusMessage locked =
+            secrets.call(u"Lock"_s, QVariant::fromValue(QList<QDBusObjectPath>{QDBusObjectPath(
+                                        u"/org/freedesktop/secrets/collection/login"_s)}));
         QCOMPARE(locked.type(), QDBusMessage::ReplyMessage);
 
         const QString file = m_dir.filePath(u"locked.cbor"_s);

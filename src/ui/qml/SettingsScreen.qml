@@ -415,6 +415,9 @@ Rectangle {
                         spacing: 8
                         Rectangle {
                             objectName: "statusDot"
+                            // Beside the first line, however the message wraps.
+                            Layout.alignment: Qt.AlignTop
+                            Layout.topMargin: 4
                             implicitWidth: 8
                             implicitHeight: 8
                             radius: 4
