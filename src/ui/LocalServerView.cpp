@@ -40,6 +40,13 @@ LocalServerView::LocalServerView(SettingsManager& settings, QObject* parent)
             &LocalServerView::modelsChanged);
     connect(&m_settings, &SettingsManager::localModelNameChanged, this,
             &LocalServerView::modelsChanged);
+    // The keyring's key arrives after a screen that opened at start-up read the file's; it
+    // fills a field the user has not typed into.
+    connect(&m_settings.keychain(), &KeychainManager::storeChanged, this,
+            [this, shown = m_apiKeyInput] {
+                if (m_apiKeyInput == shown)
+                    setAPIKeyInput(m_settings.localServerAPIKey().value_or(QString()));
+            });
     checkAgain();
 }
 
