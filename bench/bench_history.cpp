@@ -29,7 +29,7 @@ void BM_AddToFullHistory(benchmark::State& state)
 {
     QTemporaryDir dir;
     UserDefaults defaults(dir.filePath(QStringLiteral("defaults.cbor")));
-    HistoryManager history(defaults);
+    HistoryManager history(dir.filePath(QStringLiteral("history.json")), defaults);
     for (int n = 0; n < HistoryManager::maxItems; ++n)
         QCoro::waitFor(history.add(record(n)));
 

@@ -17,7 +17,13 @@ set(expected
     share/dbus-1/services/${id}.service
     share/metainfo/${id}.metainfo.xml
     share/icons/hicolor/scalable/apps/${id}.svg
-    share/lexwick/autostart/${id}.desktop)
+    share/lexwick/autostart/${id}.desktop
+    share/doc/lexwick/LICENSE
+    share/doc/lexwick/MaterialIcons-NOTICE.txt
+    share/man/man1/lexwick.1.gz
+    share/bash-completion/completions/lexwick
+    share/zsh/vendor-completions/_lexwick
+    share/fish/vendor_completions.d/lexwick.fish)
 foreach(path IN LISTS expected)
     if(NOT EXISTS ${PREFIX}/${path})
         message(FATAL_ERROR "not installed: ${path}")

@@ -1,5 +1,7 @@
 #include "app/AppContext.h"
 
+#include "app/ApplicationService.h"
+
 namespace lexwick {
 
 AppContext::AppContext(const QString& defaultsFile)
@@ -7,9 +9,11 @@ AppContext::AppContext(const QString& defaultsFile)
     , localModel(http)
     , settings(defaults, localModel)
     , providerModels(settings, http)
-    , history(defaults)
+    , history(HistoryManager::standardFilePath(), defaults)
     , router(settings, http, cache)
 {
+    // Runs on by itself: until the keyring has answered, saves wait and reads give the file's.
+    settings.keychain().openKeyring(ApplicationService::serviceName);
 }
 
 } // namespace lexwick

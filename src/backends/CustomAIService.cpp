@@ -69,6 +69,9 @@ QCoro::Task<Result<GeneratedText>> CustomAIService::processText(QString text, Te
 {
     if (text.trimmed().isEmpty())
         co_return std::unexpected(AIError(AIError::EmptyInput{}));
+    // At start-up the keyring may still be giving its keys.
+    auto keysDecided = m_settings.keychain().decided();
+    co_await std::move(keysDecided);
     const APIProvider provider = m_settings.customProvider();
     const std::optional<QString> key = m_settings.getAPIKey(provider);
     if (!key)

@@ -22,7 +22,13 @@ QString RetryError::errorDescription() const
 
 QString KeychainError::errorDescription() const
 {
-    return QStringLiteral("Invalid data");
+    switch (kind) {
+    case Kind::invalidData:
+        return QStringLiteral("Invalid data");
+    case Kind::keyringFailed:
+        return QStringLiteral("The keyring failed: ") + detail;
+    }
+    std::unreachable();
 }
 
 QString Error::localizedDescription() const

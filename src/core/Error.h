@@ -48,8 +48,10 @@ struct RetryError {
 };
 
 struct KeychainError {
-    enum class Kind { invalidData };
+    // keyringFailed: the system keyring refused or did not answer; detail says what it said.
+    enum class Kind { invalidData, keyringFailed };
     Kind kind = Kind::invalidData;
+    QString detail;
 
     QString errorDescription() const;
     QString localizedDescription() const { return errorDescription(); }

@@ -28,7 +28,7 @@ SettingsManager::SettingsManager(UserDefaults& defaults, SystemLanguageModel& lo
     : QObject(parent)
     , m_defaults(defaults)
     , m_localModel(localModel)
-    , m_keychain(defaults)
+    , m_keychain(defaults, this)
 {
     m_localServerURL = m_defaults.stringForKey(localServerKey)
                            .value_or(QString::fromLatin1(SystemLanguageModel::defaultServerURL));
@@ -60,6 +60,11 @@ SettingsManager::SettingsManager(UserDefaults& defaults, SystemLanguageModel& lo
     m_piiDetectionEnabled = piiFlag ? *piiFlag : true;
     m_hasCompletedOnboarding = m_defaults.boolForKey(onboardingKey);
 
+    // Once the keyring is chosen, its keys are the ones in use.
+    connect(&m_keychain, &KeychainManager::storeChanged, this, [this] {
+        m_localModel.setAPIKey(localServerAPIKey().value_or(QString()));
+        Q_EMIT apiKeysChanged();
+    });
     connect(&m_localModel, &SystemLanguageModel::availabilityChanged, this,
             &SettingsManager::configurationChanged);
     for (auto signal : {&SettingsManager::providerModeChanged,
@@ -133,13 +138,14 @@ QString SettingsManager::appVersion() const
     return version.isEmpty() ? QStringLiteral("1.0.0") : version;
 }
 
-std::expected<void, KeychainError> SettingsManager::saveAPIKey(const QString& key,
-                                                               APIProvider provider)
+QCoro::Task<std::expected<void, KeychainError>> SettingsManager::saveAPIKey(QString key,
+                                                                            APIProvider provider)
 {
-    auto saved = m_keychain.save(key, provider);
+    auto saving = m_keychain.save(std::move(key), provider);
+    auto saved = co_await std::move(saving);
     if (saved)
         Q_EMIT apiKeysChanged();
-    return saved;
+    co_return saved;
 }
 
 std::optional<QString> SettingsManager::getAPIKey(APIProvider provider) const
@@ -147,20 +153,23 @@ std::optional<QString> SettingsManager::getAPIKey(APIProvider provider) const
     return m_keychain.load(provider);
 }
 
-void SettingsManager::deleteAPIKey(APIProvider provider)
+QCoro::Task<std::expected<void, KeychainError>> SettingsManager::deleteAPIKey(APIProvider provider)
 {
-    m_keychain.remove(provider);
+    auto removing = m_keychain.remove(provider);
+    auto removed = co_await std::move(removing);
     Q_EMIT apiKeysChanged();
+    co_return removed;
 }
 
-std::expected<void, KeychainError> SettingsManager::saveLocalServerAPIKey(const QString& key)
+QCoro::Task<std::expected<void, KeychainError>> SettingsManager::saveLocalServerAPIKey(QString key)
 {
-    auto saved = m_keychain.save(key, KeychainManager::localServerAccount);
+    auto saving = m_keychain.save(key, KeychainManager::localServerAccount);
+    auto saved = co_await std::move(saving);
     if (saved) {
         m_localModel.setAPIKey(key);
         Q_EMIT apiKeysChanged();
     }
-    return saved;
+    co_return saved;
 }
 
 std::optional<QString> SettingsManager::localServerAPIKey() const
@@ -168,11 +177,14 @@ std::optional<QString> SettingsManager::localServerAPIKey() const
     return m_keychain.load(KeychainManager::localServerAccount);
 }
 
-void SettingsManager::deleteLocalServerAPIKey()
+QCoro::Task<std::expected<void, KeychainError>> SettingsManager::deleteLocalServerAPIKey()
 {
-    m_keychain.remove(KeychainManager::localServerAccount);
-    m_localModel.setAPIKey(QString());
+    auto removing = m_keychain.remove(KeychainManager::localServerAccount);
+    auto removed = co_await std::move(removing);
+    if (removed)
+        m_localModel.setAPIKey(QString());
     Q_EMIT apiKeysChanged();
+    co_return removed;
 }
 
 } // namespace lexwick

@@ -5,6 +5,7 @@
 #include "settings/APIProvider.h"
 #include "settings/KeychainManager.h"
 
+#include <QCoroTask>
 #include <QObject>
 #include <QString>
 
@@ -70,15 +71,20 @@ public:
     bool isConfigured() const;
     QString appVersion() const;
 
-    std::expected<void, KeychainError> saveAPIKey(const QString& key, APIProvider provider);
+    // Writes go to the store the key chain decided on (waiting for that decision); reads
+    // never wait (see KeychainManager).
+    QCoro::Task<std::expected<void, KeychainError>> saveAPIKey(QString key, APIProvider provider);
     std::optional<QString> getAPIKey(APIProvider provider) const;
-    void deleteAPIKey(APIProvider provider);
+    QCoro::Task<std::expected<void, KeychainError>> deleteAPIKey(APIProvider provider);
 
     // The local model server's own key, for a server started with one; the on-device model
     // sends it to that server only.
-    std::expected<void, KeychainError> saveLocalServerAPIKey(const QString& key);
+    QCoro::Task<std::expected<void, KeychainError>> saveLocalServerAPIKey(QString key);
     std::optional<QString> localServerAPIKey() const;
-    void deleteLocalServerAPIKey();
+    QCoro::Task<std::expected<void, KeychainError>> deleteLocalServerAPIKey();
+
+    KeychainManager& keychain() { return m_keychain; }
+    const KeychainManager& keychain() const { return m_keychain; }
 
     SystemLanguageModel& localModel() const { return m_localModel; }
 

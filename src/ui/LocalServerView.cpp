@@ -40,6 +40,13 @@ LocalServerView::LocalServerView(SettingsManager& settings, QObject* parent)
             &LocalServerView::modelsChanged);
     connect(&m_settings, &SettingsManager::localModelNameChanged, this,
             &LocalServerView::modelsChanged);
+    // The keyring's key arrives after a screen that opened at start-up read the file's; it
+    // fills a field the user has not typed into.
+    connect(&m_settings.keychain(), &KeychainManager::storeChanged, this,
+            [this, shown = m_apiKeyInput] {
+                if (m_apiKeyInput == shown)
+                    setAPIKeyInput(m_settings.localServerAPIKey().value_or(QString()));
+            });
     checkAgain();
 }
 
@@ -68,11 +75,18 @@ void LocalServerView::applyAPIKey()
 {
     if (m_apiKeyInput == m_settings.localServerAPIKey().value_or(QString()))
         return;
-    if (m_apiKeyInput.isEmpty())
-        m_settings.deleteLocalServerAPIKey();
-    else if (!m_settings.saveLocalServerAPIKey(m_apiKeyInput))
-        return; // a key with no UTF-8 form; the server would not take it either
-    checkAgain();
+    storeAPIKey(m_apiKeyInput);
+}
+
+QCoro::Task<void> LocalServerView::storeAPIKey(QString key)
+{
+    QPointer<LocalServerView> self(this);
+    auto storing = key.isEmpty() ? m_settings.deleteLocalServerAPIKey()
+                                 : m_settings.saveLocalServerAPIKey(key);
+    const auto stored = co_await std::move(storing);
+    // A key with no UTF-8 form, or one the keyring refused: the server would not get it.
+    if (self && stored)
+        checkAgain();
 }
 
 void LocalServerView::setLive(bool live)

@@ -80,6 +80,7 @@ Q_SIGNALS:
     void modelsChanged();
 
 private:
+    QCoro::Task<void> storeAPIKey(QString key);
     QCoro::Task<void> check(std::stop_token stop);
 
     SettingsManager& m_settings;

@@ -3,13 +3,20 @@
 #include "backends/LocalAIService.h"
 #include "backends/ProviderModels.h"
 #include "core/CancellableSleep.h"
+#include "core/Log.h"
 #include "localmodel/SystemLanguageModel.h"
 #include "settings/SettingsManager.h"
 #include "ui/PickerEntries.h"
 #include "ui/ShortcutsView.h"
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QJSEngine>
+#include <QPointer>
+#include <QSaveFile>
+#include <QStandardPaths>
 #include <QVariantMap>
 
 #include <algorithm>
@@ -19,6 +26,19 @@ namespace lexwick {
 namespace {
 
 constexpr std::chrono::milliseconds saveSuccessShown{2000};
+
+// The session's autostart entry: the menu entry's launch, without a menu entry of its own.
+constexpr QStringView autostartEntry = u"[Desktop Entry]\n"
+                                       u"Version=1.4\n"
+                                       u"Type=Application\n"
+                                       u"Name=Lexwick\n"
+                                       u"Comment=Starts Lexwick in the tray at login\n"
+                                       u"Icon=io.github.lexwick.Lexwick\n"
+                                       u"Exec=lexwick\n"
+                                       u"Terminal=false\n"
+                                       u"StartupNotify=false\n"
+                                       u"NoDisplay=true\n"
+                                       u"X-GNOME-Autostart-Phase=Applications\n";
 
 } // namespace
 
@@ -53,6 +73,13 @@ SettingsView::SettingsView(SettingsManager& settings, ProviderModels* providerMo
         Q_EMIT providerCardsChanged();
         Q_EMIT statusChanged();
     });
+    // Keys read from the keyring arrive after the screen may have opened: they fill a field
+    // the user has not typed into.
+    connect(&m_settings.keychain(), &KeychainManager::storeChanged, this, [this] {
+        if (showsCustomSections() && m_apiKeyInput == m_loadedKey)
+            reloadKeyField();
+        Q_EMIT keyStoreChanged();
+    });
     connect(&m_settings, &SettingsManager::piiDetectionEnabledChanged, this,
             &SettingsView::piiDetectionEnabledChanged);
     if (m_providerModels) {
@@ -66,6 +93,7 @@ SettingsView::SettingsView(SettingsManager& settings, ProviderModels* providerMo
     if (showsCustomSections())
         reloadKeyField();
     updateProviderModels();
+    m_startsAtLogin = QFileInfo::exists(autostartFilePath());
 }
 
 SettingsView::~SettingsView()
@@ -162,7 +190,8 @@ void SettingsView::selectProvider(APIProvider provider)
 
 void SettingsView::reloadKeyField()
 {
-    setAPIKeyInput(m_settings.getAPIKey(m_settings.customProvider()).value_or(QString()));
+    m_loadedKey = m_settings.getAPIKey(m_settings.customProvider()).value_or(QString());
+    setAPIKeyInput(m_loadedKey);
 }
 
 void SettingsView::setAPIKeyInput(const QString& text)
@@ -203,10 +232,19 @@ void SettingsView::saveKey()
     setSaveError(std::nullopt);
     setShowSaveSuccess(false);
     // Exactly as typed: a key is never trimmed.
-    const auto saved = m_settings.saveAPIKey(m_apiKeyInput, m_settings.customProvider());
+    storeKey(m_apiKeyInput, m_settings.customProvider());
+}
+
+QCoro::Task<void> SettingsView::storeKey(QString key, APIProvider provider)
+{
+    QPointer<SettingsView> self(this);
+    auto saving = m_settings.saveAPIKey(std::move(key), provider);
+    const auto saved = co_await std::move(saving);
+    if (!self)
+        co_return; // the screen closed meanwhile; the key is stored all the same
     if (!saved) {
         setSaveError(saved.error().errorDescription());
-        return;
+        co_return;
     }
     setShowSaveSuccess(true);
     // A later save leaves this reset running.
@@ -215,8 +253,23 @@ void SettingsView::saveKey()
 
 void SettingsView::deleteKey()
 {
-    m_settings.deleteAPIKey(m_settings.customProvider());
-    setAPIKeyInput(QString());
+    setSaveError(std::nullopt);
+    removeKey(m_settings.customProvider());
+}
+
+QCoro::Task<void> SettingsView::removeKey(APIProvider provider)
+{
+    QPointer<SettingsView> self(this);
+    auto removing = m_settings.deleteAPIKey(provider);
+    const auto removed = co_await std::move(removing);
+    if (!self)
+        co_return;
+    if (!removed) {
+        setSaveError(removed.error().errorDescription());
+        co_return;
+    }
+    if (provider == m_settings.customProvider())
+        setAPIKeyInput(QString());
 }
 
 void SettingsView::setShowSaveSuccess(bool show)
@@ -323,6 +376,23 @@ QString SettingsView::statusMessage() const
     std::unreachable();
 }
 
+QString SettingsView::keyStoreLine() const
+{
+    const KeychainManager& keychain = m_settings.keychain();
+    switch (keychain.store()) {
+    case KeychainManager::Store::opening:
+        return QStringLiteral("Looking for the system keyring…");
+    case KeychainManager::Store::keyring:
+        return QStringLiteral("API keys are kept in the system keyring.");
+    case KeychainManager::Store::file:
+        break;
+    }
+    if (keychain.keyringProblem().isEmpty())
+        return QStringLiteral("API keys are kept in the settings file.");
+    return QStringLiteral("No keyring answered (%1): API keys are kept in the settings file.")
+        .arg(keychain.keyringProblem());
+}
+
 QString SettingsView::versionLine() const
 {
     return QStringLiteral("Version ") + m_settings.appVersion();
@@ -336,6 +406,30 @@ bool SettingsView::piiDetectionEnabled() const
 void SettingsView::setPiiDetectionEnabled(bool enabled)
 {
     m_settings.setPiiDetectionEnabled(enabled);
+}
+
+QString SettingsView::autostartFilePath()
+{
+    // The generic configuration folder is $XDG_CONFIG_HOME (or ~/.config).
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/autostart/io.github.lexwick.Lexwick.desktop");
+}
+
+void SettingsView::setStartsAtLogin(bool starts)
+{
+    const QString path = autostartFilePath();
+    if (starts) {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(autostartEntry.toUtf8()) < 0 ||
+            !file.commit())
+            logLine(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    } else if (QFileInfo::exists(path) && !QFile::remove(path)) {
+        logLine(QStringLiteral("Cannot remove ") + path);
+    }
+    // What the folder holds now, also when the write failed: the switch says the truth.
+    m_startsAtLogin = QFileInfo::exists(path);
+    Q_EMIT startsAtLoginChanged();
 }
 
 void SettingsView::setShowsShortcuts(bool shows)

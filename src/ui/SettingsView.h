@@ -59,10 +59,15 @@ class SettingsView : public QObject {
 
     Q_PROPERTY(bool isConfigured READ isConfigured NOTIFY statusChanged)
     Q_PROPERTY(QString statusMessage READ statusMessage NOTIFY statusChanged)
+    // Where the API keys are kept this run, in one line.
+    Q_PROPERTY(QString keyStoreLine READ keyStoreLine NOTIFY keyStoreChanged)
     Q_PROPERTY(QString versionLine READ versionLine CONSTANT)
     Q_PROPERTY(QString aboutLine READ aboutLine CONSTANT)
     Q_PROPERTY(bool piiDetectionEnabled READ piiDetectionEnabled WRITE setPiiDetectionEnabled NOTIFY
                    piiDetectionEnabledChanged)
+    // Whether the session starts Lexwick at login: the autostart entry exists.
+    Q_PROPERTY(
+        bool startsAtLogin READ startsAtLogin WRITE setStartsAtLogin NOTIFY startsAtLoginChanged)
     Q_PROPERTY(lexwick::ShortcutsView* shortcuts READ shortcuts CONSTANT)
     Q_PROPERTY(bool showsShortcuts READ showsShortcuts NOTIFY showsShortcutsChanged)
     Q_PROPERTY(lexwick::LocalServerView* localServer READ localServer CONSTANT)
@@ -101,10 +106,16 @@ public:
 
     bool isConfigured() const;
     QString statusMessage() const;
+    QString keyStoreLine() const;
     QString versionLine() const;
     QString aboutLine() const { return aboutText; }
 
     bool piiDetectionEnabled() const;
+    // $XDG_CONFIG_HOME/autostart/io.github.lexwick.Lexwick.desktop
+    static QString autostartFilePath();
+    bool startsAtLogin() const { return m_startsAtLogin; }
+    // Writes or removes the entry; the switch then shows what the folder really holds.
+    void setStartsAtLogin(bool starts);
     LocalServerView* localServer() const { return m_localServer; }
 
     void setAPIKeyInput(const QString& text);
@@ -140,7 +151,9 @@ Q_SIGNALS:
     void saveErrorChanged();
     void modelsChanged();
     void statusChanged();
+    void keyStoreChanged();
     void piiDetectionEnabledChanged();
+    void startsAtLoginChanged();
     // The popover closes the screen, presents the onboarding, or the application quits.
     void closeRequested();
     void restartOnboardingRequested();
@@ -149,6 +162,8 @@ Q_SIGNALS:
 
 private:
     void reloadKeyField();
+    QCoro::Task<void> storeKey(QString key, APIProvider provider);
+    QCoro::Task<void> removeKey(APIProvider provider);
     void updateProviderModels();
     void setShowSaveSuccess(bool show);
     void setSaveError(std::optional<QString> error);
@@ -157,9 +172,11 @@ private:
     ProviderModels* const m_providerModels;
 
     QString m_apiKeyInput;
+    QString m_loadedKey; // what the field was last filled with from the store
     bool m_showAPIKey = false;
     std::optional<QString> m_saveError;
     bool m_showSaveSuccess = false;
+    bool m_startsAtLogin = false; // read when the screen opens
 
     ShortcutsView* m_shortcuts; // a child
     bool m_showsShortcuts = false;

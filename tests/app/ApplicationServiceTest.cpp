@@ -334,7 +334,7 @@ private Q_SLOTS:
     void theCommandAndThePopoverEachKeepTheirOwn()
     {
         Fixture f;
-        HistoryManager history(f.app.defaults);
+        HistoryManager history(f.app.dir.filePath(u"history.json"_s), f.app.defaults);
         PopoverView popover(*f.app.router, *f.app.settings, history);
         MainView& main = *popover.main();
         ResultView& result = *main.result();

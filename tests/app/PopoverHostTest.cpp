@@ -20,7 +20,7 @@ private Q_SLOTS:
     void aMissingLibraryLeavesTheTrayWorking()
     {
         RouterFixture app;
-        HistoryManager history(app.defaults);
+        HistoryManager history(app.dir.filePath(u"history.json"_s), app.defaults);
         PopoverHost host({*app.router, *app.settings, history});
         LogCapture log;
 

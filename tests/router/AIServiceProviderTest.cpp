@@ -293,7 +293,7 @@ private Q_SLOTS:
         f.provider.setDefaultReply(ScriptedReply::json(200, anthropicAnswer(u"again"_s)));
         QCOMPARE(message(ask(u"seven"_s)),
                  u"The local model server asks for an API key. Anthropic answered instead."_s);
-        QVERIFY(f.settings->saveLocalServerAPIKey(u"sesame"_s));
+        QVERIFY(QCoro::waitFor(f.settings->saveLocalServerAPIKey(u"sesame"_s)));
         QCOMPARE(ask(u"eight"_s)->text, u"on-device answer"_s);
 
         // The server's own words, without a prefix twice; a connection lost mid-answer.

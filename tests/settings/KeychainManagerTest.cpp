@@ -2,6 +2,7 @@
 #include "settings/UserDefaults.h"
 #include "support/TestMain.h"
 
+#include <QCoroTask>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,25 +17,25 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         UserDefaults store(dir.filePath(u"defaults.cbor"_s));
-        const KeychainManager keychain(store);
+        KeychainManager keychain(store);
 
-        QVERIFY(keychain.save(u"s\u00E9k"_s, APIProvider::openai));
+        QVERIFY(QCoro::waitFor(keychain.save(u"s\u00E9k"_s, APIProvider::openai)));
         QCOMPARE(store.dataForKey(u"lexwick_apikey_openai"_s), QByteArray("s\xC3\xA9k"));
         QCOMPARE(keychain.load(APIProvider::openai), u"s\u00E9k"_s);
         QCOMPARE(keychain.load(APIProvider::groq), std::nullopt);
 
-        QVERIFY(keychain.save(u"second"_s, APIProvider::openai));
+        QVERIFY(QCoro::waitFor(keychain.save(u"second"_s, APIProvider::openai)));
         QCOMPARE(keychain.load(APIProvider::openai), u"second"_s);
 
         // Stored unchanged: no trimming, an empty key is a key.
-        QVERIFY(keychain.save(u"\uFEFF key \n"_s, APIProvider::groq));
+        QVERIFY(QCoro::waitFor(keychain.save(u"\uFEFF key \n"_s, APIProvider::groq)));
         QCOMPARE(keychain.load(APIProvider::groq), u"\uFEFF key \n"_s);
-        QVERIFY(keychain.save(QString(), APIProvider::anthropic));
+        QVERIFY(QCoro::waitFor(keychain.save(QString(), APIProvider::anthropic)));
         QCOMPARE(keychain.load(APIProvider::anthropic), QString());
 
-        keychain.remove(APIProvider::anthropic);
+        QVERIFY(QCoro::waitFor(keychain.remove(APIProvider::anthropic)));
         QCOMPARE(keychain.load(APIProvider::anthropic), std::nullopt);
-        keychain.remove(APIProvider::anthropic);
+        QVERIFY(QCoro::waitFor(keychain.remove(APIProvider::anthropic)));
         QCOMPARE(keychain.load(APIProvider::openai), u"second"_s);
     }
 
@@ -42,7 +43,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         UserDefaults store(dir.filePath(u"defaults.cbor"_s));
-        const KeychainManager keychain(store);
+        KeychainManager keychain(store);
         store.setObject(QByteArray("\xC3\x28"), u"lexwick_apikey_groq"_s);
         QCOMPARE(keychain.load(APIProvider::groq), std::nullopt);
         store.setObject(u"a string, not bytes"_s, u"lexwick_apikey_groq"_s);

@@ -157,7 +157,7 @@ private Q_SLOTS:
         QSignalSpy changed(&settings, &SettingsManager::configurationChanged);
 
         QVERIFY(!settings.isConfigured());
-        QVERIFY(settings.saveAPIKey(u"gsk"_s, APIProvider::groq));
+        QVERIFY(QCoro::waitFor(settings.saveAPIKey(u"gsk"_s, APIProvider::groq)));
         QVERIFY(settings.isConfigured());
         settings.setCustomProvider(APIProvider::openai); // no key for this one
         QVERIFY(!settings.isConfigured());

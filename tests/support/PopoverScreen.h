@@ -23,7 +23,7 @@ struct PopoverScreen {
     RouterFixture app;
     // The providers' model lists, asked of the provider server.
     ProviderModels models;
-    HistoryManager history{app.defaults};
+    HistoryManager history{app.dir.filePath(QStringLiteral("history.json")), app.defaults};
     PopoverView view;
     QQuickView window;
 

@@ -386,6 +386,8 @@ int main(int argc, char** argv)
                           a.settings->setLocalModelName(u"llama3.2"_s);
                           v.localServer()->checkAgain();
                       });
+        ok &= t.shoot(u"settings-startup"_s, custom, {u"startupSection"_s},
+                      [](RouterFixture&, SettingsView&) {});
         ok &= t.shoot(u"settings-local-gone"_s, {.localModel = true, .storedMode = u"local"_s},
                       {u"top"_s, u"localServerSection"_s, u"statusSection"_s},
                       [](RouterFixture&, SettingsView& v) {

@@ -31,7 +31,7 @@ HistoryItem record(const QString& original, const QString& result)
 struct Fixture {
     QTemporaryDir dir;
     UserDefaults defaults{dir.filePath(u"defaults.cbor"_s)};
-    HistoryManager store{defaults};
+    HistoryManager store{dir.filePath(u"history.json"_s), defaults};
     HistoryView view{store};
     QAbstractItemModelTester tester{view.filteredItems(),
                                     QAbstractItemModelTester::FailureReportingMode::QtTest};

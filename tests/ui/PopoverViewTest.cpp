@@ -21,7 +21,7 @@ namespace {
 // A popover on a router whose custom back-end is the local provider server.
 struct Fixture {
     RouterFixture app{{.storedMode = u"custom"_s}};
-    HistoryManager history{app.defaults};
+    HistoryManager history{app.dir.filePath(u"history.json"_s), app.defaults};
     PopoverView view{*app.router, *app.settings, history};
     MainView& main = *view.main();
     ResultView& result = *main.result();
@@ -161,7 +161,7 @@ private Q_SLOTS:
     void screens()
     {
         RouterFixture app;
-        HistoryManager history(app.defaults);
+        HistoryManager history(app.dir.filePath(u"history.json"_s), app.defaults);
         LogCapture log;
         PopoverView view(*app.router, *app.settings, history);
         QCOMPARE(view.currentScreen(), u"onboarding"_s);
@@ -316,7 +316,7 @@ private Q_SLOTS:
         QVERIFY(!f.main.showsError());
 
         failWithoutKey();
-        QVERIFY(f.app.settings->saveAPIKey(u"new-key"_s, APIProvider::groq).has_value());
+        QVERIFY(QCoro::waitFor(f.app.settings->saveAPIKey(u"new-key"_s, APIProvider::groq)));
         QVERIFY(!f.main.showsError());
 
         failWithoutKey();
@@ -324,7 +324,7 @@ private Q_SLOTS:
         QVERIFY(!f.main.showsError());
 
         f.app.settings->setProviderMode(AIProviderMode::custom);
-        QVERIFY(f.app.settings->saveAPIKey(u"test-key"_s, APIProvider::groq).has_value());
+        QVERIFY(QCoro::waitFor(f.app.settings->saveAPIKey(u"test-key"_s, APIProvider::groq)));
         f.app.provider.setDefaultReply(ScriptedReply::withEnding(ScriptedReply::Ending::never));
         f.main.setInputText(u"to cancel"_s);
         QSignalSpy finished(&f.main, &MainView::requestFinished);

@@ -35,7 +35,7 @@ QString bindingsTo(const QMetaObject& meta, const QString& path, const QString& 
 
 struct Fixture {
     RouterFixture app{{.storedMode = u"custom"_s}};
-    HistoryManager history{app.defaults};
+    HistoryManager history{app.dir.filePath(u"history.json"_s), app.defaults};
     PopoverView view{*app.router, *app.settings, history};
     QQmlEngine engine;
     std::unique_ptr<QObject> root;

@@ -2,6 +2,7 @@
 #include "support/TestMain.h"
 #include "ui/SettingsView.h"
 
+#include <QFile>
 #include <QQuickItem>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -111,9 +112,9 @@ private Q_SLOTS:
             u"http://127.0.0.1:%1/v1"_s.arg(TestHttpServer::refusedPort()));
         s.settingsView().localServer()->checkAgain();
         QTRY_COMPARE(s.settingsView().localServer()->state(), LocalServerView::State::absent);
-        QQuickItem* card = s.item(u"providerCard0"_s);
-        QVERIFY(shown(s.item(u"checkMark"_s, card)));
-        QVERIFY(shown(s.item(u"badge"_s, card)));
+        // The cards follow the state on the next frame (and the badge fades in).
+        QTRY_VERIFY(shown(s.item(u"checkMark"_s, s.item(u"providerCard0"_s))));
+        QTRY_VERIFY(shown(s.item(u"badge"_s, s.item(u"providerCard0"_s))));
         QVERIFY(!s.settingsView().isConfigured());
         QCOMPARE(s.settingsView().statusMessage(), u"No local model server answers."_s);
         QVERIFY(!shown(s.item(u"customSections"_s)));
@@ -395,6 +396,42 @@ private Q_SLOTS:
         QVERIFY(s.view.showsOnboardingSheet());
         QVERIFY(s.app.settings->hasCompletedOnboarding());
         QCOMPARE(s.view.currentScreen(), u"settings"_s);
+    }
+
+    // The switch writes and removes the session's autostart entry, and a screen that opens
+    // shows what the folder holds, whoever put it there.
+    void startAtLogin()
+    {
+        const QString entry = SettingsView::autostartFilePath();
+        QVERIFY(entry.endsWith(u"/autostart/io.github.lexwick.Lexwick.desktop"));
+        QFile::remove(entry);
+        {
+            Screen s;
+            QVERIFY(!s.settingsView().startsAtLogin());
+            s.click(u"loginSwitch"_s);
+            QVERIFY(s.settingsView().startsAtLogin());
+            QFile written(entry);
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            const QByteArray content = written.readAll();
+            QVERIFY(content.startsWith("[Desktop Entry]\n"));
+            QVERIFY(content.contains("\nExec=lexwick\n"));
+        }
+        {
+            Screen s;
+            QVERIFY(s.settingsView().startsAtLogin());
+            QVERIFY(s.item(u"loginSwitch"_s)->property("checked").toBool());
+            s.click(u"loginSwitch"_s);
+            QVERIFY(!s.settingsView().startsAtLogin());
+            QVERIFY(!QFile::exists(entry));
+        }
+    }
+
+    // Without a keyring asked (as in every test), the screen says the keys are in the file.
+    void whereTheKeysAreKept()
+    {
+        Screen s;
+        QCOMPARE(s.item(u"keyStoreLine"_s)->property("text").toString(),
+                 u"API keys are kept in the settings file."_s);
     }
 };
 

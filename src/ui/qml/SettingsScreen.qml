@@ -369,6 +369,45 @@ Rectangle {
                 }
 
                 Section {
+                    objectName: "startupSection"
+                    title: "Startup"; symbol: "power"
+                    RowLayout {
+                        Layout.fillWidth: true
+                        spacing: 8
+                        Text {
+                            Layout.fillWidth: true
+                            text: "Start at login"
+                            font: Theme.bodyFont
+                            color: Theme.label
+                        }
+                        Switch {
+                            id: loginSwitch
+                            objectName: "loginSwitch"
+                            indicator: Rectangle {
+                                implicitWidth: 38
+                                implicitHeight: 22
+                                x: loginSwitch.leftPadding
+                                y: (loginSwitch.height - height) / 2
+                                radius: height / 2
+                                color: loginSwitch.checked ? Theme.accent : Theme.separator
+                                Rectangle {
+                                    x: loginSwitch.checked ? parent.width - width - 2 : 2
+                                    y: 2
+                                    width: parent.height - 4
+                                    height: width
+                                    radius: width / 2
+                                    color: "white"
+                                    Behavior on x { NumberAnimation { duration: 120 } }
+                                }
+                            }
+                            checked: screen.view.startsAtLogin
+                            Accessible.name: "Start at login"
+                            onToggled: screen.view.startsAtLogin = checked
+                        }
+                    }
+                }
+
+                Section {
                     objectName: "statusSection"
                     title: "Status"; symbol: "info.circle"
                     RowLayout {
@@ -376,6 +415,9 @@ Rectangle {
                         spacing: 8
                         Rectangle {
                             objectName: "statusDot"
+                            // Beside the first line, however the message wraps.
+                            Layout.alignment: Qt.AlignTop
+                            Layout.topMargin: 4
                             implicitWidth: 8
                             implicitHeight: 8
                             radius: 4
@@ -385,6 +427,11 @@ Rectangle {
                             objectName: "statusMessage"
                             text: screen.view.statusMessage
                         }
+                    }
+                    Caption {
+                        objectName: "keyStoreLine"
+                        Layout.fillWidth: true
+                        text: screen.view.keyStoreLine
                     }
                 }
 
