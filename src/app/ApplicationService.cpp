@@ -5,6 +5,9 @@
 #include "servicesadaptor.h"
 
 #include <QDBusError>
+#include <QDBusServiceWatcher>
+
+#include <stop_token>
 
 namespace lexwick {
 
@@ -133,8 +136,28 @@ QCoro::Task<void> ApplicationService::serveSelection(TextAction action,
 
 QCoro::Task<void> ApplicationService::serveText(TextAction action, QString text, PendingReply reply)
 {
+    // The caller going away (Ctrl+C on the command) cancels its request, so that the model
+    // stops writing for nobody.
+    const QString caller = reply.call.service();
+    std::stop_source stop;
+    QDBusServiceWatcher watcher(caller, reply.connection,
+                                QDBusServiceWatcher::WatchForUnregistration);
+    QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, &watcher,
+                     [stop]() mutable { stop.request_stop(); });
+    // Each new piece of the answer goes to the caller alone, as it is written.
+    PartialText onPartial = [connection = reply.connection, caller,
+                             sent = std::make_shared<qsizetype>(0)](const QString& soFar) mutable {
+        if (soFar.size() <= *sent)
+            return;
+        QDBusMessage written = QDBusMessage::createTargetedSignal(
+            caller, objectPath, servicesInterface, QStringLiteral("Written"));
+        written << soFar.sliced(*sent);
+        *sent = soFar.size();
+        connection.send(written);
+    };
     auto pasteboard = std::make_shared<TextPasteboard>(std::move(text));
-    QCoro::Task<ServiceOutcome> running = m_provider->handle(action, pasteboard);
+    QCoro::Task<ServiceOutcome> running =
+        m_provider->handle(action, pasteboard, std::move(onPartial), stop.get_token());
     const ServiceOutcome outcome = co_await std::move(running);
     reply.connection.send(outcome ? reply.call.createReply(*outcome)
                                   : reply.call.createErrorReply(errorName, outcome.error()));

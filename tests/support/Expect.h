@@ -4,6 +4,8 @@
 #include "core/Error.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QStringList>
 #include <QString>
 
 #include <expected>
@@ -29,5 +31,12 @@ template <typename E> const E* behind(const AIError& error)
 // Success bodies of the providers' formats.
 QByteArray chatAnswer(const QString& content);
 QByteArray anthropicAnswer(const QString& text);
+
+// The events' data of streamed answers made of these pieces: the chat-completions chunks with
+// the finish reason in the last and "[DONE]", Anthropic's events from message_start to
+// message_stop.
+QList<QByteArray> chatStream(const QStringList& pieces, const QString& finishReason = QStringLiteral("stop"));
+QList<QByteArray> anthropicStream(const QStringList& pieces,
+                                  const QString& stopReason = QStringLiteral("end_turn"));
 
 } // namespace lexwick::test
