@@ -256,8 +256,16 @@ QCoro::Task<Result<HttpResponse>> HttpClient::sendOnce(HttpRequest request, std:
     };
     QObject::connect(&idle, &QTimer::timeout, r, [endTransfer] { endTransfer(Ending::timedOut); });
     QObject::connect(r, &QNetworkReply::uploadProgress, &idle, qOverload<>(&QTimer::start));
-    QObject::connect(r, &QNetworkReply::metaDataChanged, &idle, heardBack);
-    QObject::connect(r, &QNetworkReply::downloadProgress, &idle, heardBack);
+    // Headers alone are a sign of life, not the answer's first byte: a model server may send
+    // them before it has loaded the model.
+    QObject::connect(r, &QNetworkReply::metaDataChanged, &idle, qOverload<>(&QTimer::start));
+    QObject::connect(r, &QNetworkReply::downloadProgress, &idle,
+                     [heardBack, &idle](qint64 received) {
+                         if (received > 0)
+                             heardBack();
+                         else
+                             idle.start();
+                     });
     const auto onBody = request.onBody;
     QObject::connect(r, &QNetworkReply::readyRead, r, [r, transfer, endTransfer, onBody] {
         const QByteArray chunk = r->readAll();

@@ -325,6 +325,17 @@ private Q_SLOTS:
         ::kill(pid_t(command->processId()), SIGINT);
         QTRY_COMPARE_WITH_TIMEOUT(f.app.provider.closedConnections(), 2, 5000);
         QVERIFY(f.app.cache.count() == 1);
+
+        // The selection's route waits for the whole answer, and is cancelled alike.
+        f.app.provider.enqueue(reply);
+        f.select(u"selected text"_s);
+        command = f.start({u"correct"_s});
+        QTRY_COMPARE_WITH_TIMEOUT(f.app.providerRequests(), 3, 10000);
+        QTest::qWait(200);
+        QCOMPARE(command->readAllStandardOutput(), QByteArray());
+        ::kill(pid_t(command->processId()), SIGINT);
+        QTRY_COMPARE_WITH_TIMEOUT(f.app.provider.closedConnections(), 3, 5000);
+        QCOMPARE(f.clipboard(), u"selected text"_s);
     }
 
     // Calls that come while Lexwick starts wait for it; the desktop file's actions are
