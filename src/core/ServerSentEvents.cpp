@@ -51,8 +51,8 @@ void ServerSentEventReader::takeLine(QByteArrayView line, QList<ServerSentEvent>
             if (m_data == "[DONE]") {
                 m_done = true;
             } else {
-                events.append(ServerSentEvent{m_type.isEmpty() ? QByteArray("message") : m_type,
-                                              m_data});
+                events.append(ServerSentEvent{
+                    m_type.isEmpty() ? QByteArrayLiteral("message") : m_type, std::move(m_data)});
             }
         }
         m_type.clear();
@@ -68,10 +68,13 @@ void ServerSentEventReader::takeLine(QByteArrayView line, QList<ServerSentEvent>
     if (value.startsWith(' '))
         value = value.sliced(1);
     if (field == "data") {
-        if (m_hasData)
+        if (m_hasData) {
             m_data.append('\n');
-        m_data.append(value);
-        m_hasData = true;
+            m_data.append(value);
+        } else {
+            m_data = value.toByteArray();
+            m_hasData = true;
+        }
     } else if (field == "event") {
         m_type = value.toByteArray();
     }

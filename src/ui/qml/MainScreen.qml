@@ -337,6 +337,7 @@ Rectangle {
                             focusPolicy: Qt.StrongFocus
                             Accessible.name: screen.result.showCopiedFeedback ? "Copied!" : "Copy"
                             enabled: screen.result.canCopy
+                            opacity: enabled ? 1 : 0.4
                             onClicked: screen.result.copy()
                             background: Rectangle { radius: 6; color: Theme.ultraThinMaterial }
                             contentItem: Item {
