@@ -141,8 +141,8 @@ void BM_StreamedRequest(benchmark::State& state)
     HttpClient client;
     qsizetype length = 0;
     for (auto _ : state) {
-        HttpRequest request{.method = "POST", .url = server.url(QStringLiteral("/v1")),
-                            .body = "{}"};
+        HttpRequest request{
+            .method = "POST", .url = server.url(QStringLiteral("/v1")), .body = "{}"};
         auto task = sendStreamed(client, std::move(request), &chatcompletions::decodeStreamEvent,
                                  [&length](const QString& soFar) { length = soFar.size(); }, {});
         const auto answer = runTask(std::move(task));
@@ -161,8 +161,8 @@ void BM_WholeRequest(benchmark::State& state)
     server.setDefaultReply(reply);
     HttpClient client;
     for (auto _ : state) {
-        HttpRequest request{.method = "POST", .url = server.url(QStringLiteral("/v1")),
-                            .body = "{}"};
+        HttpRequest request{
+            .method = "POST", .url = server.url(QStringLiteral("/v1")), .body = "{}"};
         const auto response = runTask(client.send(std::move(request), {}));
         if (!response || !*response)
             state.SkipWithError("the request failed");

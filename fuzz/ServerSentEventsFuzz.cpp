@@ -32,7 +32,9 @@ void run(const QByteArray& input)
 } // namespace
 
 const lexwick::fuzz::Target lexwick::fuzz::target{
-    "server_sent_events", run,
+    "server_sent_events",
+    run,
     {"\x01: ping\r\ndata: {\"a\":1}\r\n\r\ndata: [DONE]\n\n",
-     "\x07" "event: content_block_delta\rdata: x\rdata:y\r\r",
+     "\x07"
+     "event: content_block_delta\rdata: x\rdata:y\r\r",
      "\x02id: 1\nretry: 5\ndata\n\ndata: \xe2\x82\xac\n\n"}};

@@ -15,9 +15,8 @@ namespace {
 
 // The caller leaving the bus (Ctrl+C on the command) cancels its request, so that the model
 // stops writing for nobody.
-std::unique_ptr<QDBusServiceWatcher> cancelWhenGone(const QString& caller,
-                                                    const QDBusConnection& connection,
-                                                    std::stop_source stop)
+std::unique_ptr<QDBusServiceWatcher>
+cancelWhenGone(const QString& caller, const QDBusConnection& connection, std::stop_source stop)
 {
     auto watcher = std::make_unique<QDBusServiceWatcher>(
         caller, connection, QDBusServiceWatcher::WatchForUnregistration);

@@ -138,8 +138,7 @@ int call(TextAction action)
         // What was printed is where the result begins; should it ever not be, the result
         // follows whole on a line of its own.
         const QString& printed = printer.printed();
-        QString rest = result.startsWith(printed) ? result.sliced(printed.size())
-                                                  : u'\n' + result;
+        QString rest = result.startsWith(printed) ? result.sliced(printed.size()) : u'\n' + result;
         // A filter keeps the shape of its input: a text that ended a line still does.
         if (input.endsWith(u'\n') && !result.endsWith(u'\n'))
             rest += u'\n';

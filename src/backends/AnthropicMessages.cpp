@@ -45,20 +45,23 @@ Result<StreamEvent> decodeStreamEvent(const ServerSentEvent& event)
     QJsonParseError parseError;
     const QJsonObject data = QJsonDocument::fromJson(event.data, &parseError).object();
     if (parseError.error != QJsonParseError::NoError) {
-        return std::unexpected(Error(DecodingError{
-            QStringLiteral("The server's answer could not be read: %1").arg(parseError.errorString())}));
+        return std::unexpected(
+            Error(DecodingError{QStringLiteral("The server's answer could not be read: %1")
+                                    .arg(parseError.errorString())}));
     }
     const QString type = data.value(u"type").toString();
     if (type == u"content_block_delta")
         return StreamEvent{.text = data.value(u"delta").toObject().value(u"text").toString()};
     if (type == u"message_delta")
-        return StreamEvent{.stopReason = data.value(u"delta").toObject().value(u"stop_reason").toString()};
+        return StreamEvent{.stopReason =
+                               data.value(u"delta").toObject().value(u"stop_reason").toString()};
     if (type == u"message_stop")
         return StreamEvent{.ends = true};
     if (type == u"error") {
         const QJsonValue message = data.value(u"error").toObject().value(u"message");
         return std::unexpected(Error(AIError(AIError::ApiError{
-            message.isString() ? message.toString() : QStringLiteral("The stream reported an error.")})));
+            message.isString() ? message.toString()
+                               : QStringLiteral("The stream reported an error.")})));
     }
     return StreamEvent{};
 }

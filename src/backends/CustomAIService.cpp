@@ -96,9 +96,7 @@ QCoro::Task<Result<GeneratedText>> CustomAIService::processText(QString text, Te
         [this, provider, key = *key, model, system, user, onText, stop] {
             return exchange(provider, key, model, system, user, onText, stop);
         },
-        [textArrived](const Error& error) {
-            return !*textArrived && shouldRetryRequest(error);
-        },
+        [textArrived](const Error& error) { return !*textArrived && shouldRetryRequest(error); },
         stop);
     QPointer self(this);
     Result<GeneratedText> answer = co_await std::move(attempts);
@@ -128,11 +126,9 @@ HttpHeaders CustomAIService::authHeaders(APIProvider provider, const QString& ke
     return {{"Authorization", "Bearer " + key.toUtf8()}};
 }
 
-QCoro::Task<Result<GeneratedText>> CustomAIService::exchange(APIProvider provider, QString key,
-                                                             QString model, QString systemPrompt,
-                                                             QString userMessage,
-                                                             PartialText onText,
-                                                             std::stop_token stop)
+QCoro::Task<Result<GeneratedText>>
+CustomAIService::exchange(APIProvider provider, QString key, QString model, QString systemPrompt,
+                          QString userMessage, PartialText onText, std::stop_token stop)
 {
     if (stop.stop_requested())
         co_return std::unexpected(CancellationError{});
@@ -150,9 +146,9 @@ QCoro::Task<Result<GeneratedText>> CustomAIService::exchange(APIProvider provide
         .method = "POST",
         .url = url,
         .headers = std::move(headers),
-        .body = anthropic ? anthropicmessages::encodeRequest(model, systemPrompt, userMessage, true)
-                          : chatcompletions::encodeRequest(model, systemPrompt, userMessage,
-                                                           options)};
+        .body = anthropic
+                    ? anthropicmessages::encodeRequest(model, systemPrompt, userMessage, true)
+                    : chatcompletions::encodeRequest(model, systemPrompt, userMessage, options)};
     request.setStreamTimeouts(m_timeouts);
     auto exchange = sendStreamed(m_client, std::move(request),
                                  anthropic ? &anthropicmessages::decodeStreamEvent
@@ -165,7 +161,8 @@ QCoro::Task<Result<GeneratedText>> CustomAIService::exchange(APIProvider provide
     // Anthropic reports errors in the same shape as the chat-completions providers.
     const HttpResponse& response = answer->response;
     if (response.statusCode != 200)
-        co_return std::unexpected(chatcompletions::statusFailure(response.statusCode, response.body));
+        co_return std::unexpected(
+            chatcompletions::statusFailure(response.statusCode, response.body));
     if (answer->streamed) {
         if (answer->text.isEmpty())
             co_return std::unexpected(AIError(AIError::NoContent{}));

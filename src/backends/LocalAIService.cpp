@@ -71,9 +71,8 @@ QCoro::Task<Result<GeneratedText>> LocalAIService::processText(QString text, Tex
     beginRequest();
 
     const LanguageModelSession session(m_model, systemPrompt(action));
-    QCoro::Task<Result<LanguageModelSession::Response>> responding =
-        session.respond(delimitedUserMessage(text, action, tone), GenerationOptions{},
-                        std::move(onPartial), stop);
+    QCoro::Task<Result<LanguageModelSession::Response>> responding = session.respond(
+        delimitedUserMessage(text, action, tone), GenerationOptions{}, std::move(onPartial), stop);
     const Result<LanguageModelSession::Response> response = co_await std::move(responding);
     if (!response) {
         const AIError error = mapGenerationError(response.error());

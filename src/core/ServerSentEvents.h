@@ -35,8 +35,8 @@ public:
 private:
     void takeLine(QByteArrayView line, QList<ServerSentEvent>& events);
 
-    QByteArray m_pending;       // the start of a line whose end has not come yet
-    qsizetype m_scanned = 0;    // how much of m_pending holds no line break
+    QByteArray m_pending;    // the start of a line whose end has not come yet
+    qsizetype m_scanned = 0; // how much of m_pending holds no line break
     bool m_afterCarriageReturn = false;
     QByteArray m_type;
     QByteArray m_data;

@@ -27,8 +27,8 @@ QCoro::Task<Result<StreamedAnswer>> sendStreamed(HttpClient& client, HttpRequest
     request.onBody = [reading, decode = std::move(decode),
                       onText = std::move(onText)](const HttpResponse& head, QByteArrayView chunk) {
         if (!reading->isStream)
-            reading->isStream = head.header("Content-Type").trimmed().toLower().startsWith(
-                "text/event-stream");
+            reading->isStream =
+                head.header("Content-Type").trimmed().toLower().startsWith("text/event-stream");
         if (!*reading->isStream) {
             reading->body += chunk;
             return BodyReading::more;

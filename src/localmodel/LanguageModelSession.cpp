@@ -181,9 +181,10 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
             model->distrust();
         if (const AIError* reported = answer.error().as<AIError>()) { // an error event
             const QString why = reported->errorDescription();
-            co_return failure(Kind::serverError,
-                              QStringLiteral("The model server answered with an error: %1").arg(why),
-                              QStringLiteral("in the stream: ") + why);
+            co_return failure(
+                Kind::serverError,
+                QStringLiteral("The model server answered with an error: %1").arg(why),
+                QStringLiteral("in the stream: ") + why);
         }
         if (answer.error().is<DecodingError>()) {
             const QString why = answer.error().localizedDescription();
@@ -228,9 +229,10 @@ LanguageModelSession::LanguageModelSession(SystemLanguageModel& model, QString i
 {
 }
 
-QCoro::Task<Result<Response>>
-LanguageModelSession::respond(QString prompt, GenerationOptions options, PartialText onPartial,
-                              std::stop_token stop) const
+QCoro::Task<Result<Response>> LanguageModelSession::respond(QString prompt,
+                                                            GenerationOptions options,
+                                                            PartialText onPartial,
+                                                            std::stop_token stop) const
 {
     return generate(m_model, m_instructions, std::move(prompt), options, std::move(onPartial),
                     std::move(stop));

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "localmodel/GenerationOptions.h"
 #include "core/Error.h"
 #include "core/HttpClient.h"
 #include "core/StreamedAnswer.h"
+#include "localmodel/GenerationOptions.h"
 
 #include <QCoroTask>
 #include <QPointer>

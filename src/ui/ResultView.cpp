@@ -138,7 +138,6 @@ bool ResultView::showsChangesToggle() const
     return isCorrection() && !m_waiting;
 }
 
-
 QString ResultView::accessibleName() const
 {
     return showsChanges() ? u"Result with changes: "_s + changes().spokenText() : u"Result"_s;

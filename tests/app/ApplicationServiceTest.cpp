@@ -302,8 +302,8 @@ private Q_SLOTS:
     void theFilterStreams()
     {
         Fixture f;
-        ScriptedReply reply =
-            ScriptedReply::eventStream(chatStream({u"One"_s, u" two"_s, u" three "_s}), std::chrono::milliseconds(700));
+        ScriptedReply reply = ScriptedReply::eventStream(
+            chatStream({u"One"_s, u" two"_s, u" three "_s}), std::chrono::milliseconds(700));
         reply.chunks[1].prepend(reply.chunks.takeFirst());
         f.app.provider.enqueue(reply);
         auto command = f.start({u"explain"_s}, "text\n");
@@ -316,7 +316,8 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(printed) + run.out, u"One two three\n"_s);
         QCOMPARE(f.app.provider.closedConnections(), 1);
 
-        reply = ScriptedReply::eventStream(chatStream({u"Half"_s, u" more"_s}), std::chrono::seconds(30));
+        reply = ScriptedReply::eventStream(chatStream({u"Half"_s, u" more"_s}),
+                                           std::chrono::seconds(30));
         reply.chunks[1].prepend(reply.chunks.takeFirst());
         f.app.provider.enqueue(reply);
         command = f.start({u"explain"_s}, "other text");

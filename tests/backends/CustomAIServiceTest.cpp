@@ -82,9 +82,8 @@ private Q_SLOTS:
                                                                  : "/v1/chat/completions");
             QCOMPARE(request.header("Authorization"), "Bearer " + key.toUtf8());
             QVERIFY(request.header("x-api-key").isEmpty());
-            QCOMPARE(body.keys(),
-                     (QStringList{u"max_tokens"_s, u"messages"_s, u"model"_s, u"stream"_s,
-                                  u"temperature"_s}));
+            QCOMPARE(body.keys(), (QStringList{u"max_tokens"_s, u"messages"_s, u"model"_s,
+                                               u"stream"_s, u"temperature"_s}));
             QCOMPARE(body[u"temperature"_s].toDouble(), 0.3);
             QCOMPARE(body[u"messages"_s].toArray(),
                      (QJsonArray{QJsonObject{{u"role"_s, u"system"_s}, {u"content"_s, system}},
@@ -95,9 +94,8 @@ private Q_SLOTS:
             QCOMPARE(request.header("x-api-key"), key.toUtf8());
             QCOMPARE(request.header("anthropic-version"), "2023-06-01");
             QVERIFY(request.header("Authorization").isEmpty());
-            QCOMPARE(body.keys(),
-                     (QStringList{u"max_tokens"_s, u"messages"_s, u"model"_s, u"stream"_s,
-                                  u"system"_s}));
+            QCOMPARE(body.keys(), (QStringList{u"max_tokens"_s, u"messages"_s, u"model"_s,
+                                               u"stream"_s, u"system"_s}));
             QCOMPARE(body[u"system"_s].toString(), system);
             QCOMPARE(body[u"messages"_s].toArray(),
                      (QJsonArray{QJsonObject{{u"role"_s, u"user"_s}, {u"content"_s, user}}}));

@@ -114,9 +114,9 @@ private Q_SLOTS:
     {
         QFETCH(APIProvider, provider);
         Fixture f(provider);
-        f.provider.enqueue(ScriptedReply::eventStream(provider == APIProvider::anthropic
-                                                          ? anthropicStream({u"Half"_s}, u"max_tokens"_s)
-                                                          : chatStream({u"Half"_s}, u"length"_s)));
+        f.provider.enqueue(ScriptedReply::eventStream(
+            provider == APIProvider::anthropic ? anthropicStream({u"Half"_s}, u"max_tokens"_s)
+                                               : chatStream({u"Half"_s}, u"length"_s)));
         const auto result = f.process();
         QCOMPARE(generatedText(result), u"Half"_s);
         QVERIFY((*result)->cutShort);
@@ -181,7 +181,8 @@ private Q_SLOTS:
                                 << QByteArray(R"({"error":{"message":"Overloaded"}})");
         QTest::newRow("anthropic")
             << APIProvider::anthropic
-            << QByteArray(R"({"type":"error","error":{"type":"overloaded_error","message":"Overloaded"}})");
+            << QByteArray(
+                   R"({"type":"error","error":{"type":"overloaded_error","message":"Overloaded"}})");
     }
 
     void anErrorEventEndsTheRequestWithItsMessage()
@@ -192,7 +193,8 @@ private Q_SLOTS:
         QList<QByteArray> events = streamOf(provider, {u"Part"_s});
         events.insert(events.size() - 2, event);
         f.provider.setDefaultReply(ScriptedReply::eventStream(events));
-        QCOMPARE(aiError(generatedText(f.process())).errorDescription(), u"API Error: Overloaded"_s);
+        QCOMPARE(aiError(generatedText(f.process())).errorDescription(),
+                 u"API Error: Overloaded"_s);
         QCOMPARE(f.provider.requests().size(), 1);
     }
 
@@ -240,10 +242,9 @@ private Q_SLOTS:
         server.enqueue(ScriptedReply::json(200, R"({"data":[{"id":"m"}]})"));
         server.enqueue(ScriptedReply::eventStream(chatStream(pieces, u"length"_s), 5ms));
         QStringList partials;
-        const auto response =
-            runTask(LanguageModelSession(model, u"Be brief."_s)
-                        .respond(u"p"_s, {}, [&](const QString& soFar) { partials.append(soFar); },
-                                 {}));
+        const auto response = runTask(
+            LanguageModelSession(model, u"Be brief."_s)
+                .respond(u"p"_s, {}, [&](const QString& soFar) { partials.append(soFar); }, {}));
         QVERIFY(response && *response);
         QCOMPARE((*response)->content.trimmed(), whole);
         QVERIFY((*response)->cutShort);

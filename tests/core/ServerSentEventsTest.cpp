@@ -37,14 +37,15 @@ ServerSentEvent message(const QByteArray& data)
 
 // A stream with every feature the reader knows: both line breaks, a lone CR, comments, other
 // fields, a named event, data over several lines, multi-byte UTF-8 and an invalid sequence.
-const QByteArray mixedStream = ": keep-alive\r\n"
-                               "data: {\"a\":\"h\xc3\xa9llo \xe2\x82\xac \xf0\x9f\x98\x80\"}\r\n\r\n"
-                               "id: 7\nretry: 100\n"
-                               "event: content_block_delta\ndata:first\ndata:  second\n\n"
-                               "data: \xff\xfe broken \xe2\x82\r\r"
-                               ":\n\n"
-                               "data\n\n"
-                               "event: error\ndata: {\"error\":1}\n\n";
+const QByteArray mixedStream =
+    ": keep-alive\r\n"
+    "data: {\"a\":\"h\xc3\xa9llo \xe2\x82\xac \xf0\x9f\x98\x80\"}\r\n\r\n"
+    "id: 7\nretry: 100\n"
+    "event: content_block_delta\ndata:first\ndata:  second\n\n"
+    "data: \xff\xfe broken \xe2\x82\r\r"
+    ":\n\n"
+    "data\n\n"
+    "event: error\ndata: {\"error\":1}\n\n";
 
 const Events mixedEvents{
     message("{\"a\":\"h\xc3\xa9llo \xe2\x82\xac \xf0\x9f\x98\x80\"}"),

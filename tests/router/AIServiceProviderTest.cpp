@@ -374,7 +374,8 @@ private Q_SLOTS:
         auto outcome = std::make_shared<std::optional<Outcome>>();
         [](AIServiceProvider* router,
            std::shared_ptr<std::optional<Outcome>> out) -> QCoro::Task<void> {
-            QCoro::Task<Outcome> task = router->processText(u"text"_s, TextAction::correct, {}, {}, {});
+            QCoro::Task<Outcome> task =
+                router->processText(u"text"_s, TextAction::correct, {}, {}, {});
             out->emplace(co_await std::move(task));
         }(f.router.get(), outcome);
 

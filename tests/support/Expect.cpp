@@ -57,21 +57,22 @@ QByteArray compact(const QJsonObject& object)
 
 QList<QByteArray> chatStream(const QStringList& pieces, const QString& finishReason)
 {
-    QList<QByteArray> events{compact(QJsonObject{
-        {QStringLiteral("choices"),
-         QJsonArray{QJsonObject{{QStringLiteral("delta"),
-                                 QJsonObject{{QStringLiteral("role"), QStringLiteral("assistant")}}}}}}})};
+    QList<QByteArray> events{compact(
+        QJsonObject{{QStringLiteral("choices"),
+                     QJsonArray{QJsonObject{
+                         {QStringLiteral("delta"),
+                          QJsonObject{{QStringLiteral("role"), QStringLiteral("assistant")}}}}}}})};
     for (const QString& piece : pieces) {
         events.append(compact(QJsonObject{
             {QStringLiteral("choices"),
-             QJsonArray{QJsonObject{{QStringLiteral("delta"),
-                                     QJsonObject{{QStringLiteral("content"), piece}}},
-                                    {QStringLiteral("finish_reason"), QJsonValue()}}}}}));
+             QJsonArray{QJsonObject{
+                 {QStringLiteral("delta"), QJsonObject{{QStringLiteral("content"), piece}}},
+                 {QStringLiteral("finish_reason"), QJsonValue()}}}}}));
     }
-    events.append(compact(QJsonObject{
-        {QStringLiteral("choices"),
-         QJsonArray{QJsonObject{{QStringLiteral("delta"), QJsonObject{}},
-                                {QStringLiteral("finish_reason"), finishReason}}}}}));
+    events.append(compact(
+        QJsonObject{{QStringLiteral("choices"),
+                     QJsonArray{QJsonObject{{QStringLiteral("delta"), QJsonObject{}},
+                                            {QStringLiteral("finish_reason"), finishReason}}}}}));
     events.append("[DONE]");
     return events;
 }
@@ -90,9 +91,9 @@ QList<QByteArray> anthropicStream(const QStringList& pieces, const QString& stop
                                           {QStringLiteral("text"), piece}}}}));
     }
     events.append(typed("content_block_stop"));
-    events.append(typed("message_delta",
-                        {{QStringLiteral("delta"),
-                          QJsonObject{{QStringLiteral("stop_reason"), stopReason}}}}));
+    events.append(typed(
+        "message_delta",
+        {{QStringLiteral("delta"), QJsonObject{{QStringLiteral("stop_reason"), stopReason}}}}));
     events.append(typed("message_stop"));
     return events;
 }

@@ -5,8 +5,8 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 
 #include <expected>
 #include <optional>
@@ -35,7 +35,8 @@ QByteArray anthropicAnswer(const QString& text);
 // The events' data of streamed answers made of these pieces: the chat-completions chunks with
 // the finish reason in the last and "[DONE]", Anthropic's events from message_start to
 // message_stop.
-QList<QByteArray> chatStream(const QStringList& pieces, const QString& finishReason = QStringLiteral("stop"));
+QList<QByteArray> chatStream(const QStringList& pieces,
+                             const QString& finishReason = QStringLiteral("stop"));
 QList<QByteArray> anthropicStream(const QStringList& pieces,
                                   const QString& stopReason = QStringLiteral("end_turn"));
 

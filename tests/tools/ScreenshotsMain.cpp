@@ -243,9 +243,9 @@ int main(int argc, char** argv)
             QStringList pieces;
             for (qsizetype at = 0; at < answer.size(); at += 12)
                 pieces.append(answer.mid(at, 12));
-            s.app.provider.enqueue(ScriptedReply::eventStream(
-                chatStream(pieces).first(pieces.size() + 1), 10ms,
-                ScriptedReply::Ending::streamThenStall));
+            s.app.provider.enqueue(
+                ScriptedReply::eventStream(chatStream(pieces).first(pieces.size() + 1), 10ms,
+                                           ScriptedReply::Ending::streamThenStall));
             s.view.main()->setSelectedAction(TextAction::explain);
             s.view.main()->setInputText(u"ephemeral"_s);
             s.view.main()->toggleProcessing();

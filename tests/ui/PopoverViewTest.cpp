@@ -266,8 +266,8 @@ private Q_SLOTS:
     {
         Fixture f;
         f.main.setInputText(u"Teh text"_s);
-        f.app.provider.enqueue(ScriptedReply::eventStream(
-            chatStream({u"The"_s, u" text"_s, u" here"_s}), 300ms));
+        f.app.provider.enqueue(
+            ScriptedReply::eventStream(chatStream({u"The"_s, u" text"_s, u" here"_s}), 300ms));
         QSignalSpy finished(&f.main, &MainView::requestFinished);
         f.main.toggleProcessing();
         QVERIFY(f.result.showsSpinner());
