@@ -5,8 +5,27 @@
 #include "servicesadaptor.h"
 
 #include <QDBusError>
+#include <QDBusServiceWatcher>
+
+#include <stop_token>
 
 namespace lexwick {
+
+namespace {
+
+// The caller leaving the bus (Ctrl+C on the command) cancels its request, so that the model
+// stops writing for nobody.
+std::unique_ptr<QDBusServiceWatcher>
+cancelWhenGone(const QString& caller, const QDBusConnection& connection, std::stop_source stop)
+{
+    auto watcher = std::make_unique<QDBusServiceWatcher>(
+        caller, connection, QDBusServiceWatcher::WatchForUnregistration);
+    QObject::connect(watcher.get(), &QDBusServiceWatcher::serviceUnregistered, watcher.get(),
+                     [stop]() mutable { stop.request_stop(); });
+    return watcher;
+}
+
+} // namespace
 
 const QString ApplicationService::serviceName = QStringLiteral("io.github.lexwick.Lexwick");
 const QString ApplicationService::objectPath = QStringLiteral("/io/github/lexwick/Lexwick");
@@ -117,10 +136,15 @@ QCoro::Task<void> ApplicationService::serveSelection(TextAction action,
     QPointer self(this);
     ServiceOutcome outcome;
     if (m_platform.runInPopover) {
+        // The popover's own request: the user sees it and ends it there.
         QCoro::Task<ServiceOutcome> running = m_platform.runInPopover(action);
         outcome = co_await std::move(running);
     } else {
-        QCoro::Task<ServiceOutcome> running = m_provider->handle(action, m_platform.selection());
+        std::stop_source stop;
+        const auto watcher =
+            reply ? cancelWhenGone(reply->call.service(), reply->connection, stop) : nullptr;
+        QCoro::Task<ServiceOutcome> running =
+            m_provider->handle(action, m_platform.selection(), {}, stop.get_token());
         outcome = co_await std::move(running);
     }
     if (self)
@@ -133,8 +157,23 @@ QCoro::Task<void> ApplicationService::serveSelection(TextAction action,
 
 QCoro::Task<void> ApplicationService::serveText(TextAction action, QString text, PendingReply reply)
 {
+    const QString caller = reply.call.service();
+    std::stop_source stop;
+    const auto watcher = cancelWhenGone(caller, reply.connection, stop);
+    // Each new piece of the answer goes to the caller alone, as it is written.
+    PartialText onPartial = [connection = reply.connection, caller,
+                             sent = std::make_shared<qsizetype>(0)](const QString& soFar) mutable {
+        if (soFar.size() <= *sent)
+            return;
+        QDBusMessage written = QDBusMessage::createTargetedSignal(
+            caller, objectPath, servicesInterface, QStringLiteral("Written"));
+        written << soFar.sliced(*sent);
+        *sent = soFar.size();
+        connection.send(written);
+    };
     auto pasteboard = std::make_shared<TextPasteboard>(std::move(text));
-    QCoro::Task<ServiceOutcome> running = m_provider->handle(action, pasteboard);
+    QCoro::Task<ServiceOutcome> running =
+        m_provider->handle(action, pasteboard, std::move(onPartial), stop.get_token());
     const ServiceOutcome outcome = co_await std::move(running);
     reply.connection.send(outcome ? reply.call.createReply(*outcome)
                                   : reply.call.createErrorReply(errorName, outcome.error()));

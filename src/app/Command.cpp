@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QEventLoop>
 #include <QFile>
 
 #include <cstdio>
@@ -68,6 +70,24 @@ QString readInput()
     return QString::fromUtf8(in.readAll());
 }
 
+// Writes the pieces of the answer to standard output as the model writes them.
+class WrittenPrinter : public QObject {
+    Q_OBJECT
+
+public:
+    const QString& printed() const { return m_printed; }
+
+public Q_SLOTS:
+    void print(const QString& piece)
+    {
+        m_printed += piece;
+        write(stdout, piece);
+    }
+
+private:
+    QString m_printed;
+};
+
 int call(TextAction action)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -92,7 +112,19 @@ int call(TextAction action)
             ApplicationService::servicesInterface, rawValue(action));
     }
 
-    const QDBusMessage reply = bus.call(request, QDBus::Block, callTimeoutMs);
+    // The filter prints the answer as it is written; the reply completes it.
+    WrittenPrinter printer;
+    if (filter) {
+        bus.connect(ApplicationService::serviceName, ApplicationService::objectPath,
+                    ApplicationService::servicesInterface, QStringLiteral("Written"), &printer,
+                    SLOT(print(QString)));
+    }
+    QDBusPendingCallWatcher pending(bus.asyncCall(request, callTimeoutMs));
+    QEventLoop loop;
+    QObject::connect(&pending, &QDBusPendingCallWatcher::finished, &loop, &QEventLoop::quit);
+    if (!pending.isFinished())
+        loop.exec();
+    const QDBusMessage reply = pending.reply();
     if (reply.type() == QDBusMessage::ErrorMessage) {
         const QString message =
             reply.errorName() == ApplicationService::errorName
@@ -102,11 +134,15 @@ int call(TextAction action)
         return 1;
     }
     if (filter) {
-        QString result = reply.arguments().value(0).toString();
+        const QString result = reply.arguments().value(0).toString();
+        // What was printed is where the result begins; should it ever not be, the result
+        // follows whole on a line of its own.
+        const QString& printed = printer.printed();
+        QString rest = result.startsWith(printed) ? result.sliced(printed.size()) : u'\n' + result;
         // A filter keeps the shape of its input: a text that ended a line still does.
         if (input.endsWith(u'\n') && !result.endsWith(u'\n'))
-            result += u'\n';
-        write(stdout, result);
+            rest += u'\n';
+        write(stdout, rest);
     }
     return 0;
 }
@@ -137,3 +173,5 @@ std::optional<int> runCommand(const QStringList& arguments)
 }
 
 } // namespace lexwick
+
+#include "Command.moc"

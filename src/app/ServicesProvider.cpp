@@ -25,7 +25,8 @@ QString ServicesProvider::notAvailableMessage()
 }
 
 QCoro::Task<ServiceOutcome> ServicesProvider::handle(TextAction action,
-                                                     std::shared_ptr<Pasteboard> pasteboard)
+                                                     std::shared_ptr<Pasteboard> pasteboard,
+                                                     PartialText onPartial, std::stop_token stop)
 {
     // As read: white space alone is a text, and the router's checks decide about it.
     const QString text = pasteboard->string();
@@ -36,7 +37,7 @@ QCoro::Task<ServiceOutcome> ServicesProvider::handle(TextAction action,
         co_return ServiceOutcome(std::unexpect, notAvailableMessage());
 
     QCoro::Task<std::expected<ProcessedText, AIError>> processing =
-        router->processText(text, action, defaultTone(action), std::stop_token());
+        router->processText(text, action, defaultTone(action), std::move(onPartial), stop);
     const std::expected<ProcessedText, AIError> result = co_await std::move(processing);
     if (!result) {
         const QString message = result.error().errorDescription();

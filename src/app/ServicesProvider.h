@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/StreamedAnswer.h"
 #include "core/TextAction.h"
 
 #include <QCoroTask>
@@ -10,6 +11,7 @@
 #include <expected>
 #include <memory>
 #include <optional>
+#include <stop_token>
 
 namespace lexwick {
 
@@ -33,8 +35,10 @@ public:
     // router ("Service not available") ends the request before it starts, with nothing logged.
     // Otherwise the request runs on in its own task, awaited or not: on success the
     // pasteboard's text is replaced by the result, on failure it keeps what it held, and one
-    // log line tells which. Any number may run at once.
-    QCoro::Task<ServiceOutcome> handle(TextAction action, std::shared_ptr<Pasteboard> pasteboard);
+    // log line tells which. Any number may run at once. onPartial gets the answer so far while
+    // the model writes it; the stop cancels the request.
+    QCoro::Task<ServiceOutcome> handle(TextAction action, std::shared_ptr<Pasteboard> pasteboard,
+                                       PartialText onPartial = {}, std::stop_token stop = {});
 
     static QString noTextMessage();
     static QString notAvailableMessage();

@@ -54,17 +54,19 @@ CustomAIService::CustomAIService(SettingsManager& settings, HttpClient& client, 
 }
 
 CustomAIService::CustomAIService(SettingsManager& settings, Hosts hosts, RetryHandler retryHandler,
-                                 HttpClient& client, QObject* parent)
+                                 HttpClient& client, QObject* parent, StreamTimeouts timeouts)
     : AIServiceProtocol(parent)
     , m_settings(settings)
     , m_hosts(std::move(hosts))
     , m_retryHandler(std::move(retryHandler))
     , m_client(client)
+    , m_timeouts(timeouts)
 {
 }
 
 QCoro::Task<Result<GeneratedText>> CustomAIService::processText(QString text, TextAction action,
                                                                 std::optional<ToneOption> tone,
+                                                                PartialText onPartial,
                                                                 std::stop_token stop)
 {
     if (text.trimmed().isEmpty())
@@ -84,24 +86,28 @@ QCoro::Task<Result<GeneratedText>> CustomAIService::processText(QString text, Te
     const QString model = m_settings.customModelId();
     const QString system = systemPrompt(action);
     const QString user = delimitedUserMessage(text, action, tone);
+    // Text shown is never taken back: once some has arrived, no attempt follows.
+    auto textArrived = std::make_shared<bool>(false);
+    PartialText onText = [textArrived, onPartial = std::move(onPartial)](const QString& soFar) {
+        *textArrived = true;
+        if (onPartial)
+            onPartial(soFar);
+    };
     // The task is named before it is awaited: GCC 12 mishandles lambdas built inside a
     // co_await expression.
-    QCoro::Task<Result<QString>> attempts = m_retryHandler.execute(
-        [this, provider, key = *key, model, system, user, stop] {
-            return provider == APIProvider::anthropic
-                       ? sendMessagesRequest(key, model, system, user, stop)
-                       : sendChatCompletionsRequest(provider, key, model, system, user, stop);
+    QCoro::Task<Result<GeneratedText>> attempts = m_retryHandler.execute(
+        [this, provider, key = *key, model, system, user, onText, stop] {
+            return exchange(provider, key, model, system, user, onText, stop);
         },
-        &CustomAIService::shouldRetryRequest, stop);
+        [textArrived](const Error& error) { return !*textArrived && shouldRetryRequest(error); },
+        stop);
     QPointer self(this);
-    Result<QString> answer = co_await std::move(attempts);
+    Result<GeneratedText> answer = co_await std::move(attempts);
     if (!self)
-        co_return answer ? Result<GeneratedText>(GeneratedText{*answer})
-                         : std::unexpected(answer.error());
+        co_return answer;
     if (answer || !answer.error().is<CancellationError>())
-        co_return finishRequest(answer
-                                    ? std::expected<GeneratedText, AIError>(GeneratedText{*answer})
-                                    : std::unexpected(AIError::wrapping(answer.error())));
+        co_return finishRequest(answer ? std::expected<GeneratedText, AIError>(*answer)
+                                       : std::unexpected(AIError::wrapping(answer.error())));
     // A cancellation is no failure of the service: lastError stays as it is.
     setProcessing(false);
     co_return std::unexpected(AIError(AIError::Cancelled{}));
@@ -123,34 +129,9 @@ HttpHeaders CustomAIService::authHeaders(APIProvider provider, const QString& ke
     return {{"Authorization", "Bearer " + key.toUtf8()}};
 }
 
-QCoro::Task<Result<QString>> CustomAIService::sendChatCompletionsRequest(APIProvider provider,
-                                                                         QString key, QString model,
-                                                                         QString systemPrompt,
-                                                                         QString userMessage,
-                                                                         std::stop_token stop)
-{
-    HttpHeaders headers = authHeaders(provider, key);
-    headers.emplaceBack("Content-Type", "application/json");
-    return exchange(provider, std::move(headers),
-                    chatcompletions::encodeRequest(model, systemPrompt, userMessage,
-                                                   chatcompletions::serviceOptions),
-                    std::move(stop));
-}
-
-QCoro::Task<Result<QString>> CustomAIService::sendMessagesRequest(QString key, QString model,
-                                                                  QString systemPrompt,
-                                                                  QString userMessage,
-                                                                  std::stop_token stop)
-{
-    HttpHeaders headers = authHeaders(APIProvider::anthropic, key);
-    headers.emplaceBack("Content-Type", "application/json");
-    return exchange(APIProvider::anthropic, std::move(headers),
-                    anthropicmessages::encodeRequest(model, systemPrompt, userMessage),
-                    std::move(stop));
-}
-
-QCoro::Task<Result<QString>> CustomAIService::exchange(APIProvider provider, HttpHeaders headers,
-                                                       QByteArray body, std::stop_token stop)
+QCoro::Task<Result<GeneratedText>>
+CustomAIService::exchange(APIProvider provider, QString key, QString model, QString systemPrompt,
+                          QString userMessage, PartialText onText, std::stop_token stop)
 {
     if (stop.stop_requested())
         co_return std::unexpected(CancellationError{});
@@ -159,29 +140,46 @@ QCoro::Task<Result<QString>> CustomAIService::exchange(APIProvider provider, Htt
     if (!url.isValid() || url.host().isEmpty())
         co_return std::unexpected(AIError(AIError::InvalidURL{}));
 
-    HttpRequest request{.method = "POST",
-                        .url = url,
-                        .headers = std::move(headers),
-                        .body = std::move(body),
-                        .timeout = requestTimeout};
-    auto exchange = m_client.send(std::move(request), stop);
-    const Result<HttpResponse> response = co_await std::move(exchange);
-    if (!response)
-        co_return std::unexpected(response.error());
+    const bool anthropic = provider == APIProvider::anthropic;
+    HttpHeaders headers = authHeaders(provider, key);
+    headers.emplaceBack("Content-Type", "application/json");
+    chatcompletions::RequestOptions options = chatcompletions::serviceOptions;
+    options.stream = true;
+    HttpRequest request{
+        .method = "POST",
+        .url = url,
+        .headers = std::move(headers),
+        .body = anthropic
+                    ? anthropicmessages::encodeRequest(model, systemPrompt, userMessage, true)
+                    : chatcompletions::encodeRequest(model, systemPrompt, userMessage, options)};
+    request.setStreamTimeouts(m_timeouts);
+    auto exchange = sendStreamed(m_client, std::move(request),
+                                 anthropic ? &anthropicmessages::decodeStreamEvent
+                                           : &chatcompletions::decodeStreamEvent,
+                                 std::move(onText), stop);
+    const Result<StreamedAnswer> answer = co_await std::move(exchange);
+    if (!answer)
+        co_return std::unexpected(answer.error());
 
     // Anthropic reports errors in the same shape as the chat-completions providers.
-    if (response->statusCode != 200)
+    const HttpResponse& response = answer->response;
+    if (response.statusCode != 200)
         co_return std::unexpected(
-            chatcompletions::statusFailure(response->statusCode, response->body));
-    std::optional<QString> answer;
-    if (provider == APIProvider::anthropic) {
-        answer = anthropicmessages::decodeAnswer(response->body);
-    } else if (auto decoded = chatcompletions::decodeAnswer(response->body)) {
-        answer = *decoded;
+            chatcompletions::statusFailure(response.statusCode, response.body));
+    if (answer->streamed) {
+        if (answer->text.isEmpty())
+            co_return std::unexpected(AIError(AIError::NoContent{}));
+        co_return GeneratedText{answer->text.trimmed(), answer->stopReason == u"length" ||
+                                                            answer->stopReason == u"max_tokens"};
     }
-    if (!answer)
-        co_return std::unexpected(AIError(AIError::NoContent{}));
-    co_return answer->trimmed();
+    // A server that ignores the request to stream answers with one body.
+    if (anthropic) {
+        if (std::optional<QString> text = anthropicmessages::decodeAnswer(response.body))
+            co_return GeneratedText{text->trimmed()};
+    } else if (auto choice = chatcompletions::decodeChoice(response.body); choice && *choice) {
+        co_return GeneratedText{(*choice)->content.trimmed(), (*choice)->finishReason == u"length"};
+    }
+    co_return std::unexpected(AIError(AIError::NoContent{}));
 }
 
 } // namespace lexwick

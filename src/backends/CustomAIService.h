@@ -29,16 +29,18 @@ public:
         QUrl of(APIProvider provider) const;
     };
 
-    static constexpr std::chrono::milliseconds requestTimeout = std::chrono::seconds(60);
-
     // The product's service: the providers' public hosts and the default policy.
     CustomAIService(SettingsManager& settings, HttpClient& client, QObject* parent = nullptr);
-    // Other hosts, policy and client (tests).
+    // Other hosts, policy, client and time-outs (tests).
     CustomAIService(SettingsManager& settings, Hosts hosts, RetryHandler retryHandler,
-                    HttpClient& client, QObject* parent = nullptr);
+                    HttpClient& client, QObject* parent = nullptr,
+                    StreamTimeouts timeouts = StreamTimeouts::services());
 
+    // Streams the answer. An attempt that fails before the first piece of text is retried
+    // under the policy; once text has arrived, a failure ends the request.
     QCoro::Task<Result<GeneratedText>> processText(QString text, TextAction action,
                                                    std::optional<ToneOption> tone,
+                                                   PartialText onPartial,
                                                    std::stop_token stop) override;
 
     // Which failed exchanges are worth another attempt.
@@ -48,21 +50,16 @@ public:
     static HttpHeaders authHeaders(APIProvider provider, const QString& key);
 
 private:
-    QCoro::Task<Result<QString>> sendChatCompletionsRequest(APIProvider provider, QString key,
-                                                            QString model, QString systemPrompt,
-                                                            QString userMessage,
-                                                            std::stop_token stop);
-    QCoro::Task<Result<QString>> sendMessagesRequest(QString key, QString model,
-                                                     QString systemPrompt, QString userMessage,
-                                                     std::stop_token stop);
-    // Sends one request and reads the answer (or the provider's error) from the response.
-    QCoro::Task<Result<QString>> exchange(APIProvider provider, HttpHeaders headers,
-                                          QByteArray body, std::stop_token stop);
+    // Sends one request and reads the answer (or the provider's error), streamed or whole.
+    QCoro::Task<Result<GeneratedText>> exchange(APIProvider provider, QString key, QString model,
+                                                QString systemPrompt, QString userMessage,
+                                                PartialText onText, std::stop_token stop);
 
     SettingsManager& m_settings;
     const Hosts m_hosts;
     const RetryHandler m_retryHandler;
     HttpClient& m_client;
+    const StreamTimeouts m_timeouts;
 };
 
 } // namespace lexwick

@@ -28,7 +28,7 @@ GroqAIService::GroqAIService(QString baseURL, QString apiKey, std::chrono::milli
 
 QCoro::Task<Result<GeneratedText>> GroqAIService::processText(QString text, TextAction action,
                                                               std::optional<ToneOption> tone,
-                                                              std::stop_token stop)
+                                                              PartialText, std::stop_token stop)
 {
     if (text.trimmed().isEmpty())
         co_return std::unexpected(AIError(AIError::EmptyInput{}));

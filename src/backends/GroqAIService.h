@@ -25,8 +25,10 @@ public:
     GroqAIService(QString baseURL, QString apiKey, std::chrono::milliseconds timeout,
                   HttpClient& client, QObject* parent = nullptr);
 
+    // Answers whole: the built-in service does not stream.
     QCoro::Task<Result<GeneratedText>> processText(QString text, TextAction action,
                                                    std::optional<ToneOption> tone,
+                                                   PartialText onPartial,
                                                    std::stop_token stop) override;
 
     const QString& baseURL() const { return m_baseURL; }

@@ -53,6 +53,7 @@ AIError LocalAIService::mapGenerationError(const Error& error)
 
 QCoro::Task<Result<GeneratedText>> LocalAIService::processText(QString text, TextAction action,
                                                                std::optional<ToneOption> tone,
+                                                               PartialText onPartial,
                                                                std::stop_token stop)
 {
     if (text.trimmed().isEmpty())
@@ -70,8 +71,8 @@ QCoro::Task<Result<GeneratedText>> LocalAIService::processText(QString text, Tex
     beginRequest();
 
     const LanguageModelSession session(m_model, systemPrompt(action));
-    QCoro::Task<Result<LanguageModelSession::Response>> responding =
-        session.respond(delimitedUserMessage(text, action, tone), GenerationOptions{}, stop);
+    QCoro::Task<Result<LanguageModelSession::Response>> responding = session.respond(
+        delimitedUserMessage(text, action, tone), GenerationOptions{}, std::move(onPartial), stop);
     const Result<LanguageModelSession::Response> response = co_await std::move(responding);
     if (!response) {
         const AIError error = mapGenerationError(response.error());

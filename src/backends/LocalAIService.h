@@ -16,6 +16,7 @@ public:
 
     QCoro::Task<Result<GeneratedText>> processText(QString text, TextAction action,
                                                    std::optional<ToneOption> tone,
+                                                   PartialText onPartial,
                                                    std::stop_token stop) override;
 
     // The model's availability now, in the application's own terms.

@@ -2,6 +2,7 @@
 
 #include "core/AIError.h"
 #include "core/Error.h"
+#include "core/StreamedAnswer.h"
 #include "core/TextAction.h"
 
 #include <QCoroTask>
@@ -31,10 +32,12 @@ public:
     bool isProcessing() const { return m_isProcessing; }
     const std::optional<AIError>& lastError() const { return m_lastError; }
 
-    // Turns the text into the processed text. Fails with an AIError, or with CancellationError
-    // when the stop is requested.
+    // Turns the text into the processed text. A back-end that streams hands the answer so far
+    // to onPartial as it grows (untrimmed); the result is the whole answer, trimmed. Fails with
+    // an AIError, or with CancellationError when the stop is requested.
     virtual QCoro::Task<Result<GeneratedText>> processText(QString text, TextAction action,
                                                            std::optional<ToneOption> tone,
+                                                           PartialText onPartial,
                                                            std::stop_token stop) = 0;
 
 Q_SIGNALS:

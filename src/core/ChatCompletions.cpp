@@ -69,6 +69,22 @@ Result<std::optional<Choice>> decodeChoice(const QByteArray& body)
         Choice{content.toString(), first.value(u"finish_reason").toString()});
 }
 
+Result<StreamEvent> decodeStreamEvent(const ServerSentEvent& event)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(event.data, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return malformed(parseError.errorString());
+    const QJsonObject object = document.object();
+    const QJsonValue message = object.value(u"error").toObject().value(u"message");
+    if (message.isString())
+        return std::unexpected(Error(AIError(AIError::ApiError{message.toString()})));
+    // A chunk without choices (usage figures, a role alone) adds nothing.
+    const QJsonObject first = object.value(u"choices").toArray().at(0).toObject();
+    return StreamEvent{.text = first.value(u"delta").toObject().value(u"content").toString(),
+                       .stopReason = first.value(u"finish_reason").toString()};
+}
+
 AIError statusFailure(int statusCode, const QByteArray& body)
 {
     if (std::optional<QString> message = decodeErrorMessage(body))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Error.h"
+#include "core/StreamedAnswer.h"
 
 #include <QByteArray>
 #include <QString>
@@ -37,6 +38,10 @@ struct Choice {
     QString finishReason;
 };
 Result<std::optional<Choice>> decodeChoice(const QByteArray& body);
+
+// One event of a streamed answer: the first choice's delta content and finish reason, or the
+// provider's error (an AIError) when the event carries one instead.
+Result<StreamEvent> decodeStreamEvent(const ServerSentEvent& event);
 
 // The provider's message when the body is an error body ({"error": {"message": …}}).
 std::optional<QString> decodeErrorMessage(const QByteArray& body);

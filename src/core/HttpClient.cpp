@@ -15,7 +15,7 @@ namespace lexwick {
 namespace {
 
 // Why the client itself ended a transfer; Qt reports each of these as an abort.
-enum class Ending { none, stopped, timedOut, tooLarge };
+enum class Ending { none, stopped, timedOut, tooLarge, refused, complete };
 
 // A request body that can be read once. Qt silently sends a request again when its connection
 // closes before the answer, and does so by rewinding the body: refusing the rewind turns that
@@ -56,6 +56,9 @@ private:
 struct Transfer {
     Ending ending = Ending::none;
     QByteArray body;
+    qint64 received = 0;
+    bool heardBack = false;
+    std::optional<HttpResponse> streamedHead; // set once a 2xx answer's body goes to onBody
 };
 
 constexpr int maxRedirects = 10;
@@ -233,23 +236,63 @@ QCoro::Task<Result<HttpResponse>> HttpClient::sendOnce(HttpRequest request, std:
     m_inFlight.insert(r);
     auto transfer = std::make_shared<Transfer>();
 
-    // Qt's own transfer time-out would be indistinguishable from an abort; keep our own.
+    // Qt's own transfer time-out would be indistinguishable from an abort; keep our own. Until
+    // the first byte of the answer it may run on a bound of its own.
     QTimer idle;
     idle.setSingleShot(true);
-    idle.setInterval(request.timeout);
+    idle.setInterval(request.firstByteTimeout.value_or(request.timeout));
     const auto endTransfer = [r, transfer](Ending ending) {
         if (transfer->ending == Ending::none && r->isRunning()) {
             transfer->ending = ending;
             r->abort();
         }
     };
+    const auto heardBack = [&idle, transfer, gap = request.timeout] {
+        if (!transfer->heardBack) {
+            transfer->heardBack = true;
+            idle.setInterval(gap);
+        }
+        idle.start();
+    };
     QObject::connect(&idle, &QTimer::timeout, r, [endTransfer] { endTransfer(Ending::timedOut); });
     QObject::connect(r, &QNetworkReply::uploadProgress, &idle, qOverload<>(&QTimer::start));
-    QObject::connect(r, &QNetworkReply::downloadProgress, &idle, qOverload<>(&QTimer::start));
-    QObject::connect(r, &QNetworkReply::readyRead, r, [r, transfer, endTransfer] {
-        transfer->body += r->readAll();
-        if (transfer->body.size() > maxBodySize)
+    // Headers alone are a sign of life, not the answer's first byte: a model server may send
+    // them before it has loaded the model.
+    QObject::connect(r, &QNetworkReply::metaDataChanged, &idle, qOverload<>(&QTimer::start));
+    QObject::connect(r, &QNetworkReply::downloadProgress, &idle,
+                     [heardBack, &idle](qint64 received) {
+                         if (received > 0)
+                             heardBack();
+                         else
+                             idle.start();
+                     });
+    const auto onBody = request.onBody;
+    QObject::connect(r, &QNetworkReply::readyRead, r, [r, transfer, endTransfer, onBody] {
+        const QByteArray chunk = r->readAll();
+        transfer->received += chunk.size();
+        if (transfer->received > maxBodySize) {
             endTransfer(Ending::tooLarge);
+            return;
+        }
+        if (onBody && !transfer->streamedHead) {
+            const int status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            if (status >= 200 && status < 300)
+                transfer->streamedHead = HttpResponse{status, r->rawHeaderPairs(), {}};
+        }
+        if (!transfer->streamedHead) {
+            transfer->body += chunk;
+            return;
+        }
+        switch (onBody(*transfer->streamedHead, chunk)) {
+        case BodyReading::more:
+            break;
+        case BodyReading::complete:
+            endTransfer(Ending::complete);
+            break;
+        case BodyReading::refused:
+            endTransfer(Ending::refused);
+            break;
+        }
     });
     idle.start();
 
@@ -272,6 +315,11 @@ QCoro::Task<Result<HttpResponse>> HttpClient::sendOnce(HttpRequest request, std:
     case Ending::tooLarge:
         co_return std::unexpected(
             TransportError{TransportError::Kind::other, QStringLiteral("The response is larger than 8 MiB.")});
+    case Ending::refused:
+        co_return std::unexpected(TransportError{TransportError::Kind::other,
+                                                 QStringLiteral("The answer could not be read.")});
+    case Ending::complete:
+        co_return std::move(*transfer->streamedHead);
     case Ending::none:
         break;
     }
@@ -295,11 +343,21 @@ QCoro::Task<Result<HttpResponse>> HttpClient::sendOnce(HttpRequest request, std:
         co_return std::unexpected(TransportError{TransportError::Kind::other, description});
     }
 
-    if (r->isOpen())
-        transfer->body += r->readAll();
-    if (transfer->body.size() > maxBodySize) {
-        co_return std::unexpected(TransportError{
-            TransportError::Kind::other, QStringLiteral("The response is larger than 8 MiB.")});
+    // What is left after the last readyRead.
+    if (onBody && !transfer->streamedHead && status.toInt() >= 200 && status.toInt() < 300)
+        transfer->streamedHead = HttpResponse{status.toInt(), r->rawHeaderPairs(), {}};
+    if (r->isOpen() && r->bytesAvailable() > 0) {
+        const QByteArray rest = r->readAll();
+        transfer->received += rest.size();
+        if (transfer->received > maxBodySize) {
+            co_return std::unexpected(TransportError{
+                TransportError::Kind::other, QStringLiteral("The response is larger than 8 MiB.")});
+        }
+        if (!transfer->streamedHead)
+            transfer->body += rest;
+        else if (onBody(*transfer->streamedHead, rest) == BodyReading::refused)
+            co_return std::unexpected(TransportError{
+                TransportError::Kind::other, QStringLiteral("The answer could not be read.")});
     }
     co_return HttpResponse{status.toInt(), r->rawHeaderPairs(), std::move(transfer->body)};
 }

@@ -136,7 +136,7 @@ std::optional<QString> serverErrorMessage(const QByteArray& body)
 // after every wait.
 QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QString instructions,
                                        QString prompt, GenerationOptions options,
-                                       std::stop_token stop)
+                                       PartialText onPartial, std::stop_token stop)
 {
     if (stop.stop_requested())
         co_return cancelled();
@@ -168,32 +168,47 @@ QCoro::Task<Result<Response>> generate(QPointer<SystemLanguageModel> model, QStr
         .body = chatcompletions::encodeRequest(modelName, instructions, prompt,
                                                {.temperature = options.temperature,
                                                 .maxTokens = options.maximumResponseTokens,
-                                                .stream = false}),
-        .timeout = LanguageModelSession::generationTimeout};
-    HttpClient& client = model->httpClient();
-    auto exchange = client.send(std::move(request), stop);
-    const Result<HttpResponse> response = co_await std::move(exchange);
+                                                .stream = true})};
+    request.setStreamTimeouts(model->streamTimeouts());
+    auto exchange = sendStreamed(model->httpClient(), std::move(request),
+                                 &chatcompletions::decodeStreamEvent, std::move(onPartial), stop);
+    const Result<StreamedAnswer> answer = co_await std::move(exchange);
 
-    if (!response) {
-        if (response.error().is<CancellationError>())
+    if (!answer) {
+        if (answer.error().is<CancellationError>())
             co_return cancelled();
         if (model) // the server may be gone; let the kept answer learn it
             model->distrust();
-        const TransportError* transport = response.error().as<TransportError>();
+        if (const AIError* reported = answer.error().as<AIError>()) { // an error event
+            const QString why = reported->errorDescription();
+            co_return failure(
+                Kind::serverError,
+                QStringLiteral("The model server answered with an error: %1").arg(why),
+                QStringLiteral("in the stream: ") + why);
+        }
+        if (answer.error().is<DecodingError>()) {
+            const QString why = answer.error().localizedDescription();
+            co_return failure(Kind::invalidAnswer, why, why);
+        }
+        const TransportError* transport = answer.error().as<TransportError>();
         co_return failure(Kind::connectionFailed, connectionFailure(transport),
-                          response.error().localizedDescription());
+                          answer.error().localizedDescription());
     }
-    if (response->statusCode != 200) {
+    const HttpResponse& response = answer->response;
+    if (response.statusCode != 200) {
         if (model)
             model->distrust();
         const QString why =
-            serverErrorMessage(response->body)
-                .value_or(QStringLiteral("HTTP ") + QString::number(response->statusCode));
+            serverErrorMessage(response.body)
+                .value_or(QStringLiteral("HTTP ") + QString::number(response.statusCode));
         co_return failure(Kind::serverError,
                           QStringLiteral("The model server answered with an error: %1").arg(why),
-                          QStringLiteral("status %1: %2").arg(response->statusCode).arg(why));
+                          QStringLiteral("status %1: %2").arg(response.statusCode).arg(why));
     }
-    const auto choice = chatcompletions::decodeChoice(response->body);
+    if (answer->streamed)
+        co_return Response{answer->text, answer->stopReason == u"length"};
+    // A server that ignores the request to stream answers with one body.
+    const auto choice = chatcompletions::decodeChoice(response.body);
     if (!choice) {
         const QString why = choice.error().localizedDescription();
         co_return failure(Kind::invalidAnswer, why, why);
@@ -214,10 +229,13 @@ LanguageModelSession::LanguageModelSession(SystemLanguageModel& model, QString i
 {
 }
 
-QCoro::Task<Result<Response>>
-LanguageModelSession::respond(QString prompt, GenerationOptions options, std::stop_token stop) const
+QCoro::Task<Result<Response>> LanguageModelSession::respond(QString prompt,
+                                                            GenerationOptions options,
+                                                            PartialText onPartial,
+                                                            std::stop_token stop) const
 {
-    return generate(m_model, m_instructions, std::move(prompt), options, std::move(stop));
+    return generate(m_model, m_instructions, std::move(prompt), options, std::move(onPartial),
+                    std::move(stop));
 }
 
 } // namespace lexwick

@@ -1,7 +1,9 @@
 #pragma once
 
-#include "localmodel/GenerationOptions.h"
 #include "core/Error.h"
+#include "core/HttpClient.h"
+#include "core/StreamedAnswer.h"
+#include "localmodel/GenerationOptions.h"
 
 #include <QCoroTask>
 #include <QPointer>
@@ -25,20 +27,18 @@ public:
         bool cutShort = false;
     };
 
-    // Loading a model into memory can take a minute before the first word; generating a long
-    // answer on a slow machine takes longer still.
-    static constexpr std::chrono::milliseconds generationTimeout = std::chrono::minutes(10);
-
     LanguageModelSession(SystemLanguageModel& model, QString instructions);
 
     const QString& instructions() const { return m_instructions; }
 
     // Probes the model server afresh, then sends one chat-completions request with the
-    // instructions as the system message and the prompt as the user message. Fails only with
-    // GenerationError; a stop ends the wait at once with its cancelled case. The session may be
-    // dropped while the returned task runs.
+    // instructions as the system message and the prompt as the user message, and streams the
+    // answer: onPartial gets the text so far as it grows. Loading a model and writing a long
+    // answer may take minutes; only silence is bounded (StreamTimeouts::localModel). Fails
+    // only with GenerationError; a stop ends the wait at once with its cancelled case and
+    // closes the connection. The session may be dropped while the returned task runs.
     QCoro::Task<Result<Response>> respond(QString prompt, GenerationOptions options,
-                                          std::stop_token stop) const;
+                                          PartialText onPartial, std::stop_token stop) const;
 
 private:
     QPointer<SystemLanguageModel> m_model;

@@ -68,6 +68,8 @@ public:
         // How long a request waits for the server's answer to "are you there?" before it goes
         // on without it.
         std::chrono::milliseconds requestProbeBound{1'000};
+        // How long a generation's stream may stay silent.
+        StreamTimeouts generation = StreamTimeouts::localModel();
     };
 
     static constexpr auto defaultServerURL = "http://127.0.0.1:11434/v1";
@@ -122,6 +124,7 @@ public:
     // or did not answer.
     const QStringList& listedModels() const { return m_listedModels; }
     HttpClient& httpClient() const { return m_client; }
+    StreamTimeouts streamTimeouts() const { return m_timing.generation; }
 
     // A generation failed: the kept answer is not taken on trust by the next request, and a
     // background probe starts.

@@ -172,7 +172,7 @@ void AIServiceProvider::setLastResultWasCached(bool cached)
 
 QCoro::Task<std::expected<ProcessedText, AIError>>
 AIServiceProvider::processText(QString text, TextAction action, std::optional<ToneOption> tone,
-                               std::stop_token stop)
+                               PartialText onPartial, std::stop_token stop)
 {
     setLastError(std::nullopt);
     setLastResultWasCached(false);
@@ -234,7 +234,21 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
     const auto localState = [&localModel] {
         return LocalAIService::mapAvailability(localModel.availability());
     };
-    QCoro::Task<Result<GeneratedText>> processing = backend->processText(text, action, tone, stop);
+    // White space the final text will not have is not shown either, and a piece of white
+    // space alone shows nothing new.
+    PartialText shown;
+    if (onPartial) {
+        shown = [onPartial = std::move(onPartial),
+                 length = std::make_shared<qsizetype>(0)](const QString& soFar) {
+            const QString trimmed = soFar.trimmed();
+            if (trimmed.size() == *length)
+                return;
+            *length = trimmed.size();
+            onPartial(trimmed);
+        };
+    }
+    QCoro::Task<Result<GeneratedText>> processing =
+        backend->processText(text, action, tone, shown, stop);
     Result<GeneratedText> answer = co_await std::move(processing);
     if (!self) {
         if (!answer)
@@ -264,7 +278,7 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
     // The on-device error stays in lastError, whatever the custom back-end answers.
     logLine(QStringLiteral("Local model failed, falling back to custom"));
     QCoro::Task<Result<GeneratedText>> fallback =
-        m_backends.custom->processText(text, action, tone, stop);
+        m_backends.custom->processText(text, action, tone, shown, stop);
     Result<GeneratedText> fallbackAnswer = co_await std::move(fallback);
     const LocalAIAvailability state = error.as<AIError::LocalModelUnavailable>()->availability;
     if (!fallbackAnswer)

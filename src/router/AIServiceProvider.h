@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AIError.h"
+#include "core/StreamedAnswer.h"
 #include "core/TextAction.h"
 #include "settings/AIProviderMode.h"
 
@@ -66,8 +67,12 @@ public:
     ~AIServiceProvider() override;
 
     // Processes the text as the user entered it. Fails with the reason as the user sees it.
+    // While the model writes, onPartial (when set) gets the answer so far, trimmed as the
+    // final text will be, so each is a beginning of the next and of the final text; it is this
+    // caller's alone. A cached answer comes whole. Only the final text goes into the cache.
     QCoro::Task<std::expected<ProcessedText, AIError>> processText(QString text, TextAction action,
                                                                    std::optional<ToneOption> tone,
+                                                                   PartialText onPartial,
                                                                    std::stop_token stop);
 
     AIProviderMode activeMode() const { return m_activeMode; }

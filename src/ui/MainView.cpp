@@ -198,8 +198,13 @@ QCoro::Task<MainView::Outcome> MainView::runRequest(QString text, TextAction act
     QPointer self(this);
     setError(std::nullopt);
     m_result.awaitAnswer();
+    // The answer shows as the model writes it; only this request's own pieces reach the box.
+    PartialText onPartial = [result = QPointer(&m_result)](const QString& soFar) {
+        if (result)
+            result->showPartial(soFar);
+    };
     QCoro::Task<std::expected<ProcessedText, AIError>> processing =
-        m_aiService.processText(text, action, tone, stop);
+        m_aiService.processText(text, action, tone, std::move(onPartial), stop);
     const std::expected<ProcessedText, AIError> outcome = co_await std::move(processing);
     if (!self)
         co_return outcome ? Outcome(outcome->text) : Outcome(std::unexpect, outcome.error());

@@ -23,6 +23,12 @@ ResultView::ResultView(QObject* parent)
     : QObject(parent)
 {
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
+    m_frame.setSingleShot(true);
+    m_frame.setInterval(frameInterval);
+    connect(&m_frame, &QTimer::timeout, this, [this] {
+        if (m_partialPending)
+            applyPartial();
+    });
 }
 
 ResultView::~ResultView()
@@ -42,6 +48,32 @@ QString ResultView::cutShortNotice() const
                : QString();
 }
 
+void ResultView::showPartial(const QString& textSoFar)
+{
+    if (!m_waiting)
+        return;
+    m_partial = textSoFar;
+    m_partialPending = true;
+    if (!m_frame.isActive())
+        applyPartial();
+}
+
+void ResultView::applyPartial()
+{
+    m_partialPending = false;
+    m_frame.start();
+    const bool first = !m_writing;
+    m_writing = true;
+    if (m_text != m_partial) {
+        m_text = m_partial;
+        m_changes.reset();
+        Q_EMIT textChanged();
+        Q_EMIT presentationChanged();
+    }
+    if (first)
+        Q_EMIT stateChanged();
+}
+
 void ResultView::show(const QString& text, const QString& sentText, TextAction action,
                       bool wasCached, bool cutShort)
 {
@@ -57,14 +89,17 @@ void ResultView::set(const QString& text, const QString& sentText, TextAction ac
                      bool wasCached, bool waiting, bool cutShort)
 {
     const bool answerChanged = m_text != text || m_sentText != sentText || m_action != action;
-    const bool anyChanged =
-        answerChanged || m_wasCached != wasCached || m_waiting != waiting || m_cutShort != cutShort;
+    const bool anyChanged = answerChanged || m_wasCached != wasCached || m_waiting != waiting ||
+                            m_cutShort != cutShort || m_writing;
     m_cutShort = cutShort;
     m_text = text;
     m_sentText = sentText;
     m_action = action;
     m_wasCached = wasCached;
     m_waiting = waiting;
+    m_writing = false;
+    m_partialPending = false;
+    m_partial.clear();
     if (answerChanged) {
         m_changes.reset();
         Q_EMIT textChanged();
@@ -91,9 +126,11 @@ QString ResultView::richText() const
     return showsChanges() ? changes().richText() : InlineMarkdown::toRichText(m_text);
 }
 
+// The changes of an answer still being written would be recomputed with every piece, and
+// mean little before its end.
 bool ResultView::showsChanges() const
 {
-    return m_showChanges && isCorrection();
+    return m_showChanges && isCorrection() && !m_writing;
 }
 
 bool ResultView::showsChangesToggle() const
@@ -108,7 +145,7 @@ QString ResultView::accessibleName() const
 
 QString ResultView::changesSummary() const
 {
-    if (!isCorrection())
+    if (!isCorrection() || m_writing)
         return QString();
     const qsizetype count = changes().count();
     if (count == 0)

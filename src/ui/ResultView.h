@@ -5,7 +5,10 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QtQml/qqmlregistration.h>
+
+#include <chrono>
 
 #include <optional>
 #include <stop_token>
@@ -21,9 +24,12 @@ class ResultView : public QObject {
     QML_ELEMENT
     QML_UNCREATABLE("Made by the main screen")
     Q_PROPERTY(QString text READ text NOTIFY textChanged)
-    // The section shows while there is an answer or one is awaited (a spinner in its box).
+    // The section shows while there is an answer or one is awaited (a spinner in its box until
+    // the first words arrive, then the answer as the model writes it).
     Q_PROPERTY(bool isShown READ isShown NOTIFY stateChanged)
     Q_PROPERTY(bool isWaiting READ isWaiting NOTIFY stateChanged)
+    Q_PROPERTY(bool showsSpinner READ showsSpinner NOTIFY stateChanged)
+    Q_PROPERTY(bool isWriting READ isWriting NOTIFY stateChanged)
     // What the box shows: the answer, or what the correction changed.
     Q_PROPERTY(QString richText READ richText NOTIFY presentationChanged)
     Q_PROPERTY(bool showsChanges READ showsChanges NOTIFY presentationChanged)
@@ -39,11 +45,18 @@ class ResultView : public QObject {
     Q_PROPERTY(bool showCopiedFeedback READ showCopiedFeedback NOTIFY showCopiedFeedbackChanged)
 
 public:
+    // The answer being written is shown at most once a frame: a fast stream would otherwise
+    // lay out the whole text for every piece.
+    static constexpr std::chrono::milliseconds frameInterval{16};
+
     explicit ResultView(QObject* parent = nullptr);
     ~ResultView() override;
 
     // A request starts: its answer is awaited, and the last one's badge goes.
     void awaitAnswer();
+    // The answer so far of the request awaited; shown at once, or with the next frame when one
+    // was shown less than a frame ago.
+    void showPartial(const QString& textSoFar);
     // The request ended with this answer to the text and action it sent.
     void show(const QString& text, const QString& sentText, TextAction action, bool wasCached,
               bool cutShort = false);
@@ -52,7 +65,11 @@ public:
 
     const QString& text() const { return m_text; }
     bool isShown() const { return !m_text.isEmpty() || m_waiting; }
+    // A request is in flight.
     bool isWaiting() const { return m_waiting; }
+    // Its answer is arriving: the box shows the text so far.
+    bool isWriting() const { return m_writing; }
+    bool showsSpinner() const { return m_waiting && !m_writing; }
     // The answer's inline Markdown as rich text, nothing the model sent taken as markup; with
     // the changes marked while they are shown.
     QString richText() const;
@@ -90,12 +107,17 @@ private:
     bool isCorrection() const;
     const TextChanges& changes() const;
     void setShowCopiedFeedback(bool show);
+    void applyPartial();
 
     QString m_text;
     QString m_sentText;
     TextAction m_action = TextAction::correct;
     bool m_wasCached = false;
     bool m_waiting = false;
+    bool m_writing = false;
+    QString m_partial; // the latest answer so far, shown with the next frame
+    bool m_partialPending = false;
+    QTimer m_frame;
     bool m_cutShort = false;
     mutable std::optional<TextChanges> m_changes; // made when first shown
     bool m_showChanges = true;

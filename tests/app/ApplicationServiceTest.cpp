@@ -15,6 +15,8 @@
 #include <QDBusReply>
 #include <QGuiApplication>
 #include <QProcess>
+
+#include <csignal>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -293,6 +295,48 @@ private Q_SLOTS:
         QCOMPARE(Fixture::finish(*fast).out, u"2"_s);
         QCOMPARE(slow->state(), QProcess::Running);
         QCOMPARE(Fixture::finish(*slow).out, u"1"_s);
+    }
+
+    // The filter prints the answer as the model writes it; a command stopped with Ctrl+C
+    // cancels its request, and the provider's connection closes.
+    void theFilterStreams()
+    {
+        Fixture f;
+        ScriptedReply reply = ScriptedReply::eventStream(
+            chatStream({u"One"_s, u" two"_s, u" three "_s}), std::chrono::milliseconds(700));
+        reply.chunks[1].prepend(reply.chunks.takeFirst());
+        f.app.provider.enqueue(reply);
+        auto command = f.start({u"explain"_s}, "text\n");
+        QByteArray printed;
+        QTRY_VERIFY_WITH_TIMEOUT((printed += command->readAllStandardOutput()).startsWith("One"),
+                                 10000);
+        QCOMPARE(command->state(), QProcess::Running);
+        const CommandRun run = Fixture::finish(*command);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(printed) + run.out, u"One two three\n"_s);
+        QCOMPARE(f.app.provider.closedConnections(), 1);
+
+        reply = ScriptedReply::eventStream(chatStream({u"Half"_s, u" more"_s}),
+                                           std::chrono::seconds(30));
+        reply.chunks[1].prepend(reply.chunks.takeFirst());
+        f.app.provider.enqueue(reply);
+        command = f.start({u"explain"_s}, "other text");
+        printed.clear();
+        QTRY_VERIFY_WITH_TIMEOUT((printed += command->readAllStandardOutput()) == "Half", 10000);
+        ::kill(pid_t(command->processId()), SIGINT);
+        QTRY_COMPARE_WITH_TIMEOUT(f.app.provider.closedConnections(), 2, 5000);
+        QVERIFY(f.app.cache.count() == 1);
+
+        // The selection's route waits for the whole answer, and is cancelled alike.
+        f.app.provider.enqueue(reply);
+        f.select(u"selected text"_s);
+        command = f.start({u"correct"_s});
+        QTRY_COMPARE_WITH_TIMEOUT(f.app.providerRequests(), 3, 10000);
+        QTest::qWait(200);
+        QCOMPARE(command->readAllStandardOutput(), QByteArray());
+        ::kill(pid_t(command->processId()), SIGINT);
+        QTRY_COMPARE_WITH_TIMEOUT(f.app.provider.closedConnections(), 3, 5000);
+        QCOMPARE(f.clipboard(), u"selected text"_s);
     }
 
     // Calls that come while Lexwick starts wait for it; the desktop file's actions are

@@ -70,7 +70,7 @@ private Q_SLOTS:
         Fixture f;
         f.app.provider.enqueue(ScriptedReply::json(200, chatAnswer(u"Kind regards"_s)));
         QVERIFY(runTask(f.app.router->processText(u"cheers"_s, TextAction::paraphrase,
-                                                  ToneOption::formal, {}))
+                                                  ToneOption::formal, {}, {}))
                     ->has_value());
         auto selection = std::make_shared<TextPasteboard>(u"  cheers\n"_s);
         QCOMPARE(run(f.services.handle(TextAction::paraphrase, selection)), u"Kind regards"_s);

@@ -103,7 +103,8 @@ private Q_SLOTS:
         connect(service.get(), &AIServiceProtocol::lastErrorChanged, [&] { events << u"error"_s; });
         connect(service.get(), &AIServiceProtocol::isProcessingChanged,
                 [&] { events << (service->isProcessing() ? u"busy"_s : u"idle"_s); });
-        const auto result = runTask(service->processText(u"text"_s, TextAction::correct, {}, {}));
+        const auto result =
+            runTask(service->processText(u"text"_s, TextAction::correct, {}, {}, {}));
         QVERIFY(result && service->lastError());
         QTEST(outcome(aiError(generatedText(result))), "outcome");
         QTEST(outcome(*service->lastError()), "outcome");

@@ -41,7 +41,7 @@ struct Fixture : RouterFixture {
                             std::optional<ToneOption> tone = std::nullopt,
                             std::stop_token stop = {})
     {
-        return generatedText(runTask(service.processText(text, action, tone, stop)));
+        return generatedText(runTask(service.processText(text, action, tone, {}, stop)));
     }
 };
 
@@ -82,8 +82,8 @@ private Q_SLOTS:
                                                                  : "/v1/chat/completions");
             QCOMPARE(request.header("Authorization"), "Bearer " + key.toUtf8());
             QVERIFY(request.header("x-api-key").isEmpty());
-            QCOMPARE(body.keys(),
-                     (QStringList{u"max_tokens"_s, u"messages"_s, u"model"_s, u"temperature"_s}));
+            QCOMPARE(body.keys(), (QStringList{u"max_tokens"_s, u"messages"_s, u"model"_s,
+                                               u"stream"_s, u"temperature"_s}));
             QCOMPARE(body[u"temperature"_s].toDouble(), 0.3);
             QCOMPARE(body[u"messages"_s].toArray(),
                      (QJsonArray{QJsonObject{{u"role"_s, u"system"_s}, {u"content"_s, system}},
@@ -94,8 +94,8 @@ private Q_SLOTS:
             QCOMPARE(request.header("x-api-key"), key.toUtf8());
             QCOMPARE(request.header("anthropic-version"), "2023-06-01");
             QVERIFY(request.header("Authorization").isEmpty());
-            QCOMPARE(body.keys(),
-                     (QStringList{u"max_tokens"_s, u"messages"_s, u"model"_s, u"system"_s}));
+            QCOMPARE(body.keys(), (QStringList{u"max_tokens"_s, u"messages"_s, u"model"_s,
+                                               u"stream"_s, u"system"_s}));
             QCOMPARE(body[u"system"_s].toString(), system);
             QCOMPARE(body[u"messages"_s].toArray(),
                      (QJsonArray{QJsonObject{{u"role"_s, u"user"_s}, {u"content"_s, user}}}));
@@ -103,6 +103,7 @@ private Q_SLOTS:
         }
         QCOMPARE(body[u"model"_s].toString(), defaultModelId(provider));
         QCOMPARE(body[u"max_tokens"_s].toVariant(), QVariant(1024));
+        QCOMPARE(body[u"stream"_s], true);
     }
 
     // Which failures are tried again, and how often, is in the failure table of every

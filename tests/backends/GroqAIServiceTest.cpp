@@ -34,7 +34,7 @@ struct Fixture {
                             std::optional<ToneOption> tone = std::nullopt,
                             std::stop_token stop = {})
     {
-        return generatedText(runTask(service.processText(text, action, tone, stop)));
+        return generatedText(runTask(service.processText(text, action, tone, {}, stop)));
     }
 };
 

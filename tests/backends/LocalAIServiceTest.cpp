@@ -42,7 +42,7 @@ struct Fixture {
 
     Result<QString> process(const QString& text, TextAction action = TextAction::correct)
     {
-        return generatedText(runTask(service.processText(text, action, std::nullopt, {})));
+        return generatedText(runTask(service.processText(text, action, std::nullopt, {}, {})));
     }
 
     QList<ReceivedRequest> generations() const

@@ -34,7 +34,7 @@ auto respond(ScriptedReply chat, GenerationOptions options = {}, std::stop_token
     server.enqueue(ScriptedReply::json(200, R"({"data":[{"id":"other"},{"id":"m"}]})"));
     server.setDefaultReply(std::move(chat));
     auto result =
-        runTask(LanguageModelSession(model, u"Be brief."_s).respond(u"p"_s, options, stop))
+        runTask(LanguageModelSession(model, u"Be brief."_s).respond(u"p"_s, options, {}, stop))
             .value_or(std::unexpected(DecodingError{u"<did not finish>"_s}));
     (void)QTest::qWaitFor([&] { return !model.isProbing(); }, 10'000); // before the client goes
     return std::pair{std::move(result), server.requests()};
@@ -65,7 +65,7 @@ private Q_SLOTS:
         const QJsonObject body = requests[1].json();
         QTEST(body.keys().join(u' '), "members");
         QCOMPARE(body[u"model"_s], u"m"_s);
-        QCOMPARE(body[u"stream"_s], false);
+        QCOMPARE(body[u"stream"_s], true);
         QCOMPARE(body[u"messages"_s].toArray(),
                  QJsonArray({QJsonObject{{u"role"_s, u"system"_s}, {u"content"_s, u"Be brief."_s}},
                              QJsonObject{{u"role"_s, u"user"_s}, {u"content"_s, u"p"_s}}}));

@@ -188,7 +188,7 @@ private Q_SLOTS:
         {
             Fixture f(u"http://192.0.2.1/v1"_s);
             QVERIFY(f.model.availability() == other);
-            QVERIFY(!runTask(LanguageModelSession(f.model, u"i"_s).respond(u"secret"_s, {}, {}))
+            QVERIFY(!runTask(LanguageModelSession(f.model, u"i"_s).respond(u"secret"_s, {}, {}, {}))
                          .value_or(LanguageModelSession::Response{}));
         }
         QVERIFY(proxy.requests().isEmpty());

@@ -25,7 +25,7 @@ using Answer = std::expected<QString, AIError>;
 Outcome request(RouterFixture& f, const QString& text, TextAction action = TextAction::correct,
                 std::optional<ToneOption> tone = std::nullopt, std::stop_token stop = {})
 {
-    return runTask(f.router->processText(text, action, tone, stop))
+    return runTask(f.router->processText(text, action, tone, {}, stop))
         .value_or(std::unexpected(AIError(AIError::ApiError{u"<did not finish>"_s})));
 }
 
@@ -47,7 +47,7 @@ class VanishedModel : public LocalAIService {
 public:
     using LocalAIService::LocalAIService;
     QCoro::Task<Result<GeneratedText>> processText(QString, TextAction, std::optional<ToneOption>,
-                                                   std::stop_token) override
+                                                   PartialText, std::stop_token) override
     {
         co_return std::unexpected(
             AIError(AIError::LocalModelUnavailable{LocalAIAvailability::modelNotReady}));
@@ -209,6 +209,51 @@ private Q_SLOTS:
         QVERIFY(!f.router->lastResultWasCached());
     }
 
+    // Two callers at once: each sees the pieces of its own answer only, trimmed as the final
+    // text will be. A stream that fails after text arrived leaves nothing in the cache.
+    void partialTextBelongsToItsCallerAndNeverReachesTheCache()
+    {
+        RouterFixture f({.storedMode = u"custom"_s});
+        f.provider.setHandler([](const ReceivedRequest& request) {
+            const bool first = request.body.contains("first");
+            return ScriptedReply::eventStream(
+                chatStream(first ? QStringList{u"\n"_s, u"One "_s, u"two "_s, u"\n"_s}
+                                 : QStringList{u"Un"_s, u" deux"_s}),
+                20ms);
+        });
+        QStringList firstPartials;
+        QStringList secondPartials;
+        auto first = std::make_shared<std::optional<Outcome>>();
+        auto second = std::make_shared<std::optional<Outcome>>();
+        const auto start = [&f](const QString& text, QStringList* partials,
+                                std::shared_ptr<std::optional<Outcome>> out) -> QCoro::Task<void> {
+            QCoro::Task<Outcome> task = f.router->processText(
+                text, TextAction::correct, {},
+                [partials](const QString& soFar) { partials->append(soFar); }, {});
+            out->emplace(co_await std::move(task));
+        };
+        start(u"first text"_s, &firstPartials, first);
+        start(u"second text"_s, &secondPartials, second);
+        QTRY_VERIFY(first->has_value() && second->has_value());
+        QCOMPARE((*first)->value().text, u"One two"_s);
+        QCOMPARE(firstPartials.last(), u"One two"_s); // "One" first, unless both came at once
+        QVERIFY(firstPartials.size() <= 2);
+        QCOMPARE((*second)->value().text, u"Un deux"_s);
+        QCOMPARE(secondPartials.last(), u"Un deux"_s);
+        QVERIFY(secondPartials.size() <= 2);
+
+        // Cut off after its first piece: the error, and no answer kept.
+        QList<QByteArray> cut = chatStream({u"Partial"_s, u" answer"_s});
+        cut.resize(3);
+        f.provider.setHandler({});
+        f.provider.setDefaultReply(ScriptedReply::eventStream(cut));
+        QCOMPARE(failure(process(f, u"third text"_s)), AIError::Kind::networkError);
+        QCOMPARE(f.cache.count(), 2);
+        f.provider.setDefaultReply(ScriptedReply::eventStream(chatStream({u"Whole"_s})));
+        QCOMPARE(process(f, u"third text"_s), u"Whole"_s);
+        QVERIFY(!f.router->lastResultWasCached());
+    }
+
     // The model server as it lives beside the application: it goes away, comes back, loads,
     // asks for a key, stops mid-answer or at its output limit. The user's choice of Local
     // stands throughout: each request asks again when the last answer was "no", falls back
@@ -329,7 +374,8 @@ private Q_SLOTS:
         auto outcome = std::make_shared<std::optional<Outcome>>();
         [](AIServiceProvider* router,
            std::shared_ptr<std::optional<Outcome>> out) -> QCoro::Task<void> {
-            QCoro::Task<Outcome> task = router->processText(u"text"_s, TextAction::correct, {}, {});
+            QCoro::Task<Outcome> task =
+                router->processText(u"text"_s, TextAction::correct, {}, {}, {});
             out->emplace(co_await std::move(task));
         }(f.router.get(), outcome);
 

@@ -46,4 +46,56 @@ QByteArray anthropicAnswer(const QString& text)
     return QJsonDocument(QJsonObject{{QStringLiteral("content"), QJsonArray{block}}}).toJson();
 }
 
+namespace {
+
+QByteArray compact(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+QList<QByteArray> chatStream(const QStringList& pieces, const QString& finishReason)
+{
+    QList<QByteArray> events{compact(
+        QJsonObject{{QStringLiteral("choices"),
+                     QJsonArray{QJsonObject{
+                         {QStringLiteral("delta"),
+                          QJsonObject{{QStringLiteral("role"), QStringLiteral("assistant")}}}}}}})};
+    for (const QString& piece : pieces) {
+        events.append(compact(QJsonObject{
+            {QStringLiteral("choices"),
+             QJsonArray{QJsonObject{
+                 {QStringLiteral("delta"), QJsonObject{{QStringLiteral("content"), piece}}},
+                 {QStringLiteral("finish_reason"), QJsonValue()}}}}}));
+    }
+    events.append(compact(
+        QJsonObject{{QStringLiteral("choices"),
+                     QJsonArray{QJsonObject{{QStringLiteral("delta"), QJsonObject{}},
+                                            {QStringLiteral("finish_reason"), finishReason}}}}}));
+    events.append("[DONE]");
+    return events;
+}
+
+QList<QByteArray> anthropicStream(const QStringList& pieces, const QString& stopReason)
+{
+    const auto typed = [](const char* type, QJsonObject object = {}) {
+        object.insert(QStringLiteral("type"), QString::fromLatin1(type));
+        return compact(object);
+    };
+    QList<QByteArray> events{typed("message_start"), typed("content_block_start"), typed("ping")};
+    for (const QString& piece : pieces) {
+        events.append(typed("content_block_delta",
+                            {{QStringLiteral("delta"),
+                              QJsonObject{{QStringLiteral("type"), QStringLiteral("text_delta")},
+                                          {QStringLiteral("text"), piece}}}}));
+    }
+    events.append(typed("content_block_stop"));
+    events.append(typed(
+        "message_delta",
+        {{QStringLiteral("delta"), QJsonObject{{QStringLiteral("stop_reason"), stopReason}}}}));
+    events.append(typed("message_stop"));
+    return events;
+}
+
 } // namespace lexwick::test

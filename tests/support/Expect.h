@@ -4,7 +4,9 @@
 #include "core/Error.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <expected>
 #include <optional>
@@ -29,5 +31,13 @@ template <typename E> const E* behind(const AIError& error)
 // Success bodies of the providers' formats.
 QByteArray chatAnswer(const QString& content);
 QByteArray anthropicAnswer(const QString& text);
+
+// The events' data of streamed answers made of these pieces: the chat-completions chunks with
+// the finish reason in the last and "[DONE]", Anthropic's events from message_start to
+// message_stop.
+QList<QByteArray> chatStream(const QStringList& pieces,
+                             const QString& finishReason = QStringLiteral("stop"));
+QList<QByteArray> anthropicStream(const QStringList& pieces,
+                                  const QString& stopReason = QStringLiteral("end_turn"));
 
 } // namespace lexwick::test

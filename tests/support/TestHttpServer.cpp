@@ -48,6 +48,18 @@ ScriptedReply ScriptedReply::json(int status, const QByteArray& body)
         .status = status, .headers = {{"Content-Type", "application/json"}}, .body = body};
 }
 
+ScriptedReply ScriptedReply::eventStream(const QList<QByteArray>& data,
+                                         std::chrono::milliseconds interval, Ending ending)
+{
+    ScriptedReply reply{.status = 200,
+                        .headers = {{"Content-Type", "text/event-stream; charset=utf-8"}},
+                        .ending = ending,
+                        .chunkInterval = interval};
+    for (const QByteArray& event : data)
+        reply.chunks.append("data: " + event + "\n\n");
+    return reply;
+}
+
 ScriptedReply ScriptedReply::withEnding(Ending ending)
 {
     ScriptedReply reply;
@@ -87,6 +99,7 @@ TestHttpServer::TestHttpServer(const QHostAddress& address)
             socket->setParent(this);
             ++m_connections;
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+            connect(socket, &QTcpSocket::disconnected, this, [this] { ++m_closedConnections; });
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         }
     });
@@ -142,6 +155,11 @@ void TestHttpServer::answer(QTcpSocket* socket, const ScriptedReply& reply)
     QByteArray head = "HTTP/1.1 " + QByteArray::number(reply.status) + " Scripted\r\n";
     for (const auto& [name, value] : reply.headers)
         head += name + ": " + value + "\r\n";
+    if (reply.ending == Ending::streamed || reply.ending == Ending::streamThenStall) {
+        socket->write(head + "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n");
+        stream(socket, reply);
+        return;
+    }
     if (reply.ending == Ending::endless) {
         socket->write(head + "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n");
         // Written as the socket drains, so that the server holds no more than a few chunks.
@@ -176,6 +194,41 @@ void TestHttpServer::answer(QTcpSocket* socket, const ScriptedReply& reply)
     } else {
         socket->disconnectFromHost();
     }
+}
+
+// Writes the reply's chunks, the first at once and each next after the interval.
+void TestHttpServer::stream(QTcpSocket* socket, const ScriptedReply& reply)
+{
+    const auto writeChunk = [socket](const QByteArray& chunk) {
+        socket->write(QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n");
+        socket->flush();
+    };
+    const auto finish = [socket, ending = reply.ending] {
+        if (ending != ScriptedReply::Ending::streamed)
+            return; // stalls, the connection open
+        socket->write("0\r\n\r\n");
+        socket->disconnectFromHost();
+    };
+    if (reply.chunkInterval.count() == 0) {
+        for (const QByteArray& chunk : reply.chunks)
+            writeChunk(chunk);
+        finish();
+        return;
+    }
+    auto* timer = new QTimer(socket);
+    timer->setInterval(reply.chunkInterval);
+    const auto next = std::make_shared<qsizetype>(0);
+    const auto tick = [timer, next, chunks = reply.chunks, writeChunk, finish] {
+        if (*next == chunks.size()) {
+            timer->stop();
+            finish();
+            return;
+        }
+        writeChunk(chunks.at((*next)++));
+    };
+    connect(timer, &QTimer::timeout, socket, tick);
+    tick();
+    timer->start();
 }
 
 } // namespace lexwick::test

@@ -25,7 +25,9 @@ struct ScriptedReply {
         dropMidBody,      // headers and half the body, then close
         resetMidBody,     // headers and half the body, then a reset
         never,            // keep the connection open and never answer
-        endless           // headers, then a chunked body of 'x's that never ends (see below)
+        endless,          // headers, then a chunked body of 'x's that never ends (see below)
+        streamed,         // headers, then each of chunks as a chunk of its own, then the end
+        streamThenStall   // the same, but the body never ends: the connection stays open
     };
     // An endless body falls silent, its connection still open, after this much: a client that
     // never cuts it off cannot exhaust the machine.
@@ -36,8 +38,16 @@ struct ScriptedReply {
     QByteArray body;
     std::chrono::milliseconds delay{0};
     Ending ending = Ending::complete;
+    // A streamed body's pieces, written one by one with the interval between them.
+    QList<QByteArray> chunks;
+    std::chrono::milliseconds chunkInterval{0};
 
     static ScriptedReply json(int status, const QByteArray& body);
+    // A text/event-stream answer, one chunk per event data (each sent as "data: …" and a blank
+    // line); the body ends after them, or stalls when told.
+    static ScriptedReply eventStream(const QList<QByteArray>& data,
+                                     std::chrono::milliseconds interval = {},
+                                     Ending ending = Ending::streamed);
     static ScriptedReply withEnding(Ending ending);
     // The body sent compressed with the "deflate" content coding (a zlib stream).
     static ScriptedReply deflated(int status, const QByteArray& body);
@@ -77,6 +87,8 @@ public:
     int connections() const { return m_connections; }
     // Body bytes sent so far in endless answers.
     qint64 endlessBytesSent() const { return m_endlessBytesSent; }
+    // Connections the client has closed, or that ended otherwise, so far.
+    int closedConnections() const { return m_closedConnections; }
 
     const QList<ReceivedRequest>& requests() const { return m_requests; }
 
@@ -86,6 +98,7 @@ public:
 private:
     void onReadyRead(QTcpSocket* socket);
     void answer(QTcpSocket* socket, const ScriptedReply& reply);
+    void stream(QTcpSocket* socket, const ScriptedReply& reply);
 
     QTcpServer m_server;
     std::deque<ScriptedReply> m_queue;
@@ -95,6 +108,7 @@ private:
     bool m_keepAlive = false;
     int m_connections = 0;
     qint64 m_endlessBytesSent = 0;
+    int m_closedConnections = 0;
 };
 
 } // namespace lexwick::test

@@ -233,6 +233,24 @@ int main(int argc, char** argv)
             s.view.main()->setInputText(u"Teh quick brown fox."_s);
             s.view.main()->toggleProcessing();
         });
+        // The answer as the model writes it: the text so far, Cancel still on the button.
+        ok &= s.shoot(u"main-streaming"_s, [](PopoverScreen& s) {
+            const QString answer =
+                u"**Ephemeral** means lasting a very short time. It comes from the Greek "
+                u"*eph\u0113meros*, \"lasting only a day\", and is used for things such as "
+                u"fashions, fame or the mayfly's adult life, which often ends within hours. "
+                u"In computing, an *ephemeral* port or file exists only"_s;
+            QStringList pieces;
+            for (qsizetype at = 0; at < answer.size(); at += 12)
+                pieces.append(answer.mid(at, 12));
+            s.app.provider.enqueue(
+                ScriptedReply::eventStream(chatStream(pieces).first(pieces.size() + 1), 10ms,
+                                           ScriptedReply::Ending::streamThenStall));
+            s.view.main()->setSelectedAction(TextAction::explain);
+            s.view.main()->setInputText(u"ephemeral"_s);
+            s.view.main()->toggleProcessing();
+            QTest::qWait(600);
+        });
         ok &= s.shoot(u"main-result-cached-copied"_s, [](PopoverScreen& s) {
             s.app.provider.enqueue(ScriptedReply::json(
                 200, chatAnswer(u"They're going to the **library** tomorrow, *whether* or not "

@@ -260,6 +260,74 @@ private Q_SLOTS:
         QCOMPARE(f.result.accessibleName(), spoken);
     }
 
+    // The answer shows as the model writes it, without its changes or Copy until it is whole;
+    // then the changes are computed once, from the final text.
+    void theAnswerShowsAsItIsWritten()
+    {
+        Fixture f;
+        f.main.setInputText(u"Teh text"_s);
+        f.app.provider.enqueue(
+            ScriptedReply::eventStream(chatStream({u"The"_s, u" text"_s, u" here"_s}), 300ms));
+        QSignalSpy finished(&f.main, &MainView::requestFinished);
+        f.main.toggleProcessing();
+        QVERIFY(f.result.showsSpinner());
+        QTRY_VERIFY(f.result.isWriting());
+        QCOMPARE(f.result.text(), u"The"_s);
+        QVERIFY(!f.result.showsSpinner());
+        QVERIFY(f.result.isShown());
+        QVERIFY(!f.result.canCopy());
+        QVERIFY(!f.result.showsChanges());
+        QVERIFY(!f.result.showsChangesToggle());
+        QVERIFY(f.result.changesSummary().isEmpty());
+        QVERIFY(f.result.richText().contains(u">The<"_s));
+        QCOMPARE(f.main.processButtonText(), u"Cancel"_s);
+        QTRY_COMPARE(f.result.text(), u"The text"_s);
+
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(f.result.text(), u"The text here"_s);
+        QVERIFY(!f.result.isWriting());
+        QVERIFY(f.result.canCopy());
+        QVERIFY(f.result.showsChanges());
+        QCOMPARE(f.result.changesSummary(), u"2 changes"_s);
+        QCOMPARE(f.items().first().resultText, u"The text here"_s);
+
+        // Cancelled while writing: no answer stays, and the history has none.
+        f.main.setInputText(u"Other text"_s);
+        ScriptedReply halted = ScriptedReply::eventStream(chatStream({u"Half"_s, u" more"_s}), 10s);
+        halted.chunks[1].prepend(halted.chunks.takeFirst()); // "Half" comes at once
+        f.app.provider.enqueue(halted);
+        f.main.toggleProcessing();
+        QTRY_COMPARE(f.result.text(), u"Half"_s);
+        f.main.toggleProcessing();
+        QVERIFY(finished.wait(10000));
+        QVERIFY(f.result.text().isEmpty());
+        QVERIFY(!f.result.isShown());
+        QCOMPARE(f.items().size(), 1);
+    }
+
+    // A fast stream is shown at most once a frame, the latest text each time; pieces that
+    // arrive after the answer ended change nothing.
+    void piecesAreShownAtMostOnceAFrame()
+    {
+        ResultView result;
+        result.awaitAnswer();
+        QSignalSpy shown(&result, &ResultView::textChanged);
+        for (int i = 1; i <= 200; ++i)
+            result.showPartial(QString(i, u'a'));
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(result.text(), u"a"_s);
+        QTRY_COMPARE(result.text(), QString(200, u'a'));
+        QCOMPARE(shown.size(), 2);
+        QTest::qWait(int(ResultView::frameInterval.count()) * 3);
+        QCOMPARE(shown.size(), 2);
+
+        result.show(u"final"_s, u"sent"_s, TextAction::explain, false);
+        result.showPartial(u"late"_s);
+        QTest::qWait(int(ResultView::frameInterval.count()) * 2);
+        QCOMPARE(result.text(), u"final"_s);
+        QVERIFY(!result.isWriting());
+    }
+
     // Copy copies what the result box shows, and only that: with nothing shown (no answer yet,
     // or a spinner in its place) the clipboard keeps what it held and nothing says "Copied!".
     void copyTakesOnlyAShownAnswer()

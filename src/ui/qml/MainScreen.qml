@@ -337,6 +337,7 @@ Rectangle {
                             focusPolicy: Qt.StrongFocus
                             Accessible.name: screen.result.showCopiedFeedback ? "Copied!" : "Copy"
                             enabled: screen.result.canCopy
+                            opacity: enabled ? 1 : 0.4
                             onClicked: screen.result.copy()
                             background: Rectangle { radius: 6; color: Theme.ultraThinMaterial }
                             contentItem: Item {
@@ -362,7 +363,7 @@ Rectangle {
                     }
                     Rectangle {
                         Layout.fillWidth: true
-                        implicitHeight: (screen.view.isProcessing ? spinner.implicitHeight : result.implicitHeight) + 24
+                        implicitHeight: (screen.result.showsSpinner ? spinner.implicitHeight : result.implicitHeight) + 24
                         radius: 10
                         color: Theme.ultraThinMaterial
                         border.width: 1
@@ -371,13 +372,13 @@ Rectangle {
                             id: spinner
                             objectName: "spinner"
                             anchors.centerIn: parent
-                            visible: screen.view.isProcessing
+                            visible: screen.result.showsSpinner
                             running: visible
                         }
                         TextEdit {
                             id: result
                             objectName: "result"
-                            visible: !screen.view.isProcessing
+                            visible: !screen.result.showsSpinner
                             anchors.fill: parent
                             anchors.margins: 12
                             readOnly: true
