@@ -55,6 +55,8 @@ SettingsView::SettingsView(SettingsManager& settings, ProviderModels* providerMo
     });
     connect(&m_settings, &SettingsManager::piiDetectionEnabledChanged, this,
             &SettingsView::piiDetectionEnabledChanged);
+    connect(&m_settings, &SettingsManager::replacesSelectionChanged, this,
+            &SettingsView::replacesSelectionChanged);
     if (m_providerModels) {
         connect(m_providerModels, &ProviderModels::modelsChanged, this,
                 [this](APIProvider provider) {
@@ -336,6 +338,16 @@ bool SettingsView::piiDetectionEnabled() const
 void SettingsView::setPiiDetectionEnabled(bool enabled)
 {
     m_settings.setPiiDetectionEnabled(enabled);
+}
+
+bool SettingsView::replacesSelection() const
+{
+    return m_settings.replacesSelection();
+}
+
+void SettingsView::setReplacesSelection(bool replaces)
+{
+    m_settings.setReplacesSelection(replaces);
 }
 
 void SettingsView::setShowsShortcuts(bool shows)

@@ -63,6 +63,9 @@ class SettingsView : public QObject {
     Q_PROPERTY(QString aboutLine READ aboutLine CONSTANT)
     Q_PROPERTY(bool piiDetectionEnabled READ piiDetectionEnabled WRITE setPiiDetectionEnabled NOTIFY
                    piiDetectionEnabledChanged)
+    // After a keyboard shortcut: the result replaces the selection, or waits on the clipboard.
+    Q_PROPERTY(bool replacesSelection READ replacesSelection WRITE setReplacesSelection NOTIFY
+                   replacesSelectionChanged)
     Q_PROPERTY(lexwick::ShortcutsView* shortcuts READ shortcuts CONSTANT)
     Q_PROPERTY(bool showsShortcuts READ showsShortcuts NOTIFY showsShortcutsChanged)
     Q_PROPERTY(lexwick::LocalServerView* localServer READ localServer CONSTANT)
@@ -105,11 +108,13 @@ public:
     QString aboutLine() const { return aboutText; }
 
     bool piiDetectionEnabled() const;
+    bool replacesSelection() const;
     LocalServerView* localServer() const { return m_localServer; }
 
     void setAPIKeyInput(const QString& text);
     void setShowAPIKey(bool show);
     void setPiiDetectionEnabled(bool enabled);
+    void setReplacesSelection(bool replaces);
 
     // A card's action: local only while its model answers, cloud never, custom always.
     Q_INVOKABLE void selectMode(lexwick::AIProviderModes::AIProviderMode mode);
@@ -141,6 +146,7 @@ Q_SIGNALS:
     void modelsChanged();
     void statusChanged();
     void piiDetectionEnabledChanged();
+    void replacesSelectionChanged();
     // The popover closes the screen, presents the onboarding, or the application quits.
     void closeRequested();
     void restartOnboardingRequested();
