@@ -140,9 +140,9 @@ QCoro::Task<void> ApplicationService::serveSelection(TextAction action, std::opt
                                                 : processSelection(action, replace);
     const SelectionOutcome outcome = co_await std::move(running);
     if (self) {
-        m_notifier.notify(!outcome ? outcome.error()
-                                   : *outcome ? replacedMessage()
-                                              : copiedMessage());
+        m_notifier.notify(!outcome   ? outcome.error()
+                          : *outcome ? replacedMessage()
+                                     : copiedMessage());
     }
     if (reply) {
         reply->connection.send(outcome ? reply->call.createReply()

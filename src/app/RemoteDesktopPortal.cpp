@@ -80,8 +80,10 @@ QCoro::Task<bool> RemoteDesktopPortal::paste()
         if (!self || !started)
             co_return false;
     }
-    for (const auto& [keysym, pressed] : {std::pair{controlKeysym, true}, {vKeysym, true},
-                                          {vKeysym, false}, {controlKeysym, false}}) {
+    for (const auto& [keysym, pressed] : {std::pair{controlKeysym, true},
+                                          {vKeysym, true},
+                                          {vKeysym, false},
+                                          {controlKeysym, false}}) {
         QCoro::Task<bool> pressing = pressKey(keysym, pressed);
         if (!co_await std::move(pressing) || !self) {
             if (self && !m_session.isEmpty()) {
@@ -98,14 +100,13 @@ QCoro::Task<bool> RemoteDesktopPortal::startSession()
 {
     QPointer self(this);
     m_starting = true;
-    QVariantMap sessionOptions{
-        {QStringLiteral("session_handle_token"), QStringLiteral("lexwick")}};
+    QVariantMap sessionOptions{{QStringLiteral("session_handle_token"), QStringLiteral("lexwick")}};
     auto creating = request(QStringLiteral("CreateSession"), {}, sessionOptions);
     const std::optional<QVariantMap> created = co_await std::move(creating);
     if (!self)
         co_return false;
-    const QString session = created ? objectPath(created->value(QStringLiteral("session_handle")))
-                                    : QString();
+    const QString session =
+        created ? objectPath(created->value(QStringLiteral("session_handle"))) : QString();
     std::optional<QVariantMap> started;
     if (!session.isEmpty()) {
         m_bus.connect(portalService, session, QStringLiteral("org.freedesktop.portal.Session"),
@@ -159,8 +160,7 @@ RemoteDesktopPortal::request(QString method, QVariantList arguments, QVariantMap
         QStringLiteral("/org/freedesktop/portal/desktop/request/") + sender + u'/' + token;
     auto response = std::make_unique<PortalResponse>();
     m_bus.connect(portalService, path, QStringLiteral("org.freedesktop.portal.Request"),
-                  QStringLiteral("Response"), response.get(),
-                  SLOT(receive(uint, QVariantMap)));
+                  QStringLiteral("Response"), response.get(), SLOT(receive(uint, QVariantMap)));
 
     QDBusMessage call =
         QDBusMessage::createMethodCall(portalService, portalPath, portalInterface, method);
@@ -179,8 +179,7 @@ RemoteDesktopPortal::request(QString method, QVariantList arguments, QVariantMap
     if (!self)
         co_return std::nullopt;
     m_bus.disconnect(portalService, path, QStringLiteral("org.freedesktop.portal.Request"),
-                     QStringLiteral("Response"), response.get(),
-                     SLOT(receive(uint, QVariantMap)));
+                     QStringLiteral("Response"), response.get(), SLOT(receive(uint, QVariantMap)));
     if (watcher.isError() || !response->answer || response->answer->first != 0)
         co_return std::nullopt;
     co_return response->answer->second;
@@ -189,8 +188,8 @@ RemoteDesktopPortal::request(QString method, QVariantList arguments, QVariantMap
 QCoro::Task<bool> RemoteDesktopPortal::pressKey(int keysym, bool pressed)
 {
     QPointer self(this);
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        portalService, portalPath, portalInterface, QStringLiteral("NotifyKeyboardKeysym"));
+    QDBusMessage call = QDBusMessage::createMethodCall(portalService, portalPath, portalInterface,
+                                                       QStringLiteral("NotifyKeyboardKeysym"));
     call << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariantMap() << keysym
          << uint(pressed ? 1 : 0);
     QDBusPendingCallWatcher watcher(m_bus.asyncCall(call));

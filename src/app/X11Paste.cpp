@@ -6,21 +6,20 @@
 #include <QDeadlineTimer>
 #include <QGuiApplication>
 
-#include <algorithm>
 #include <array>
-#include <string_view>
 #include <chrono>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include <xcb/xcb.h>
 // Xlib last: its macros (Bool, Status, None…) would break Qt's headers.
-#include <X11/XKBlib.h>
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <X11/Xatom.h>
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace lexwick::x11paste {
 
@@ -38,8 +37,8 @@ struct Connection {
 // Qt's own connection to the X server; nothing when the application does not run on X11.
 std::optional<Connection> connection()
 {
-    const auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>()
-                              : nullptr;
+    const auto* x11 =
+        qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->display() || !x11->connection())
         return std::nullopt;
     return Connection{x11->display(), x11->connection()};
@@ -114,6 +113,27 @@ std::vector<KeyCode> heldModifiers(Display* display)
             held.push_back(KeyCode(code));
     }
     return held;
+}
+
+// Whether a window of this WM_CLASS (its instance or class name) is a terminal emulator.
+bool isTerminal(const QByteArray& instance, const QByteArray& windowClass)
+{
+    // Instance or class names, in lower case, of the terminal emulators of the usual desktops,
+    // each between spaces.
+    constexpr std::string_view terminals =
+        " alacritty aterm com.mitchellh.ghostty contour cool-retro-term deepin-terminal "
+        "eterm foot footclient ghostty gnome-terminal gnome-terminal-server guake kgx "
+        "kitty konsole kterm lxterminal mate-terminal mlterm org.gnome.console "
+        "org.gnome.ptyxis org.wezfurlong.wezterm ptyxis qterminal rxvt sakura st "
+        "st-256color terminator terminology tilda tilix urxvt uxterm wezterm "
+        "xfce4-terminal xterm ";
+    const auto known = [terminals](const QByteArray& name) {
+        const QByteArray word = ' ' + name.toLower() + ' ';
+        return !name.isEmpty() &&
+               terminals.find(std::string_view(word.constData(), size_t(word.size()))) !=
+                   std::string_view::npos;
+    };
+    return known(instance) || known(windowClass);
 }
 
 class X11Target : public PasteTarget {
@@ -193,27 +213,6 @@ std::unique_ptr<PasteTarget> focusedSelectionOwner()
     const std::optional<WindowClass> names = windowClass(display, focus);
     const bool terminal = names && isTerminal(names->instance, names->windowClass);
     return std::make_unique<X11Target>(focus, terminal);
-}
-
-bool isTerminal(const QByteArray& instance, const QByteArray& windowClass)
-{
-    // Instance or class names, in lower case, of the terminal emulators of the usual desktops.
-    static constexpr std::string_view terminals[] = {
-        "alacritty", "aterm", "com.mitchellh.ghostty", "contour", "cool-retro-term",
-        "deepin-terminal", "eterm", "foot", "footclient", "ghostty", "gnome-terminal",
-        "gnome-terminal-server", "guake", "kgx", "kitty", "konsole", "kterm", "lxterminal",
-        "mate-terminal", "mlterm", "org.gnome.console", "org.gnome.ptyxis",
-        "org.wezfurlong.wezterm", "ptyxis", "qterminal", "rxvt", "sakura", "st", "st-256color",
-        "terminator", "terminology", "tilda", "tilix", "urxvt", "uxterm", "wezterm",
-        "xfce4-terminal", "xterm",
-    };
-    const auto known = [](const QByteArray& name) {
-        const QByteArray lower = name.toLower();
-        return std::ranges::find(terminals, std::string_view(lower.constData(),
-                                                             size_t(lower.size()))) !=
-               std::end(terminals);
-    };
-    return known(instance) || known(windowClass);
 }
 
 } // namespace lexwick::x11paste

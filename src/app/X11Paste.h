@@ -20,9 +20,6 @@ namespace x11paste {
 // the application does not run on X11 or the server has no XTest).
 std::unique_ptr<PasteTarget> focusedSelectionOwner();
 
-// Whether a window of this WM_CLASS (its instance or class name) is a terminal emulator.
-bool isTerminal(const QByteArray& instance, const QByteArray& windowClass);
-
 } // namespace x11paste
 
 } // namespace lexwick

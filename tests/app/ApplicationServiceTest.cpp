@@ -373,10 +373,9 @@ private Q_SLOTS:
         QCOMPARE(f.window.pasted, (QStringList{u"the cat 1"_s, u"the cat 5"_s, u"the cat 7"_s}));
         QTRY_COMPARE(f.notifications.bodies.size(), 7);
         QCOMPARE(f.notifications.bodies.mid(3),
-                 (QStringList{ApplicationService::copiedMessage(),
-                              ApplicationService::replacedMessage(),
-                              ApplicationService::copiedMessage(),
-                              ApplicationService::replacedMessage()}));
+                 (QStringList{
+                     ApplicationService::copiedMessage(), ApplicationService::replacedMessage(),
+                     ApplicationService::copiedMessage(), ApplicationService::replacedMessage()}));
 
         // A failed request pastes nothing; a filter writes to its output alone.
         f.select(QString());

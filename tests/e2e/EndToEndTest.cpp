@@ -105,10 +105,11 @@ void answerCorrections(BackgroundTestHttpServer& modelServer)
     modelServer.setHandler([](const ReceivedRequest& request) {
         if (request.path.endsWith("/models"))
             return ScriptedReply::json(200, R"({"data":[{"id":"m"}]})");
-        const QList<std::pair<QByteArray, QString>> corrections{{"fox jumpd over", u"fox jumped over"_s},
-                                                                {"Teh end", u"The end"_s},
-                                                                {"slowly hom", u"slowly home"_s},
-                                                                {"helo", u"hello"_s}};
+        const QList<std::pair<QByteArray, QString>> corrections{
+            {"fox jumpd over", u"fox jumped over"_s},
+            {"Teh end", u"The end"_s},
+            {"slowly hom", u"slowly home"_s},
+            {"helo", u"hello"_s}};
         QString corrected = u"?"_s;
         for (const auto& [text, correction] : corrections) {
             if (request.body.contains(text)) {
@@ -128,8 +129,8 @@ std::optional<QString> windowOfClass(const X11Session& session, const QString& w
 {
     std::optional<QString> id;
     eventually([&] {
-        const auto found = session.run(
-            u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--class"_s, windowClass});
+        const auto found =
+            session.run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--class"_s, windowClass});
         if (found && !found->trimmed().isEmpty())
             id = QString::fromLatin1(found->trimmed().split('\n').first());
         return id.has_value();
@@ -425,8 +426,8 @@ private Q_SLOTS:
         const auto select = [&](int line, int column, int length) {
             session.run(u"xdotool"_s, {u"windowactivate"_s, u"--sync"_s, *editorWindow});
             session.key(u"ctrl+Home"_s);
-            for (const auto& [key, count] : {std::pair{u"Down"_s, line}, {u"Right"_s, column},
-                                             {u"shift+Right"_s, length}}) {
+            for (const auto& [key, count] :
+                 {std::pair{u"Down"_s, line}, {u"Right"_s, column}, {u"shift+Right"_s, length}}) {
                 if (count > 0)
                     session.run(u"xdotool"_s, {u"key"_s, u"--repeat"_s, QString::number(count),
                                                u"--delay"_s, u"5"_s, key});
@@ -492,14 +493,16 @@ private Q_SLOTS:
         select(1, 9, 10);
         QVERIFY(eventually([&] { return primary() == "slowly hom"; }));
         command = startCorrect();
-        QVERIFY(eventually([&] { return desktop.modelServer.requests().last().body.contains("slowly"); }));
+        QVERIFY(eventually(
+            [&] { return desktop.modelServer.requests().last().body.contains("slowly"); }));
         session.run(u"xdotool"_s, {u"windowactivate"_s, u"--sync"_s, *terminalWindow});
         QVERIFY(command->waitForFinished(30'000));
         QVERIFY2(command->exitCode() == 0, command->readAll().constData());
         QCOMPARE(clipboard(), "slowly home");
         session.type(u"typed"_s);
         session.key(u"Return"_s);
-        QVERIFY(eventually([&] { return !fileContents(typed).isEmpty(); }, std::chrono::seconds(5)));
+        QVERIFY(
+            eventually([&] { return !fileContents(typed).isEmpty(); }, std::chrono::seconds(5)));
         QCOMPARE(fileContents(typed), "typed\n");
         QVERIFY2(saved(), fileContents(path).constData()); // unchanged
     }
@@ -525,9 +528,9 @@ private Q_SLOTS:
         QVERIFY(terminalWindow);
         QTest::qWait(500); // the line shows
         // A double click on the first word of the first line selects it.
-        session.run(u"xdotool"_s, {u"mousemove"_s, u"--window"_s, *terminalWindow, u"8"_s, u"6"_s,
-                                   u"click"_s, u"--repeat"_s, u"2"_s, u"--delay"_s, u"100"_s,
-                                   u"1"_s});
+        session.run(u"xdotool"_s,
+                    {u"mousemove"_s, u"--window"_s, *terminalWindow, u"8"_s, u"6"_s, u"click"_s,
+                     u"--repeat"_s, u"2"_s, u"--delay"_s, u"100"_s, u"1"_s});
         QVERIFY(eventually([&] {
             return session.run(u"xclip"_s, {u"-selection"_s, u"primary"_s, u"-o"_s}) == "helo";
         }));
@@ -538,7 +541,8 @@ private Q_SLOTS:
         QVERIFY(command->waitForFinished(30'000));
         QVERIFY2(command->exitCode() == 0, command->readAll().constData());
         session.key(u"Return"_s);
-        QVERIFY(eventually([&] { return !fileContents(typed).isEmpty(); }, std::chrono::seconds(5)));
+        QVERIFY(
+            eventually([&] { return !fileContents(typed).isEmpty(); }, std::chrono::seconds(5)));
         QCOMPARE(fileContents(typed), "hello\n");
     }
 
