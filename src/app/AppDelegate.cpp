@@ -205,7 +205,8 @@ QCoro::Task<SelectionOutcome> AppDelegate::runInPopover(TextAction action, bool 
         clipboard->clear();
         co_return SelectionOutcome(std::unexpect, clipboardRefusedMessage());
     }
-    if (!paste || !m_portal)
+    // Where the portal is missing or was declined, the popover stays with the result.
+    if (!paste || !m_portal || !m_portal->mayPaste())
         co_return false;
 
     // The popover goes, and the compositor gives the focus back to the window the selection

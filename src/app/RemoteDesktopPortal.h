@@ -27,6 +27,9 @@ public:
     RemoteDesktopPortal(QDBusConnection bus, UserDefaults& defaults, QObject* parent = nullptr);
     ~RemoteDesktopPortal() override;
 
+    // False once the portal proved missing or the user declined, for the rest of the run.
+    bool mayPaste() const { return !m_refused; }
+
     // Presses Ctrl+V for the window that has the focus, starting the session first when none
     // runs. False when nothing was sent: no portal, refused, or the session could not start.
     QCoro::Task<bool> paste();
