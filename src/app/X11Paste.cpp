@@ -66,7 +66,8 @@ struct WindowClass {
 };
 
 // The WM_CLASS of the window, or of its nearest ancestor that has one: the focus may be on a
-// child of the application's top-level window.
+// child of the application's top-level window. A window that has gone meanwhile makes the
+// calls fail, nothing worse: Qt's connection ignores Xlib's errors.
 std::optional<WindowClass> windowClass(Display* display, Window window)
 {
     for (int depth = 0; window != None && depth < 32; ++depth) {
