@@ -3,9 +3,12 @@
 #include "app/AppContext.h"
 #include "app/Pasteboard.h"
 #include "app/PopoverHost.h"
+#include "app/RemoteDesktopPortal.h"
 #include "app/ServicesProvider.h"
 #include "app/StatusBarManager.h"
 #include "app/TrayWatch.h"
+#include "app/X11Paste.h"
+#include "core/CancellableSleep.h"
 #include "core/Log.h"
 
 #include <QClipboard>
@@ -30,6 +33,8 @@ constexpr std::chrono::milliseconds trayWait{3000};
 constexpr std::chrono::milliseconds startupSettles{3000};
 // How long the popover may take to get the focus before its selection is read anyway.
 constexpr std::chrono::milliseconds focusWait{2000};
+// How long the compositor is given to hand the focus back once the popover has gone.
+constexpr std::chrono::milliseconds focusReturns{150};
 
 // Start-up frees much of what it allocated (files read and parsed, the probe's exchange), but
 // glibc keeps the freed pages inside its heaps: about 0.7 MB of a process that may sit in the
@@ -99,6 +104,10 @@ void AppDelegate::applicationDidFinishLaunching()
     setupStatusBar();
     logLine(QStringLiteral("status bar setup complete"));
     m_servicesProvider = std::make_unique<ServicesProvider>(m_context->router);
+    if (QGuiApplication::platformName() == u"wayland") {
+        m_portal = std::make_unique<RemoteDesktopPortal>(QDBusConnection::sessionBus(),
+                                                         m_context->defaults);
+    }
     if (m_service)
         m_service->setServicesProvider(m_servicesProvider.get());
     if (m_activateWhenLaunched)
@@ -135,27 +144,33 @@ ApplicationService::Platform AppDelegate::servicesPlatform()
 {
     ApplicationService::Platform platform;
     platform.activate = [this] { activate(); };
+    platform.replacesSelection = [this] {
+        return m_context && m_context->settings.replacesSelection();
+    };
     if (QGuiApplication::platformName() == u"wayland") {
-        platform.runInPopover = [this](TextAction action) { return runInPopover(action); };
+        platform.runInPopover = [this](TextAction action, bool paste) {
+            return runInPopover(action, paste);
+        };
     } else {
         platform.selection = [] {
             return std::make_shared<ClipboardPasteboard>(ClipboardPasteboard::selectionMode(),
                                                          QClipboard::Clipboard);
         };
+        platform.pasteTarget = &x11paste::focusedSelectionOwner;
     }
     return platform;
 }
 
 // Wayland gives the selection only to the application that has the focus: the popover opens,
 // reads it once it is active, and runs the request where the user sees it.
-QCoro::Task<ServiceOutcome> AppDelegate::runInPopover(TextAction action)
+QCoro::Task<SelectionOutcome> AppDelegate::runInPopover(TextAction action, bool paste)
 {
     QPointer self(this);
     activate();
     // The popover exists once it has opened, unless its library could not be loaded.
     QPointer<Popover> popover = m_popover ? m_popover->popover() : nullptr;
     if (!popover)
-        co_return ServiceOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
+        co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
     if (QWindow* window = popover->window(); window && !window->isActive()) {
         auto activated = qCoro(window, &QWindow::activeChanged, focusWait);
         co_await std::move(activated);
@@ -166,16 +181,16 @@ QCoro::Task<ServiceOutcome> AppDelegate::runInPopover(TextAction action)
         co_await std::move(idle);
     }
     if (!self || !popover)
-        co_return ServiceOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
+        co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
 
     QClipboard* clipboard = QGuiApplication::clipboard();
     QCoro::Task<ServiceOutcome> running =
         popover->runService(clipboard->text(ClipboardPasteboard::selectionMode()), action);
     const ServiceOutcome outcome = co_await std::move(running);
     if (!self)
-        co_return ServiceOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
+        co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
     if (!outcome)
-        co_return outcome;
+        co_return SelectionOutcome(std::unexpect, outcome.error());
 
     // A compositor refuses a clipboard owner whose latest key or click is older than the
     // clipboard's, and says nothing. Taking the clipboard is confirmed by the selection event
@@ -185,12 +200,28 @@ QCoro::Task<ServiceOutcome> AppDelegate::runInPopover(TextAction action)
     auto taken = qCoro(clipboard, &QClipboard::dataChanged, focusWait);
     const bool copied = (co_await std::move(taken)).has_value();
     if (!self)
-        co_return ServiceOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
+        co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
     if (!copied) {
         clipboard->clear();
-        co_return ServiceOutcome(std::unexpect, clipboardRefusedMessage());
+        co_return SelectionOutcome(std::unexpect, clipboardRefusedMessage());
     }
-    co_return outcome;
+    // Where the portal is missing or was declined, the popover stays with the result.
+    if (!paste || !m_portal || !m_portal->mayPaste())
+        co_return false;
+
+    // The popover goes, and the compositor gives the focus back to the window the selection
+    // came from; the portal's key goes to whichever window has it.
+    m_popover->hide();
+    if (QWindow* window = popover ? popover->window() : nullptr; window && window->isActive()) {
+        auto deactivated = qCoro(window, &QWindow::activeChanged, focusWait);
+        co_await std::move(deactivated);
+    }
+    auto settled = cancellableSleep(focusReturns, std::stop_token());
+    co_await std::move(settled);
+    if (!self || !m_portal)
+        co_return false;
+    QCoro::Task<bool> pasting = m_portal->paste();
+    co_return co_await std::move(pasting);
 }
 
 } // namespace lexwick

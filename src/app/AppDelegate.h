@@ -10,6 +10,7 @@ namespace lexwick {
 
 class AppContext;
 class PopoverHost;
+class RemoteDesktopPortal;
 class ServicesProvider;
 class StatusBarManager;
 class TrayWatch;
@@ -40,13 +41,14 @@ private:
     void trayWaitOver(bool appeared);
     void setupPopover();
     void setupStatusBar();
-    QCoro::Task<ServiceOutcome> runInPopover(TextAction action);
+    QCoro::Task<SelectionOutcome> runInPopover(TextAction action, bool paste);
 
     std::unique_ptr<TrayWatch> m_trayWatch; // while start-up waits for a tray
     std::unique_ptr<AppContext> m_context;  // holds the router, `aiService`
     std::unique_ptr<PopoverHost> m_popover;
     std::unique_ptr<StatusBarManager> m_statusBarManager;
     std::unique_ptr<ServicesProvider> m_servicesProvider;
+    std::unique_ptr<RemoteDesktopPortal> m_portal; // Wayland's way to send the paste key
     ApplicationService* m_service = nullptr;
     bool m_launched = false;
     bool m_activateWhenLaunched = false;

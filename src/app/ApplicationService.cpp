@@ -53,9 +53,14 @@ void ApplicationService::setServicesProvider(ServicesProvider* provider)
         work();
 }
 
-QString ApplicationService::completedMessage(TextAction action)
+QString ApplicationService::replacedMessage()
 {
-    return rawValue(action) + QStringLiteral(" completed – the result is ready to paste");
+    return QStringLiteral("Replaced the selection");
+}
+
+QString ApplicationService::copiedMessage()
+{
+    return QStringLiteral("Copied: press Ctrl+V");
 }
 
 void ApplicationService::Activate(const QVariantMap& platformData)
@@ -84,7 +89,7 @@ void ApplicationService::ActivateAction(const QString& actionName, const QVarian
         sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("No such action: ") + actionName);
         return;
     }
-    whenReady([this, action = *action] { serveSelection(action, std::nullopt); });
+    whenReady([this, action = *action] { serveSelection(action, std::nullopt, std::nullopt); });
 }
 
 void ApplicationService::Correct()
@@ -102,11 +107,24 @@ void ApplicationService::Explain()
     onSelection(TextAction::explain);
 }
 
-void ApplicationService::onSelection(TextAction action)
+void ApplicationService::ProcessSelection(const QString& action, const QVariantMap& options)
+{
+    const std::optional<TextAction> named = textActionFromCommandName(action);
+    const QVariant paste = options.value(QStringLiteral("paste"));
+    if (!named || (paste.isValid() && paste.typeId() != QMetaType::Bool)) {
+        sendErrorReply(QDBusError::InvalidArgs,
+                       !named ? QStringLiteral("No such action: ") + action
+                              : QStringLiteral("The option paste is a boolean"));
+        return;
+    }
+    onSelection(*named, paste.isValid() ? std::optional(paste.toBool()) : std::nullopt);
+}
+
+void ApplicationService::onSelection(TextAction action, std::optional<bool> paste)
 {
     setDelayedReply(true);
     PendingReply reply{connection(), message()};
-    whenReady([this, action, reply] { serveSelection(action, reply); });
+    whenReady([this, action, paste, reply] { serveSelection(action, paste, reply); });
 }
 
 QString ApplicationService::ProcessText(const QString& action, const QString& text)
@@ -130,29 +148,51 @@ void ApplicationService::whenReady(std::function<void()> work)
         m_waiting.push_back(std::move(work));
 }
 
-QCoro::Task<void> ApplicationService::serveSelection(TextAction action,
+QCoro::Task<void> ApplicationService::serveSelection(TextAction action, std::optional<bool> paste,
                                                      std::optional<PendingReply> reply)
 {
     QPointer self(this);
-    ServiceOutcome outcome;
+    const bool replace =
+        paste.value_or(m_platform.replacesSelection && m_platform.replacesSelection());
+    SelectionOutcome outcome;
     if (m_platform.runInPopover) {
         // The popover's own request: the user sees it and ends it there.
-        QCoro::Task<ServiceOutcome> running = m_platform.runInPopover(action);
+        QCoro::Task<SelectionOutcome> running = m_platform.runInPopover(action, replace);
         outcome = co_await std::move(running);
     } else {
         std::stop_source stop;
         const auto watcher =
             reply ? cancelWhenGone(reply->call.service(), reply->connection, stop) : nullptr;
-        QCoro::Task<ServiceOutcome> running =
-            m_provider->handle(action, m_platform.selection(), {}, stop.get_token());
+        QCoro::Task<SelectionOutcome> running =
+            processSelection(action, replace, stop.get_token());
         outcome = co_await std::move(running);
     }
-    if (self)
-        m_notifier.notify(outcome ? completedMessage(action) : outcome.error());
+    if (self) {
+        m_notifier.notify(!outcome   ? outcome.error()
+                          : *outcome ? replacedMessage()
+                                     : copiedMessage());
+    }
     if (reply) {
         reply->connection.send(outcome ? reply->call.createReply()
                                        : reply->call.createErrorReply(errorName, outcome.error()));
     }
+}
+
+QCoro::Task<SelectionOutcome> ApplicationService::processSelection(TextAction action, bool paste,
+                                                                   std::stop_token stop)
+{
+    // The window is the one of the moment of the call, as is the text.
+    std::unique_ptr<PasteTarget> target =
+        paste && m_platform.pasteTarget ? m_platform.pasteTarget() : nullptr;
+    QCoro::Task<ServiceOutcome> running =
+        m_provider->handle(action, m_platform.selection(), {}, std::move(stop));
+    const ServiceOutcome outcome = co_await std::move(running);
+    if (!outcome)
+        co_return SelectionOutcome(std::unexpect, outcome.error());
+    if (!target)
+        co_return false;
+    QCoro::Task<bool> pasting = target->paste();
+    co_return co_await std::move(pasting);
 }
 
 QCoro::Task<void> ApplicationService::serveText(TextAction action, QString text, PendingReply reply)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/DesktopNotifier.h"
+#include "app/PasteTarget.h"
 #include "app/ServicesProvider.h"
 
 #include <QDBusConnection>
@@ -19,6 +20,10 @@
 namespace lexwick {
 
 class Pasteboard;
+
+// How a request on the selection ended: whether its result was pasted in place of the
+// selection (or only left on the clipboard), or the message users see.
+using SelectionOutcome = std::expected<bool, QString>;
 
 // The application's object on the session bus, /io/github/lexwick/Lexwick, with two
 // interfaces (their adaptors are generated from src/app/dbus/):
@@ -44,9 +49,15 @@ public:
         // The selection of the moment, and the place its result goes (X11: PRIMARY and
         // CLIPBOARD).
         std::function<std::shared_ptr<Pasteboard>()> selection;
+        // The window that holds that selection, to paste the result into; nothing where it
+        // cannot be told.
+        std::function<std::unique_ptr<PasteTarget>()> pasteTarget;
         // Where an unfocused application can read no selection (Wayland): runs the action in
-        // the popover on the selection it reads once it has the focus. Used when set.
-        std::function<QCoro::Task<ServiceOutcome>(TextAction)> runInPopover;
+        // the popover on the selection it reads once it has the focus, and pastes the result
+        // when asked to and able. Used when set.
+        std::function<QCoro::Task<SelectionOutcome>(TextAction, bool paste)> runInPopover;
+        // Whether a result replaces the selection when the call does not say (the setting).
+        std::function<bool()> replacesSelection;
     };
 
     ApplicationService(QDBusConnection bus, Platform platform, QObject* parent = nullptr);
@@ -55,8 +66,9 @@ public:
     // Serves the requests, those that have waited first.
     void setServicesProvider(ServicesProvider* provider);
 
-    // The body of the notification that a request ended well.
-    static QString completedMessage(TextAction action);
+    // The bodies of the notification that a request on the selection ended well.
+    static QString replacedMessage();
+    static QString copiedMessage();
 
     // org.freedesktop.Application
     void Activate(const QVariantMap& platformData);
@@ -68,6 +80,9 @@ public:
     void Correct();
     void Paraphrase();
     void Explain();
+    // action: "correct", "paraphrase" or "explain"; options: "paste" (a boolean) says whether
+    // the result replaces the selection, whatever the setting says.
+    void ProcessSelection(const QString& action, const QVariantMap& options);
     QString ProcessText(const QString& action, const QString& text);
 
 private:
@@ -77,9 +92,12 @@ private:
         QDBusMessage call;
     };
 
-    void onSelection(TextAction action);
+    void onSelection(TextAction action, std::optional<bool> paste = std::nullopt);
     void whenReady(std::function<void()> work);
-    QCoro::Task<void> serveSelection(TextAction action, std::optional<PendingReply> reply);
+    QCoro::Task<void> serveSelection(TextAction action, std::optional<bool> paste,
+                                     std::optional<PendingReply> reply);
+    QCoro::Task<SelectionOutcome> processSelection(TextAction action, bool paste,
+                                                   std::stop_token stop);
     QCoro::Task<void> serveText(TextAction action, QString text, PendingReply reply);
 
     Platform m_platform;

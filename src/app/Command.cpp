@@ -8,6 +8,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QEventLoop>
 #include <QFile>
+#include <QVariantMap>
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -21,7 +22,8 @@ namespace {
 // D-Bus's own 25 seconds would give up on both.
 constexpr int callTimeoutMs = 15 * 60 * 1000;
 
-const char* const usageLine = "Usage: lexwick [correct | paraphrase | explain]\n";
+const char* const usageLine =
+    "Usage: lexwick [correct | paraphrase | explain] [--paste | --no-paste]\n";
 
 void write(FILE* stream, const QString& text)
 {
@@ -39,11 +41,15 @@ Without an argument, starts Lexwick, or opens the popover of the Lexwick that ru
   paraphrase   paraphrases the selected text in a formal tone
   explain      explains the selected text
 
-The result goes to the clipboard, ready to paste, and a notification says so.
-With text on standard input, that text is processed instead and the result is
-written to standard output (nothing goes to the clipboard), so the command can
-serve as a filter for editors and scripts.
+The result goes to the clipboard and, where the desktop allows it, replaces the
+selection in its window (the setting "After a shortcut" says whether it does);
+a notification says which. With text on standard input, that text is processed
+instead and the result is written to standard output (nothing goes to the
+clipboard or to a window), so the command can serve as a filter for editors and
+scripts.
 
+  --paste      replaces the selection this time, whatever the setting says
+  --no-paste   only puts the result on the clipboard this time
   --help       shows this help
   --version    shows the version
 
@@ -88,7 +94,7 @@ private:
     QString m_printed;
 };
 
-int call(TextAction action)
+int call(TextAction action, std::optional<bool> paste)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
@@ -109,7 +115,11 @@ int call(TextAction action)
     } else {
         request = QDBusMessage::createMethodCall(
             ApplicationService::serviceName, ApplicationService::objectPath,
-            ApplicationService::servicesInterface, rawValue(action));
+            ApplicationService::servicesInterface, QStringLiteral("ProcessSelection"));
+        QVariantMap options;
+        if (paste)
+            options.insert(QStringLiteral("paste"), *paste);
+        request << commandName(action) << options;
     }
 
     // The filter prints the answer as it is written; the reply completes it.
@@ -153,20 +163,29 @@ std::optional<int> runCommand(const QStringList& arguments)
 {
     if (arguments.isEmpty())
         return std::nullopt;
-    const QString& argument = arguments.first();
-    if (arguments.size() == 1) {
-        if (argument == u"--help") {
-            write(stdout, help());
-            return 0;
-        }
-        if (argument == u"--version") {
-            write(stdout, QStringLiteral("lexwick ") + QCoreApplication::applicationVersion() +
-                              QStringLiteral("\n"));
-            return 0;
-        }
-        if (const std::optional<TextAction> action = textActionFromCommandName(argument))
-            return call(*action);
+    if (arguments == QStringList{QStringLiteral("--help")}) {
+        write(stdout, help());
+        return 0;
     }
+    if (arguments == QStringList{QStringLiteral("--version")}) {
+        write(stdout, QStringLiteral("lexwick ") + QCoreApplication::applicationVersion() +
+                          QStringLiteral("\n"));
+        return 0;
+    }
+    // One action, and at most one of the paste options, in either order.
+    std::optional<TextAction> action;
+    std::optional<bool> paste;
+    bool valid = arguments.size() <= 2;
+    for (const QString& argument : arguments) {
+        if ((argument == u"--paste" || argument == u"--no-paste") && !paste)
+            paste = argument == u"--paste";
+        else if (const auto named = textActionFromCommandName(argument); named && !action)
+            action = named;
+        else
+            valid = false;
+    }
+    if (valid && action)
+        return call(*action, paste);
     write(stderr, QString::fromUtf8(usageLine) +
                       QStringLiteral("Try 'lexwick --help' for more information.\n"));
     return 2;

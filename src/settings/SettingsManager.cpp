@@ -59,6 +59,9 @@ SettingsManager::SettingsManager(UserDefaults& defaults, SystemLanguageModel& lo
     const bool* piiFlag = pii ? std::get_if<bool>(&*pii) : nullptr;
     m_piiDetectionEnabled = piiFlag ? *piiFlag : true;
     m_hasCompletedOnboarding = m_defaults.boolForKey(onboardingKey);
+    const auto replaces = m_defaults.objectForKey(replaceSelectionKey);
+    const bool* replacesFlag = replaces ? std::get_if<bool>(&*replaces) : nullptr;
+    m_replacesSelection = replacesFlag ? *replacesFlag : true;
 
     // Once the keyring is chosen, its keys are the ones in use.
     connect(&m_keychain, &KeychainManager::storeChanged, this, [this] {
@@ -117,6 +120,12 @@ void SettingsManager::setLocalModelName(const QString& name)
         m_defaults.setObject(name, localModelKey);
         m_localModel.setModelName(name);
     });
+}
+
+void SettingsManager::setReplacesSelection(bool replaces)
+{
+    assign(m_replacesSelection, replaces, this, &SettingsManager::replacesSelectionChanged,
+           [&] { m_defaults.setBool(replaces, replaceSelectionKey); });
 }
 
 bool SettingsManager::isConfigured() const

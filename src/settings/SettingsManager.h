@@ -35,6 +35,8 @@ class SettingsManager : public QObject {
                    localServerURLChanged)
     Q_PROPERTY(QString localModelName READ localModelName WRITE setLocalModelName NOTIFY
                    localModelNameChanged)
+    Q_PROPERTY(bool replacesSelection READ replacesSelection WRITE setReplacesSelection NOTIFY
+                   replacesSelectionChanged)
     Q_PROPERTY(bool isConfigured READ isConfigured NOTIFY configurationChanged)
     Q_PROPERTY(QString appVersion READ appVersion CONSTANT)
 
@@ -46,6 +48,7 @@ public:
     static inline const QString onboardingKey = QStringLiteral("has_completed_onboarding");
     static inline const QString localServerKey = QStringLiteral("lexwick_local_server");
     static inline const QString localModelKey = QStringLiteral("lexwick_local_model");
+    static inline const QString replaceSelectionKey = QStringLiteral("lexwick_replace_selection");
 
     // Reads the store once; the on-device model is pointed at the stored server and model.
     SettingsManager(UserDefaults& defaults, SystemLanguageModel& localModel,
@@ -58,6 +61,9 @@ public:
     bool hasCompletedOnboarding() const { return m_hasCompletedOnboarding; }
     const QString& localServerURL() const { return m_localServerURL; }
     const QString& localModelName() const { return m_localModelName; }
+    // After a keyboard shortcut, the result replaces the selection (true) or waits on the
+    // clipboard.
+    bool replacesSelection() const { return m_replacesSelection; }
 
     void setProviderMode(AIProviderMode mode);
     void setCustomProvider(APIProvider provider);
@@ -66,6 +72,7 @@ public:
     void setHasCompletedOnboarding(bool completed);
     void setLocalServerURL(const QString& url);
     void setLocalModelName(const QString& name);
+    void setReplacesSelection(bool replaces);
 
     // Whether the selected mode can serve a request now.
     bool isConfigured() const;
@@ -96,6 +103,7 @@ Q_SIGNALS:
     void hasCompletedOnboardingChanged();
     void localServerURLChanged();
     void localModelNameChanged();
+    void replacesSelectionChanged();
     void apiKeysChanged();
     // Anything isConfigured depends on may have changed.
     void configurationChanged();
@@ -112,6 +120,7 @@ private:
     bool m_hasCompletedOnboarding = false;
     QString m_localServerURL;
     QString m_localModelName;
+    bool m_replacesSelection = true;
 };
 
 } // namespace lexwick

@@ -82,6 +82,8 @@ SettingsView::SettingsView(SettingsManager& settings, ProviderModels* providerMo
     });
     connect(&m_settings, &SettingsManager::piiDetectionEnabledChanged, this,
             &SettingsView::piiDetectionEnabledChanged);
+    connect(&m_settings, &SettingsManager::replacesSelectionChanged, this,
+            &SettingsView::replacesSelectionChanged);
     if (m_providerModels) {
         connect(m_providerModels, &ProviderModels::modelsChanged, this,
                 [this](APIProvider provider) {
@@ -430,6 +432,16 @@ void SettingsView::setStartsAtLogin(bool starts)
     // What the folder holds now, also when the write failed: the switch says the truth.
     m_startsAtLogin = QFileInfo::exists(path);
     Q_EMIT startsAtLoginChanged();
+}
+
+bool SettingsView::replacesSelection() const
+{
+    return m_settings.replacesSelection();
+}
+
+void SettingsView::setReplacesSelection(bool replaces)
+{
+    m_settings.setReplacesSelection(replaces);
 }
 
 void SettingsView::setShowsShortcuts(bool shows)

@@ -68,6 +68,9 @@ class SettingsView : public QObject {
     // Whether the session starts Lexwick at login: the autostart entry exists.
     Q_PROPERTY(
         bool startsAtLogin READ startsAtLogin WRITE setStartsAtLogin NOTIFY startsAtLoginChanged)
+    // After a keyboard shortcut: the result replaces the selection, or waits on the clipboard.
+    Q_PROPERTY(bool replacesSelection READ replacesSelection WRITE setReplacesSelection NOTIFY
+                   replacesSelectionChanged)
     Q_PROPERTY(lexwick::ShortcutsView* shortcuts READ shortcuts CONSTANT)
     Q_PROPERTY(bool showsShortcuts READ showsShortcuts NOTIFY showsShortcutsChanged)
     Q_PROPERTY(lexwick::LocalServerView* localServer READ localServer CONSTANT)
@@ -116,11 +119,13 @@ public:
     bool startsAtLogin() const { return m_startsAtLogin; }
     // Writes or removes the entry; the switch then shows what the folder really holds.
     void setStartsAtLogin(bool starts);
+    bool replacesSelection() const;
     LocalServerView* localServer() const { return m_localServer; }
 
     void setAPIKeyInput(const QString& text);
     void setShowAPIKey(bool show);
     void setPiiDetectionEnabled(bool enabled);
+    void setReplacesSelection(bool replaces);
 
     // A card's action: local only while its model answers, cloud never, custom always.
     Q_INVOKABLE void selectMode(lexwick::AIProviderModes::AIProviderMode mode);
@@ -154,6 +159,7 @@ Q_SIGNALS:
     void keyStoreChanged();
     void piiDetectionEnabledChanged();
     void startsAtLoginChanged();
+    void replacesSelectionChanged();
     // The popover closes the screen, presents the onboarding, or the application quits.
     void closeRequested();
     void restartOnboardingRequested();

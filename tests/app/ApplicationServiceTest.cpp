@@ -137,6 +137,34 @@ std::unique_ptr<QProcess> startCommand(const QString& bus, const QStringList& ar
     return process;
 }
 
+// The window a selection was read from, as the test sets it: there or not, and with or
+// without the focus by the time the answer comes. It keeps what the clipboard held when it was
+// pasted into.
+struct Window {
+    bool exists = false;
+    bool focused = true;
+    int taken = 0;
+    QStringList pasted;
+};
+
+class FakePasteTarget : public PasteTarget {
+public:
+    explicit FakePasteTarget(Window& window)
+        : m_window(window)
+    {
+    }
+
+    QCoro::Task<bool> paste() override
+    {
+        if (m_window.focused)
+            m_window.pasted.append(QGuiApplication::clipboard()->text());
+        co_return m_window.focused;
+    }
+
+private:
+    Window& m_window;
+};
+
 // One run of the `lexwick` command.
 struct CommandRun {
     int exitCode = -1;
@@ -151,6 +179,8 @@ struct Fixture {
     RouterFixture app{{.storedMode = u"custom"_s}};
     ServicesProvider services{*app.router};
     NotificationServer notifications;
+    Window window;
+    bool replacesSelection = true; // the setting
     std::unique_ptr<ApplicationService> service;
     QDBusConnection connection = bus.connect(u"lexwick"_s);
     QDBusConnection notificationConnection = bus.connect(u"notifications"_s);
@@ -162,6 +192,11 @@ struct Fixture {
             return std::make_shared<ClipboardPasteboard>(QClipboard::Clipboard,
                                                          QClipboard::Clipboard);
         };
+        platform.pasteTarget = [this]() -> std::unique_ptr<PasteTarget> {
+            ++window.taken;
+            return window.exists ? std::make_unique<FakePasteTarget>(window) : nullptr;
+        };
+        platform.replacesSelection = [this] { return replacesSelection; };
         service = std::make_unique<ApplicationService>(connection, platform);
         connection.registerObject(ApplicationService::objectPath, service.get(),
                                   QDBusConnection::ExportAdaptors);
@@ -223,8 +258,7 @@ private Q_SLOTS:
         QCOMPARE(run.out + run.err, QString());
         QCOMPARE(f.clipboard(), u"the cat"_s);
         QVERIFY(log.lines().contains(u"Lexwick: Lexwick - Correct completed"_s));
-        QTRY_COMPARE(f.notifications.bodies,
-                     QStringList{ApplicationService::completedMessage(TextAction::correct)});
+        QTRY_COMPARE(f.notifications.bodies, QStringList{ApplicationService::copiedMessage()});
         QCOMPARE(f.notifications.summaries, QStringList{u"Lexwick"_s});
 
         f.select(u"hey, u coming?"_s);
@@ -259,11 +293,14 @@ private Q_SLOTS:
         Fixture f;
         CommandRun run = f.run({u"--help"_s});
         QCOMPARE(run.exitCode, 0);
-        QVERIFY(run.out.startsWith(u"Usage: lexwick [correct | paraphrase | explain]\n"_s));
+        QVERIFY(run.out.startsWith(
+            u"Usage: lexwick [correct | paraphrase | explain] [--paste | --no-paste]\n"_s));
         QCOMPARE(f.run({u"--version"_s}).out, u"lexwick " LEXWICK_VERSION "\n"_s);
         for (const QStringList& arguments :
              {QStringList{u"fix"_s}, QStringList{u"correct"_s, u"now"_s}, QStringList{u"-h"_s},
-              QStringList{u"Correct"_s}}) {
+              QStringList{u"Correct"_s}, QStringList{u"--paste"_s},
+              QStringList{u"correct"_s, u"--paste"_s, u"--no-paste"_s},
+              QStringList{u"correct"_s, u"explain"_s}, QStringList{u"--help"_s, u"correct"_s}}) {
             run = f.run(arguments);
             QCOMPARE(run.exitCode, 2);
             QVERIFY(run.out.isEmpty() && run.err.startsWith(u"Usage: lexwick"_s));
@@ -339,6 +376,69 @@ private Q_SLOTS:
         QCOMPARE(f.clipboard(), u"selected text"_s);
     }
 
+    // The result replaces the selection in its window when the setting or the call asks for
+    // it, the window still has the focus, and the clipboard already holds the result; otherwise
+    // it waits on the clipboard. The notification says which. A filter never pastes.
+    void theResultReplacesTheSelection()
+    {
+        Fixture f;
+        f.window.exists = true;
+        const auto correct = [&f](const QStringList& options, const QString& answer) {
+            f.select(u"teh "_s + answer); // never answered from the cache
+            f.answer(answer);
+            const CommandRun run = f.run(QStringList{u"correct"_s} + options);
+            QCOMPARE(run.exitCode, 0);
+            QCOMPARE(f.clipboard(), answer); // kept there afterwards too
+        };
+        correct({}, u"the cat 1"_s);
+        QCOMPARE(f.window.pasted, QStringList{u"the cat 1"_s});
+        QTRY_COMPARE(f.notifications.bodies, QStringList{ApplicationService::replacedMessage()});
+
+        // Focus lost meanwhile, or a selection of no window that could be told.
+        f.window.focused = false;
+        correct({}, u"the cat 2"_s);
+        QTRY_COMPARE(f.notifications.bodies.last(), ApplicationService::copiedMessage());
+        f.window = {.exists = false, .taken = f.window.taken, .pasted = f.window.pasted};
+        correct({}, u"the cat 3"_s);
+        QTRY_COMPARE(f.notifications.bodies.size(), 3);
+        QCOMPARE(f.notifications.bodies.last(), ApplicationService::copiedMessage());
+        QCOMPARE(f.window.pasted, QStringList{u"the cat 1"_s});
+        QCOMPARE(f.window.taken, 3);
+
+        // The setting says copy; the call may say otherwise, either way.
+        f.window.exists = true;
+        f.replacesSelection = false;
+        correct({}, u"the cat 4"_s);
+        QCOMPARE(f.window.taken, 3); // not even looked for
+        correct({u"--paste"_s}, u"the cat 5"_s);
+        f.replacesSelection = true;
+        correct({u"--no-paste"_s}, u"the cat 6"_s);
+        correct({u"--paste"_s}, u"the cat 7"_s);
+        QCOMPARE(f.window.pasted, (QStringList{u"the cat 1"_s, u"the cat 5"_s, u"the cat 7"_s}));
+        QTRY_COMPARE(f.notifications.bodies.size(), 7);
+        QCOMPARE(f.notifications.bodies.mid(3),
+                 (QStringList{
+                     ApplicationService::copiedMessage(), ApplicationService::replacedMessage(),
+                     ApplicationService::copiedMessage(), ApplicationService::replacedMessage()}));
+
+        // A failed request pastes nothing; a filter writes to its output alone.
+        f.select(QString());
+        QCOMPARE(f.run({u"correct"_s, u"--paste"_s}).exitCode, 1);
+        f.answer(u"the dog"_s);
+        const CommandRun filter = f.run({u"--paste"_s, u"correct"_s}, "teh dog");
+        QCOMPARE(filter.out, u"the dog"_s);
+        QCOMPARE(f.window.pasted.size(), 3);
+        QCOMPARE(f.clipboard(), QString());
+
+        // The option is a boolean or nothing.
+        const QDBusConnection client = f.bus.connect(u"client"_s);
+        QDBusPendingCallWatcher odd(callLexwick(client, ApplicationService::servicesInterface,
+                                                u"ProcessSelection"_s,
+                                                {u"correct"_s, QVariantMap{{u"paste"_s, 1}}}));
+        QTRY_VERIFY(odd.isFinished());
+        QCOMPARE(odd.error().type(), QDBusError::InvalidArgs);
+    }
+
     // Calls that come while Lexwick starts wait for it; the desktop file's actions are
     // answered at once, and the notification tells how they went.
     void callsFromTheDesktop()
@@ -367,8 +467,7 @@ private Q_SLOTS:
         f.service->setServicesProvider(&f.services);
         QTRY_VERIFY(text.isFinished());
         QCOMPARE(QDBusReply<QString>(text).value(), u"Der Kater"_s);
-        QTRY_COMPARE(f.notifications.bodies,
-                     QStringList{ApplicationService::completedMessage(TextAction::paraphrase)});
+        QTRY_COMPARE(f.notifications.bodies, QStringList{ApplicationService::copiedMessage()});
         QCOMPARE(f.clipboard(), u"Regards"_s);
     }
 

@@ -7,6 +7,7 @@
 #include "support/TestMain.h"
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QTest>
 
@@ -96,6 +97,68 @@ qsizetype pixelsLike(const QImage& image, QColor colour)
 
 const QColor red(0xff, 0x3b, 0x30);    // the error line
 const QColor orange(0xff, 0x95, 0x00); // the process button while a request runs
+
+// The corrections of the texts selected in other programs; a text that says "slowly" is
+// answered after three seconds.
+void answerCorrections(BackgroundTestHttpServer& modelServer)
+{
+    modelServer.setHandler([](const ReceivedRequest& request) {
+        if (request.path.endsWith("/models"))
+            return ScriptedReply::json(200, R"({"data":[{"id":"m"}]})");
+        const QList<std::pair<QByteArray, QString>> corrections{
+            {"fox jumpd over", u"fox jumped over"_s},
+            {"Teh end", u"The end"_s},
+            {"slowly hom", u"slowly home"_s},
+            {"helo", u"hello"_s}};
+        QString corrected = u"?"_s;
+        for (const auto& [text, correction] : corrections) {
+            if (request.body.contains(text)) {
+                corrected = correction;
+                break;
+            }
+        }
+        ScriptedReply reply = ScriptedReply::json(200, chatAnswer(corrected));
+        if (request.body.contains("slowly"))
+            reply.delay = std::chrono::seconds(3);
+        return reply;
+    });
+}
+
+// The id of the visible window of this class, once it has one.
+std::optional<QString> windowOfClass(const X11Session& session, const QString& windowClass)
+{
+    std::optional<QString> id;
+    eventually([&] {
+        const auto found =
+            session.run(u"xdotool"_s, {u"search"_s, u"--onlyvisible"_s, u"--class"_s, windowClass});
+        if (found && !found->trimmed().isEmpty())
+            id = QString::fromLatin1(found->trimmed().split('\n').first());
+        return id.has_value();
+    });
+    return id;
+}
+
+// Another program on the test's desktop, ended with the test.
+struct Program {
+    std::unique_ptr<QProcess> process;
+
+    Program(const X11Session& session, const QString& program, const QStringList& arguments)
+        : process(session.start(program, arguments))
+    {
+        process->start();
+    }
+    ~Program()
+    {
+        process->kill();
+        process->waitForFinished();
+    }
+};
+
+QByteArray fileContents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 } // namespace
 
@@ -331,6 +394,156 @@ private Q_SLOTS:
         const auto open = wakeupsPerSecond(app.process->processId(), std::chrono::seconds(10));
         QVERIFY(open);
         QVERIFY2(*open <= 3, qPrintable(u"open: %1 wakeups a second"_s.arg(*open)));
+    }
+
+    // The shortcut's command corrects the text selected in an editor in place: the answer is
+    // pasted with Ctrl+V, also while the shortcut's modifiers are still held, and not at all
+    // once the editor has lost the focus; the clipboard keeps the answer.
+    void theSelectionIsReplacedInPlace()
+    {
+        Desktop desktop({.tray = true});
+        const X11Session& session = desktop.session;
+        QVERIFY2(session.failure().isEmpty(), qPrintable(session.failure()));
+        answerCorrections(desktop.modelServer);
+        Lexwick app(session);
+        QVERIFY2(eventually([&] { return app.logged("status bar ready"); }), app.log.constData());
+
+        const QString path = session.homePath(u"letter.txt"_s);
+        QByteArray text = "The quick brown fox jumpd over the lazy dog.\n"
+                          "It walks slowly hom.\n"
+                          "Teh end.\n";
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        }
+        Program editor(session, u"mousepad"_s, {path});
+        const auto editorWindow = windowOfClass(session, u"Mousepad"_s);
+        QVERIFY2(editorWindow, editor.process->readAll().constData());
+        QTest::qWait(500); // the file shows
+
+        // Selects `length` characters from the column of the line with the keyboard.
+        const auto select = [&](int line, int column, int length) {
+            session.run(u"xdotool"_s, {u"windowactivate"_s, u"--sync"_s, *editorWindow});
+            session.key(u"ctrl+Home"_s);
+            for (const auto& [key, count] :
+                 {std::pair{u"Down"_s, line}, {u"Right"_s, column}, {u"shift+Right"_s, length}}) {
+                if (count > 0)
+                    session.run(u"xdotool"_s, {u"key"_s, u"--repeat"_s, QString::number(count),
+                                               u"--delay"_s, u"5"_s, key});
+            }
+        };
+        const auto primary = [&] {
+            return session.run(u"xclip"_s, {u"-selection"_s, u"primary"_s, u"-o"_s})
+                .value_or(QByteArray());
+        };
+        const auto clipboard = [&] {
+            return session.run(u"xclip"_s, {u"-selection"_s, u"clipboard"_s, u"-o"_s})
+                .value_or(QByteArray());
+        };
+        const auto startCorrect = [&] {
+            auto command = session.start(QStringLiteral(LEXWICK_BINARY), {u"correct"_s});
+            command->setStandardInputFile(QProcess::nullDevice()); // as a desktop shortcut
+            command->start();
+            return command;
+        };
+        const auto saved = [&] {
+            session.run(u"xdotool"_s, {u"windowactivate"_s, u"--sync"_s, *editorWindow});
+            session.key(u"ctrl+s"_s);
+            return eventually([&] { return fileContents(path) == text; }, std::chrono::seconds(5));
+        };
+
+        // Selected, corrected, saved: the phrase changed and nothing else.
+        select(0, 16, 14);
+        QVERIFY(eventually([&] { return primary() == "fox jumpd over"; }));
+        auto command = startCorrect();
+        QVERIFY(command->waitForFinished(30'000));
+        QVERIFY2(command->exitCode() == 0, command->readAll().constData());
+        text.replace("jumpd", "jumped");
+        QVERIFY2(saved(), fileContents(path).constData());
+        QCOMPARE(clipboard(), "fox jumped over");
+        const QString picture = QDir::temp().filePath(u"lexwick-replaced-selection.png"_s);
+        const auto geometry = session.visibleWindow(u".*Mousepad"_s);
+        QVERIFY(geometry && session.screenshot(*geometry).save(picture));
+        qInfo("The editor after the correction: %s", qPrintable(picture));
+
+        // Ctrl and Alt still down from the shortcut when the answer comes: they are released
+        // first, and the paste is a plain Ctrl+V.
+        select(2, 0, 7);
+        QVERIFY(eventually([&] { return primary() == "Teh end"; }));
+        session.run(u"xdotool"_s, {u"keydown"_s, u"ctrl+alt"_s});
+        command = startCorrect();
+        QVERIFY(command->waitForFinished(30'000));
+        session.run(u"xdotool"_s, {u"keyup"_s, u"ctrl+alt"_s});
+        QVERIFY2(command->exitCode() == 0, command->readAll().constData());
+        text.replace("Teh end", "The end");
+        QVERIFY2(saved(), fileContents(path).constData());
+
+        // The editor loses the focus to a terminal while the model works: nothing is pasted,
+        // neither there nor in the terminal, and the answer waits on the clipboard.
+        const QString typed = session.homePath(u"typed.txt"_s);
+        // Any paste key would paste there.
+        Program terminal(session, u"xterm"_s,
+                         {u"-xrm"_s,
+                          u"XTerm*VT100.translations: #override Ctrl <Key>V: "
+                          "insert-selection(CLIPBOARD)"_s,
+                          u"-e"_s, u"sh"_s, u"-c"_s, u"cat > \"$0\""_s, typed});
+        const auto terminalWindow = windowOfClass(session, u"XTerm"_s);
+        QVERIFY(terminalWindow);
+        select(1, 9, 10);
+        QVERIFY(eventually([&] { return primary() == "slowly hom"; }));
+        command = startCorrect();
+        QVERIFY(eventually(
+            [&] { return desktop.modelServer.requests().last().body.contains("slowly"); }));
+        session.run(u"xdotool"_s, {u"windowactivate"_s, u"--sync"_s, *terminalWindow});
+        QVERIFY(command->waitForFinished(30'000));
+        QVERIFY2(command->exitCode() == 0, command->readAll().constData());
+        QCOMPARE(clipboard(), "slowly home");
+        session.type(u"typed"_s);
+        session.key(u"Return"_s);
+        QVERIFY(
+            eventually([&] { return !fileContents(typed).isEmpty(); }, std::chrono::seconds(5)));
+        QCOMPARE(fileContents(typed), "typed\n");
+        QVERIFY2(saved(), fileContents(path).constData()); // unchanged
+    }
+
+    // A terminal gets Ctrl+Shift+V, since its Ctrl+V is a control character of its own.
+    void aTerminalGetsItsPasteKey()
+    {
+        Desktop desktop({.tray = true});
+        const X11Session& session = desktop.session;
+        QVERIFY2(session.failure().isEmpty(), qPrintable(session.failure()));
+        answerCorrections(desktop.modelServer);
+        Lexwick app(session);
+        QVERIFY2(eventually([&] { return app.logged("status bar ready"); }), app.log.constData());
+
+        // xterm binds the key to the clipboard as its users do; its own default is no paste.
+        const QString typed = session.homePath(u"typed.txt"_s);
+        Program terminal(session, u"xterm"_s,
+                         {u"-xrm"_s,
+                          u"XTerm*VT100.translations: #override Ctrl Shift <Key>V: "
+                          "insert-selection(CLIPBOARD)"_s,
+                          u"-e"_s, u"sh"_s, u"-c"_s, u"echo helo wrld; cat > \"$0\""_s, typed});
+        const auto terminalWindow = windowOfClass(session, u"XTerm"_s);
+        QVERIFY(terminalWindow);
+        QTest::qWait(500); // the line shows
+        // A double click on the first word of the first line selects it.
+        session.run(u"xdotool"_s,
+                    {u"mousemove"_s, u"--window"_s, *terminalWindow, u"8"_s, u"6"_s, u"click"_s,
+                     u"--repeat"_s, u"2"_s, u"--delay"_s, u"100"_s, u"1"_s});
+        QVERIFY(eventually([&] {
+            return session.run(u"xclip"_s, {u"-selection"_s, u"primary"_s, u"-o"_s}) == "helo";
+        }));
+
+        auto command = session.start(QStringLiteral(LEXWICK_BINARY), {u"correct"_s});
+        command->setStandardInputFile(QProcess::nullDevice());
+        command->start();
+        QVERIFY(command->waitForFinished(30'000));
+        QVERIFY2(command->exitCode() == 0, command->readAll().constData());
+        session.key(u"Return"_s);
+        QVERIFY(
+            eventually([&] { return !fileContents(typed).isEmpty(); }, std::chrono::seconds(5)));
+        QCOMPARE(fileContents(typed), "hello\n");
     }
 
     // Without a tray the popover is an ordinary window that stays open when it loses focus.

@@ -107,20 +107,26 @@ private Q_SLOTS:
         QCOMPARE(fresh.customModelId(), u"llama-3.1-8b-instant"_s);
         QVERIFY(fresh.piiDetectionEnabled());
         QVERIFY(!fresh.hasCompletedOnboarding());
+        QVERIFY(fresh.replacesSelection());
         QCOMPARE(fresh.localServerURL(), server);
 
         f.defaults->setObject(u"mistral"_s, SettingsManager::customProviderKey);
         f.defaults->setObject(u"yes"_s, SettingsManager::piiDetectionKey);
         f.defaults->setObject(u"true"_s, SettingsManager::onboardingKey);
         f.defaults->setObject(u"gpt-4o"_s, SettingsManager::customModelIdKey);
+        f.defaults->setObject(u"false"_s, SettingsManager::replaceSelectionKey);
         SettingsManager& odd = f.start(refusedServer());
+        QVERIFY(odd.replacesSelection());
         QCOMPARE(odd.customProvider(), APIProvider::groq);
         QVERIFY(odd.piiDetectionEnabled());
         QVERIFY(!odd.hasCompletedOnboarding());
         QCOMPARE(odd.customModelId(), u"gpt-4o"_s); // another provider's model is kept
 
         f.defaults->setBool(false, SettingsManager::piiDetectionKey);
-        QVERIFY(!f.start(refusedServer()).piiDetectionEnabled());
+        f.defaults->setBool(false, SettingsManager::replaceSelectionKey);
+        SettingsManager& off = f.start(refusedServer());
+        QVERIFY(!off.piiDetectionEnabled());
+        QVERIFY(!off.replacesSelection());
     }
 
     void assignmentsAreWrittenThrough()
@@ -136,6 +142,7 @@ private Q_SLOTS:
         settings.setPiiDetectionEnabled(false);
         settings.setHasCompletedOnboarding(true);
         settings.setLocalModelName(u"llama3.2"_s);
+        settings.setReplacesSelection(false);
 
         f.reopenStore();
         QCOMPARE(f.defaults->stringForKey(u"ai_provider_mode"_s), u"cloud"_s);
@@ -146,6 +153,8 @@ private Q_SLOTS:
                  UserDefaults::Value(true));
         QCOMPARE(f.defaults->stringForKey(u"lexwick_local_model"_s), u"llama3.2"_s);
         QCOMPARE(f.model->modelName(), u"llama3.2"_s);
+        QCOMPARE(f.defaults->objectForKey(u"lexwick_replace_selection"_s),
+                 UserDefaults::Value(false));
     }
 
     void isConfiguredFollowsModeKeyAndModel()

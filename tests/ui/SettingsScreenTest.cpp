@@ -372,14 +372,26 @@ private Q_SLOTS:
         QCOMPARE(picker->property("displayText").toString(), u"m:latest"_s);
     }
 
-    // The switch writes through; restarting the onboarding presents it over this screen and
-    // changes no setting; Quit asks the application to quit.
+    // The switch and the choice of what a shortcut does write through; restarting the
+    // onboarding presents it over this screen and changes no setting; Quit asks the application
+    // to quit.
     void theSwitchAndTheLowerRows()
     {
         Screen s;
         s.click(u"piiSwitch"_s);
         QVERIFY(!s.app.settings->piiDetectionEnabled());
         QCOMPARE(s.app.defaults.boolForKey(SettingsManager::piiDetectionKey), false);
+
+        QVERIFY(s.settingsView().replacesSelection());
+        s.click(u"afterShortcutButton1"_s);
+        QVERIFY(!s.app.settings->replacesSelection());
+        QCOMPARE(s.app.defaults.objectForKey(SettingsManager::replaceSelectionKey),
+                 UserDefaults::Value(false));
+        QCOMPARE(s.item(u"afterShortcutButton1"_s)->property("isSelected"), QVariant(true));
+        s.click(u"afterShortcutButton0"_s);
+        QVERIFY(s.app.settings->replacesSelection());
+        QCOMPARE(s.item(u"afterShortcutButton0"_s)->property("isSelected"), QVariant(true));
+        QCOMPARE(s.item(u"afterShortcutButton1"_s)->property("isSelected"), QVariant(false));
 
         QSignalSpy quit(&s.view, &PopoverView::quitRequested);
         s.click(u"quitRow"_s);

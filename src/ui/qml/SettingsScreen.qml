@@ -323,6 +323,51 @@ Rectangle {
                     }
                 }
 
+                // What a keyboard shortcut does with its result.
+                Section {
+                    objectName: "afterShortcutSection"
+                    title: "After a shortcut"; symbol: "keyboard"
+                    RowLayout {
+                        Layout.fillWidth: true
+                        spacing: 8
+                        Repeater {
+                            model: [
+                                { replaces: true, title: "Replace the selection" },
+                                { replaces: false, title: "Copy to the clipboard" }
+                            ]
+                            AbstractButton {
+                                id: afterButton
+                                required property var modelData
+                                required property int index
+                                readonly property bool isSelected: screen.view.replacesSelection === modelData.replaces
+                                objectName: "afterShortcutButton" + index
+                                Layout.fillWidth: true
+                                Layout.preferredWidth: 1 // two equal buttons
+                                implicitHeight: afterLabel.implicitHeight + 16
+                                focusPolicy: Qt.StrongFocus
+                                Accessible.name: modelData.title
+                                Accessible.checkable: true
+                                Accessible.checked: isSelected
+                                onClicked: screen.view.replacesSelection = modelData.replaces
+                                background: Rectangle {
+                                    radius: 8
+                                    color: afterButton.isSelected ? Theme.thinMaterial : Theme.ultraThinMaterial
+                                    border.width: afterButton.isSelected ? 2 : 0.5
+                                    border.color: afterButton.isSelected ? Theme.accent : Qt.rgba(1, 1, 1, 0.1)
+                                }
+                                contentItem: Text {
+                                    id: afterLabel
+                                    text: afterButton.modelData.title
+                                    font: Theme.bodyFont
+                                    horizontalAlignment: Text.AlignHCenter
+                                    verticalAlignment: Text.AlignVCenter
+                                    color: afterButton.isSelected ? Theme.accent : Theme.secondaryLabel
+                                }
+                            }
+                        }
+                    }
+                }
+
                 Section {
                     title: "Safety & Privacy"; symbol: "shield"
                     RowLayout {
