@@ -1,4 +1,5 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
+# Debian's own interpreter: python3-pyatspi is installed for it.
 """Prints the accessible tree of one running application as a screen reader reads it over
 AT-SPI: one line per object, indented by its depth, "role|name|states" (the states a control
 reports: checked, focusable, focused; those it is not in are left out).
@@ -17,11 +18,15 @@ STATES = [("checked", pyatspi.STATE_CHECKED), ("focusable", pyatspi.STATE_FOCUSA
 def walk(node, depth, out):
     if node is None:
         return
-    states = node.getState()
-    marks = [name for name, state in STATES if states.contains(state)]
-    out.append("%s%s|%s|%s" % ("  " * depth, node.getRoleName(), node.name or "",
-                               ",".join(marks)))
-    for child in node:
+    try:
+        states = node.getState()
+        marks = [name for name, state in STATES if states.contains(state)]
+        out.append("%s%s|%s|%s" % ("  " * depth, node.getRoleName(), node.name or "",
+                                   ",".join(marks)))
+        children = list(node)
+    except Exception:  # an object that went while it was read: the next walk sees the rest
+        return
+    for child in children:
         walk(child, depth + 1, out)
 
 

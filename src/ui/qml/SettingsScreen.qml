@@ -492,11 +492,16 @@ Rectangle {
             width: Math.min(implicitWidth, parent.width - 24)
             shortcuts: screen.view.shortcuts
             onDone: screen.view.setShowsShortcuts(false)
-            onVisibleChanged: {
-                if (visible)
-                    focusFirst()
+            id: shortcutsSheet
+        }
+        // The keyboard goes onto the sheet as it opens, and back where it was opened as it closes.
+        Connections {
+            target: screen.view
+            function onShowsShortcutsChanged() {
+                if (screen.view.showsShortcuts)
+                    shortcutsSheet.focusFirst()
                 else
-                    shortcutsRow.forceActiveFocus(Qt.TabFocusReason) // back where it was opened
+                    shortcutsRow.forceActiveFocus(Qt.TabFocusReason)
             }
         }
     }
