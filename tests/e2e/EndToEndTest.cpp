@@ -102,8 +102,7 @@ qsizetype pixelsLike(const QImage& image, QColor colour)
 // line per object; empty when the walk failed.
 QStringList accessibleTree(const X11Session& session)
 {
-    const auto out =
-        session.run(QStringLiteral(LEXWICK_ACCESSIBLE_TREE), {u"Lexwick"_s});
+    const auto out = session.run(QStringLiteral(LEXWICK_ACCESSIBLE_TREE), {u"Lexwick"_s});
     QStringList lines = QString::fromUtf8(out.value_or(QByteArray())).split(u'\n');
     for (QString& line : lines)
         line = line.trimmed();
