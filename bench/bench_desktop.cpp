@@ -7,8 +7,8 @@
 // - wakeups a second (voluntary context switches of all threads) closed before the first
 //   open, open and idle, and closed after a use;
 // - time from the tray click to the popover's first frame (cold and warm), from a key press to
-//   the frame that shows it with 5000 characters in the field, and between frames while a
-//   request runs (the spinner).
+//   the frame that shows it with 5000 and with 100 000 characters in the field, and between frames
+//   while a request runs (the spinner).
 // Each figure is the median of five runs, or of as many as the first argument asks for, with
 // the smallest and largest beside it. The further arguments name the binaries to measure side
 // by side (the one built with this program by default), each in every run.
@@ -17,11 +17,11 @@
 // program reads; clicks and keys are sent with XTest, so no helper process sits in between.
 
 #include "FakeTrayWatcher.h"
-#include "X11Session.h"
 #include "settings/SettingsManager.h"
 #include "settings/UserDefaults.h"
 #include "support/BackgroundTestHttpServer.h"
 #include "support/Expect.h"
+#include "X11Session.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -31,9 +31,9 @@
 #include <QRegularExpression>
 #include <QThread>
 
-#include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
+#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -235,8 +235,8 @@ private:
 };
 
 struct Figures {
-    Sample startXEmbed, startWatcher, mainXEmbed, mainWatcher, idleMB, idleRatio, openMB, wakeFirst, wakeOpen,
-        wakeClosed, coldMs, warmMs, keyMs, frameMs;
+    Sample startXEmbed, startWatcher, mainXEmbed, mainWatcher, idleMB, idleRatio, openMB, wakeFirst,
+        wakeOpen, wakeClosed, coldMs, warmMs, keyMs, keyLongMs, frameMs;
 };
 
 // A model server on loopback; a text that says "slowly" is answered after three seconds.
@@ -271,8 +271,7 @@ std::optional<double> measurePyQtTray(QString& failure)
         failure = u"desktop: "_s + session.failure();
         return std::nullopt;
     }
-    auto tray = session.start(u"/usr/bin/python3"_s,
-                              {u"-c"_s, QStringLiteral(R"(import sys
+    auto tray = session.start(u"/usr/bin/python3"_s, {u"-c"_s, QStringLiteral(R"(import sys
 from PyQt6.QtGui import QIcon
 from PyQt6.QtWidgets import QApplication, QSystemTrayIcon
 app = QApplication(sys.argv)
@@ -280,7 +279,7 @@ icon = QSystemTrayIcon(QIcon(sys.argv[1]))
 icon.show()
 print("ready", flush=True)
 app.exec())"),
-                               QStringLiteral(LEXWICK_ICON)});
+                                                      QStringLiteral(LEXWICK_ICON)});
     tray->start();
     if (!eventually([&] { return tray->canReadLine(); }, std::chrono::seconds(30))) {
         failure = u"the PyQt6 tray did not start (python3-pyqt6 installed?)"_s;
@@ -350,6 +349,23 @@ void measureWithXEmbed(const QString& binary, Figures& figures, std::optional<do
         figures.keyMs.add(app.firstFrameAfter(input.key(i % 2 ? XK_BackSpace : XK_a)),
                           u"no frame within 10 s"_s);
         settle(300);
+    }
+
+    // The same with a long paste: 100 000 characters of prose in paragraphs, over the limit.
+    QByteArray paste;
+    while (paste.size() < 100'000)
+        paste += "The quick brown fox jumps over the lazy dog while the committee reviews its "
+                 "plan. "
+                 "Write to jane.doe@example.com before the meeting on Friday.\n\n";
+    paste.truncate(100'000);
+    session.run(u"xclip"_s, {u"-selection"_s, u"clipboard"_s, u"-loops"_s, u"1"_s}, paste);
+    session.key(u"ctrl+a"_s);
+    session.key(u"ctrl+v"_s);
+    settle(2000);
+    for (int i = 0; i < 4; ++i) {
+        figures.keyLongMs.add(app.firstFrameAfter(input.key(i % 2 ? XK_BackSpace : XK_a)),
+                              u"no frame within 10 s"_s);
+        settle(500);
     }
 
     // A request the model server answers after three seconds: the frames meanwhile.
@@ -457,19 +473,28 @@ int main(int argc, char** argv)
     print("tray click to first frame, cold", figures, &Figures::coldMs, 1, "ms", "100 ms");
     print("tray click to first frame, warm", figures, &Figures::warmMs, 1, "ms", "10 ms");
     print("key press to its frame, 5000 characters", figures, &Figures::keyMs, 1, "ms", "16 ms");
+    print("key press to its frame, 100 000 characters", figures, &Figures::keyLongMs, 1, "ms",
+          "16 ms");
     print("time between frames while a request runs", figures, &Figures::frameMs, 1, "ms",
           "a display refresh");
 
     // Why a figure is missing or incomplete.
     const std::vector<std::pair<const char*, Sample Figures::*>> named = {
-        {"start-up, XEmbed", &Figures::startXEmbed}, {"start-up, watcher", &Figures::startWatcher},
+        {"start-up, XEmbed", &Figures::startXEmbed},
+        {"start-up, watcher", &Figures::startWatcher},
         {"start-up from main(), XEmbed", &Figures::mainXEmbed},
         {"start-up from main(), watcher", &Figures::mainWatcher},
-        {"idle memory", &Figures::idleMB},          {"idle share", &Figures::idleRatio},
-        {"memory after open", &Figures::openMB},    {"wakeups before open", &Figures::wakeFirst},
-        {"wakeups open", &Figures::wakeOpen},       {"wakeups closed", &Figures::wakeClosed},
-        {"cold open", &Figures::coldMs},            {"warm open", &Figures::warmMs},
-        {"key press", &Figures::keyMs},             {"frames in a request", &Figures::frameMs}};
+        {"idle memory", &Figures::idleMB},
+        {"idle share", &Figures::idleRatio},
+        {"memory after open", &Figures::openMB},
+        {"wakeups before open", &Figures::wakeFirst},
+        {"wakeups open", &Figures::wakeOpen},
+        {"wakeups closed", &Figures::wakeClosed},
+        {"cold open", &Figures::coldMs},
+        {"warm open", &Figures::warmMs},
+        {"key press", &Figures::keyMs},
+        {"key press, long text", &Figures::keyLongMs},
+        {"frames in a request", &Figures::frameMs}};
     for (qsizetype b = 0; b < binaries.size(); ++b) {
         for (const auto& [name, sample] : named) {
             for (const QString& why : (figures[std::size_t(b)].*sample).failures)

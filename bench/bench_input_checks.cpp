@@ -93,6 +93,56 @@ void BM_NaiveDetect(benchmark::State& state)
 }
 BENCHMARK(BM_NaiveDetect)->Unit(benchmark::kMicrosecond);
 
+// 100 000 characters of prose in paragraphs, as a long paste.
+QString longPaste()
+{
+    QString text;
+    while (text.size() < 100'000)
+        text += prose().left(700) + u"\n\n";
+    text.truncate(100'000);
+    return text;
+}
+
+// A key press in the middle of a 100 000-character text: the count and the level, as the
+// input's checks now do them (the edit recounted where it happened)...
+void BM_KeystrokeCount100k(benchmark::State& state)
+{
+    QString text = longPaste();
+    CharacterCount count;
+    count.update(text);
+    bool typed = false;
+    for (auto _ : state) {
+        if (typed)
+            text.remove(50'000, 1);
+        else
+            text.insert(50'000, u'x');
+        typed = !typed;
+        ValidationResult validation = InputValidator::validate(text, count.update(text));
+        benchmark::DoNotOptimize(validation);
+    }
+}
+BENCHMARK(BM_KeystrokeCount100k)->Unit(benchmark::kMicrosecond);
+
+// ...and as they were done before: the whole text counted and searched on every key. Over the
+// limit the search now waits for a pause in typing.
+void BM_KeystrokeFullChecks100k(benchmark::State& state)
+{
+    QString text = longPaste();
+    bool typed = false;
+    for (auto _ : state) {
+        if (typed)
+            text.remove(50'000, 1);
+        else
+            text.insert(50'000, u'x');
+        typed = !typed;
+        ValidationResult validation = InputValidator::validate(text);
+        DetectionResult detection = PIIDetector::detect(text);
+        benchmark::DoNotOptimize(validation);
+        benchmark::DoNotOptimize(detection);
+    }
+}
+BENCHMARK(BM_KeystrokeFullChecks100k)->Unit(benchmark::kMicrosecond);
+
 void BM_CacheHit(benchmark::State& state)
 {
     ResponseCache cache;

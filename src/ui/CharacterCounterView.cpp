@@ -9,6 +9,15 @@ QString text(const ValidationResult& result)
     return QString::number(result.characterCount) + u'/' + QString::number(result.maxCharacters);
 }
 
+QString spokenText(const ValidationResult& result)
+{
+    QString spoken = QString::number(result.characterCount) + u" of " +
+                     QString::number(result.maxCharacters) + u" characters";
+    if (result.message)
+        spoken += u". " + *result.message;
+    return spoken;
+}
+
 QString symbol(CharacterState state)
 {
     switch (state) {

@@ -18,6 +18,9 @@ Q_ENUM_NS(Colour)
 
 // "4213/5000": the count and the limit, no spaces, no digit grouping.
 QString text(const ValidationResult& result);
+// The same for a screen reader, with the level's message: "4213 of 5000 characters. Approaching
+// character limit".
+QString spokenText(const ValidationResult& result);
 // The symbol in front of the count; empty for normal, which has none.
 QString symbol(CharacterState state);
 Colour colour(CharacterState state);

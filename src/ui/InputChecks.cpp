@@ -15,6 +15,12 @@ InputChecks::InputChecks(SettingsManager& settings, QObject* parent)
 {
     QJSEngine::setObjectOwnership(this, QJSEngine::CppOwnership);
     connect(&m_settings, &SettingsManager::piiDetectionEnabledChanged, this, &InputChecks::run);
+    m_pendingDetection.setSingleShot(true);
+    m_pendingDetection.setInterval(300);
+    connect(&m_pendingDetection, &QTimer::timeout, this, [this] {
+        detect();
+        Q_EMIT changed();
+    });
 }
 
 void InputChecks::check(const QString& text)
@@ -25,10 +31,19 @@ void InputChecks::check(const QString& text)
 
 void InputChecks::run()
 {
-    m_validation = InputValidator::validate(m_text);
+    m_validation = InputValidator::validate(m_text, m_count.update(m_text));
+    if (m_validation.state == CharacterState::exceeded && m_settings.piiDetectionEnabled())
+        m_pendingDetection.start();
+    else
+        detect();
+    Q_EMIT changed();
+}
+
+void InputChecks::detect()
+{
+    m_pendingDetection.stop();
     m_detection =
         m_settings.piiDetectionEnabled() ? PIIDetector::detect(m_text) : DetectionResult{};
-    Q_EMIT changed();
 }
 
 std::optional<QString> InputChecks::refusal() const

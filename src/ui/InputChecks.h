@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QtQml/qqmlregistration.h>
 
 namespace lexwick {
@@ -14,7 +15,9 @@ class SettingsManager;
 
 // The checks of the main screen's input: the counter, the validator's message, the
 // sensitive-data banner and the input's border. The text is checked once per change, and
-// again when detection is switched on or off. Lives on the main thread.
+// again when detection is switched on or off. The count follows each edit where it happened.
+// Over the limit the length alone refuses the text, so the search for personal data, which
+// reads the whole text, waits for a pause in typing. Lives on the main thread.
 class InputChecks : public QObject {
     Q_OBJECT
     QML_ELEMENT
@@ -24,6 +27,7 @@ class InputChecks : public QObject {
         lexwick::CharacterStates::CharacterState characterState READ characterState NOTIFY changed)
     Q_PROPERTY(QString validationMessage READ validationMessage NOTIFY changed)
     Q_PROPERTY(QString counterText READ counterText NOTIFY changed)
+    Q_PROPERTY(QString counterSpokenText READ counterSpokenText NOTIFY changed)
     Q_PROPERTY(QString counterSymbol READ counterSymbol NOTIFY changed)
     Q_PROPERTY(
         lexwick::CharacterCounterView::Colour counterColour READ counterColour NOTIFY changed)
@@ -50,6 +54,7 @@ public:
     CharacterState characterState() const { return m_validation.state; }
     QString validationMessage() const { return m_validation.message.value_or(QString()); }
     QString counterText() const { return CharacterCounterView::text(m_validation); }
+    QString counterSpokenText() const { return CharacterCounterView::spokenText(m_validation); }
     QString counterSymbol() const { return CharacterCounterView::symbol(m_validation.state); }
     CharacterCounterView::Colour counterColour() const
     {
@@ -64,9 +69,12 @@ Q_SIGNALS:
 
 private:
     void run();
+    void detect();
 
     SettingsManager& m_settings;
     QString m_text;
+    CharacterCount m_count;
+    QTimer m_pendingDetection;
     ValidationResult m_validation;
     DetectionResult m_detection;
 };

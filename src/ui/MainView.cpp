@@ -43,6 +43,12 @@ MainView::~MainView()
         m_processing->request_stop();
 }
 
+QString MainView::inputHint()
+{
+    return u"Tab and Shift+Tab move to the other controls; Ctrl+Tab inserts a tab. "
+           u"Ctrl+Return processes the text."_s;
+}
+
 QVariantList MainView::actions() const
 {
     QVariantList list;
@@ -136,7 +142,7 @@ void MainView::setSelectedTone(ToneOption tone)
 void MainView::updateCanProcess()
 {
     const bool can =
-        !isProcessing() && !m_inputText.trimmed().isEmpty() && !m_checks.refusal().has_value();
+        !isProcessing() && !QStringView(m_inputText).trimmed().isEmpty() && !m_checks.refusal();
     if (can == m_canProcess)
         return;
     m_canProcess = can;

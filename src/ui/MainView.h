@@ -40,6 +40,8 @@ class MainView : public QObject {
                    setSelectedAction NOTIFY selectedActionChanged)
     Q_PROPERTY(lexwick::ToneOptions::ToneOption selectedTone READ selectedTone WRITE setSelectedTone
                    NOTIFY selectedToneChanged)
+    // What the input's tool tip tells: the keys that leave it, and the one that inserts a tab.
+    Q_PROPERTY(QString inputHint READ inputHint CONSTANT)
     Q_PROPERTY(QVariantList actions READ actions CONSTANT)
     Q_PROPERTY(QVariantList tones READ tones CONSTANT)
     Q_PROPERTY(bool showsToneSection READ showsToneSection NOTIFY selectedActionChanged)
@@ -74,6 +76,7 @@ public:
     bool isInputFocused() const { return m_isInputFocused; }
     TextAction selectedAction() const { return m_selectedAction; }
     ToneOption selectedTone() const { return m_selectedTone; }
+    static QString inputHint();
     QVariantList actions() const;
     QVariantList tones() const;
     bool showsToneSection() const { return usesTone(m_selectedAction); }

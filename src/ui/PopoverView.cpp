@@ -33,10 +33,8 @@ PopoverView::PopoverView(AIServiceProvider& aiService, SettingsManager& settings
     connect(&m_main, &MainView::closeRequested, this, &PopoverView::closeRequested);
     connect(&m_main, &MainView::quitRequested, this, &PopoverView::quitRequested);
     connect(&m_historyView, &HistoryView::selected, this, &PopoverView::reuseHistoryItem);
-    connect(&m_historyView, &HistoryView::closeRequested, this,
-            [this] { setShowHistory(false); });
-    connect(&m_onboardingView, &OnboardingView::completed, this,
-            &PopoverView::completeOnboarding);
+    connect(&m_historyView, &HistoryView::closeRequested, this, [this] { setShowHistory(false); });
+    connect(&m_onboardingView, &OnboardingView::completed, this, &PopoverView::completeOnboarding);
     // The sheet's completion does nothing more; its dismissal closes it.
     connect(&m_onboardingSheet, &OnboardingView::dismissRequested, this,
             [this] { setShowsOnboardingSheet(false); });
@@ -121,6 +119,16 @@ void PopoverView::setShowsOnboardingSheet(bool show)
         return;
     m_showsOnboardingSheet = show;
     Q_EMIT showsOnboardingSheetChanged();
+}
+
+void PopoverView::escape()
+{
+    if (m_showsOnboardingSheet)
+        setShowsOnboardingSheet(false);
+    else if (m_settingsView && m_settingsView->showsShortcuts())
+        m_settingsView->setShowsShortcuts(false);
+    else
+        close();
 }
 
 void PopoverView::reuseHistoryItem(const HistoryItem& item)

@@ -37,7 +37,8 @@ class PopoverView : public QObject {
     Q_PROPERTY(lexwick::SettingsView* settingsView READ settingsView NOTIFY settingsViewChanged)
     // The introduction presented again, as a sheet over the current screen.
     Q_PROPERTY(lexwick::OnboardingView* onboardingSheet READ onboardingSheet CONSTANT)
-    Q_PROPERTY(bool showsOnboardingSheet READ showsOnboardingSheet NOTIFY showsOnboardingSheetChanged)
+    Q_PROPERTY(
+        bool showsOnboardingSheet READ showsOnboardingSheet NOTIFY showsOnboardingSheetChanged)
 
 public:
     // The view stays the caller's (C++ ownership), also once it is handed to QML. Without
@@ -71,6 +72,9 @@ public:
     Q_INVOKABLE void restartOnboarding();
     Q_INVOKABLE void close() { Q_EMIT closeRequested(); }
     Q_INVOKABLE void quit() { Q_EMIT quitRequested(); }
+    // Escape: closes the sheet on top (the introduction again, the keyboard shortcuts), or else
+    // the popover.
+    Q_INVOKABLE void escape();
 
     // The main screen runs the action on text another application selected (see
     // MainView::runService).

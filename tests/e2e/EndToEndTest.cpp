@@ -1,10 +1,10 @@
 #include "FakeTrayWatcher.h"
-#include "X11Session.h"
 #include "settings/SettingsManager.h"
 #include "settings/UserDefaults.h"
 #include "support/BackgroundTestHttpServer.h"
 #include "support/Expect.h"
 #include "support/TestMain.h"
+#include "X11Session.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,9 +62,13 @@ struct Lexwick {
     std::unique_ptr<QProcess> process;
     QByteArray log;
 
-    explicit Lexwick(const X11Session& session)
+    explicit Lexwick(const X11Session& session, const QStringList& environment = {})
         : process(session.start(QStringLiteral(LEXWICK_BINARY)))
     {
+        QProcessEnvironment variables = process->processEnvironment();
+        for (const QString& variable : environment)
+            variables.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+        process->setProcessEnvironment(variables);
         QObject::connect(process.get(), &QProcess::readyRead,
                          [this] { log += process->readAll(); });
         process->start();
@@ -79,7 +83,7 @@ struct Lexwick {
     bool logged(QByteArrayView line) const { return log.contains(line); }
 };
 
-// How many pixels of the image are near the colour (the light theme's red or orange).
+// How many pixels of the image are near the colour.
 qsizetype pixelsLike(const QImage& image, QColor colour)
 {
     qsizetype count = 0;
@@ -95,8 +99,35 @@ qsizetype pixelsLike(const QImage& image, QColor colour)
     return count;
 }
 
-const QColor red(0xff, 0x3b, 0x30);    // the error line
-const QColor orange(0xff, 0x95, 0x00); // the process button while a request runs
+// The accessible tree of the application as a screen reader reads it, one "role|name|states"
+// line per object; empty when the walk failed.
+QStringList accessibleTree(const X11Session& session)
+{
+    const auto out = session.run(QStringLiteral(LEXWICK_ACCESSIBLE_TREE), {u"Lexwick"_s});
+    QStringList lines = QString::fromUtf8(out.value_or(QByteArray())).split(u'\n');
+    for (QString& line : lines)
+        line = line.trimmed();
+    return lines;
+}
+
+// The tree's objects of that role and name, with at least these states.
+bool hasObject(const QStringList& tree, const QString& role, const QString& name,
+               const QStringList& states = {})
+{
+    return std::any_of(tree.begin(), tree.end(), [&](const QString& line) {
+        const QStringList fields = line.split(u'|');
+        if (fields.size() != 3 || fields[0] != role || fields[1] != name)
+            return false;
+        const QStringList has = fields[2].split(u',');
+        return std::all_of(states.begin(), states.end(),
+                           [&](const QString& state) { return has.contains(state); });
+    });
+}
+
+// The light palette's colours as the theme makes them readable: the error line's red, and the
+// process button's orange while a request runs (behind white text).
+const QColor red(0xa4, 0x26, 0x1f);
+const QColor orange(0xae, 0x65, 0x00);
 
 // The corrections of the texts selected in other programs; a text that says "slowly" is
 // answered after three seconds.
@@ -183,8 +214,9 @@ private Q_SLOTS:
         QVERIFY(tray);
         session.click(tray->center());
         std::optional<QRect> popover;
-        QVERIFY2(eventually([&] { return (popover = session.visibleWindow(u"Lexwick"_s)).has_value(); }),
-                 app.log.constData());
+        QVERIFY2(
+            eventually([&] { return (popover = session.visibleWindow(u"Lexwick"_s)).has_value(); }),
+            app.log.constData());
         QCOMPARE(popover->size(), QSize(400, 520));
         QVERIFY2(popover->top() >= tray->bottom() && popover->right() <= 1280 &&
                      popover->intersects(QRect(tray->left() - 400, 0, 400 + tray->width(), 800)),
@@ -236,8 +268,7 @@ private Q_SLOTS:
 
         // Text selected in another application: the command corrects the PRIMARY selection
         // and the result waits on the clipboard.
-        QVERIFY(session.run(u"xclip"_s, {u"-selection"_s, u"primary"_s},
-                            "Helo from elsewhere"));
+        QVERIFY(session.run(u"xclip"_s, {u"-selection"_s, u"primary"_s}, "Helo from elsewhere"));
         auto command = session.start(QStringLiteral(LEXWICK_BINARY), {u"correct"_s});
         command->setStandardInputFile(QProcess::nullDevice()); // as a desktop shortcut runs it
         command->start();
@@ -297,13 +328,14 @@ private Q_SLOTS:
         session.click(popover->topLeft() + localCardInSettings);
         QVERIFY(eventually([&] { return app.logged("Lexwick: showing settings"); }));
         session.click(popover->topLeft() + doneButtonInSettings);
-        QVERIFY(eventually([&] { return shown().height() == 520; }));
+        QVERIFY2(eventually([&] { return shown().height() == 520; }), app.log.constData());
         QTest::qWait(300);
         QCOMPARE(pixelsLike(shown(), red), 0);
 
         // While the command's request runs, the popover is idle: no orange Cancel button.
         auto slow = command(u"correct"_s, "slowly, from elsewhere");
-        QVERIFY(eventually([&] { return desktop.modelServer.requests().last().body.contains("slowly"); }));
+        QVERIFY(eventually(
+            [&] { return desktop.modelServer.requests().last().body.contains("slowly"); }));
         QCOMPARE(pixelsLike(shown(), orange), 0);
         QVERIFY(slow->waitForFinished(30'000));
         QCOMPARE(slow->exitCode(), 0);
@@ -546,6 +578,68 @@ private Q_SLOTS:
         QCOMPARE(fileContents(typed), "hello\n");
     }
 
+    // A screen reader, through AT-SPI, finds every control of the main, settings and history
+    // screens with its role, name and state; the screens are reached with the keyboard.
+    void aScreenReaderReadsEveryScreen()
+    {
+        Desktop desktop({.tray = true});
+        const X11Session& session = desktop.session;
+        QVERIFY2(session.failure().isEmpty(), qPrintable(session.failure()));
+        Lexwick app(session, {u"QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1"_s});
+        QVERIFY2(eventually([&] { return app.logged("status bar ready"); }), app.log.constData());
+        session.click(session.trayArea()->center());
+        QVERIFY(eventually([&] { return session.visibleWindow(u"Lexwick"_s).has_value(); }));
+        QStringList tree;
+        const auto read = [&](const QString& role, const QString& name) {
+            return eventually([&] {
+                tree = accessibleTree(session);
+                return hasObject(tree, role, name);
+            });
+        };
+
+        QVERIFY2(read(u"text"_s, u"Your Text"_s), qPrintable(tree.join(u'\n')));
+        const auto expect = [&](const QString& role, const QString& name,
+                                const QStringList& states = {u"focusable"_s}) {
+            QVERIFY2(hasObject(tree, role, name, states),
+                     qPrintable(role + u'|' + name + u" in\n"_s + tree.join(u'\n')));
+        };
+        expect(u"text"_s, u"Your Text"_s, {u"focusable"_s, u"focused"_s});
+        for (const QString& button : {u"History"_s, u"Settings"_s, u"Close"_s, u"Quit"_s})
+            expect(u"push button"_s, button);
+        expect(u"radio button"_s, u"Correct"_s, {u"checked"_s, u"focusable"_s});
+        expect(u"radio button"_s, u"Paraphrase"_s);
+        expect(u"radio button"_s, u"Explain"_s);
+        expect(u"push button"_s, u"Correct"_s, {}); // the process button, disabled while empty
+        expect(u"label"_s, u"0 of 5000 characters"_s, {});
+        expect(u"push button"_s, u"Using on-device AI (private, no internet required)"_s);
+
+        // Shift+Tab from the text reaches Close, Settings, then History.
+        for (int i = 0; i < 3; ++i)
+            session.key(u"shift+Tab"_s);
+        session.key(u"Return"_s);
+        QVERIFY2(read(u"text"_s, u"Search history"_s), qPrintable(tree.join(u'\n')));
+        expect(u"push button"_s, u"Close"_s);
+        expect(u"push button"_s, u"Done"_s);
+
+        // Back by the history's Close (Shift+Tab from the search), then to the settings.
+        session.key(u"shift+Tab"_s);
+        session.key(u"Return"_s);
+        QVERIFY(eventually([&] { return app.logged("Lexwick: showing main"); }));
+        QTest::qWait(500); // the main screen fades in and focuses its text
+        session.key(u"shift+Tab"_s);
+        session.key(u"shift+Tab"_s);
+        session.key(u"Return"_s);
+        QVERIFY2(read(u"push button"_s, u"Quit Lexwick"_s), qPrintable(tree.join(u'\n')));
+        for (const QString& card : {u"On-Device (Local Model)"_s, u"Custom API Key"_s})
+            expect(u"radio button"_s, card, {});
+        expect(u"check box"_s, u"Detect Sensitive Data (PII)"_s, {u"checked"_s, u"focusable"_s});
+        expect(u"text"_s, u"Local model server address"_s);
+        expect(u"combo box"_s, u"Local model"_s);
+        for (const QString& row : {u"Keyboard shortcuts"_s, u"Restart Onboarding"_s,
+                                   u"Quit Lexwick"_s, u"Done"_s, u"Close"_s})
+            expect(u"push button"_s, row);
+    }
+
     // Without a tray the popover is an ordinary window that stays open when it loses focus.
     void windowWithoutTray()
     {
@@ -554,10 +648,12 @@ private Q_SLOTS:
         QVERIFY2(session.failure().isEmpty(), qPrintable(session.failure()));
 
         Lexwick app(session);
-        QVERIFY2(eventually([&] { return app.logged("ERROR – failed to create status bar button"); }),
-                 app.log.constData());
+        QVERIFY2(
+            eventually([&] { return app.logged("ERROR – failed to create status bar button"); }),
+            app.log.constData());
         std::optional<QRect> window;
-        QVERIFY(eventually([&] { return (window = session.visibleWindow(u"Lexwick"_s)).has_value(); }));
+        QVERIFY(
+            eventually([&] { return (window = session.visibleWindow(u"Lexwick"_s)).has_value(); }));
 
         session.click(QPoint(5, 795)); // the desktop, outside the window
         QTest::qWait(500);

@@ -1,6 +1,7 @@
 #include "safety/InputValidator.h"
 #include "support/TestMain.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 using namespace lexwick;
@@ -64,6 +65,47 @@ private Q_SLOTS:
         QCOMPARE(result.state, state);
         QCOMPARE(result.message, message);
         QCOMPARE(result.isValid, valid);
+    }
+
+    // Edits anywhere in texts of every kind of cluster (pieces that join across an edit:
+    // CR LF, flags whose pairing shifts, emoji sequences, combining marks; and long runs with
+    // no plain pair near the edit) keep the count of a full count, edit after edit.
+    void theCountFollowsEdits()
+    {
+        const QStringList pieces{u"a"_s,
+                                 u" "_s,
+                                 u"\r"_s,
+                                 u"\n"_s,
+                                 u"\u0301"_s,
+                                 u"\u200D"_s,
+                                 family,
+                                 u"\U0001F1E9"_s,
+                                 u"\U0001F1EA"_s,
+                                 u"\u00A9"_s,
+                                 u"\u0915\u094D"_s,
+                                 u"\uAC00"_s,
+                                 u"\u1100"_s,
+                                 u"\u1161"_s,
+                                 u"\u0600"_s,
+                                 u"e\u0301 "_s};
+        QRandomGenerator random(25);
+        const auto somePieces = [&](int n) {
+            QString text;
+            for (int i = 0; i < n; ++i)
+                text += pieces[random.bounded(pieces.size())];
+            return text;
+        };
+        for (int round = 0; round < 200; ++round) {
+            CharacterCount count;
+            // Half the texts hold long stretches without a plain pair, past the look-around.
+            QString text = round % 2 ? u"\uAC00"_s.repeated(300) + somePieces(40) : somePieces(40);
+            for (int edit = 0; edit < 30; ++edit) {
+                const qsizetype at = random.bounded(text.size() + 1);
+                const qsizetype removed = std::min<qsizetype>(random.bounded(4), text.size() - at);
+                text.replace(at, removed, somePieces(random.bounded(4)));
+                QCOMPARE(count.update(text), InputValidator::validate(text).characterCount);
+            }
+        }
     }
 };
 

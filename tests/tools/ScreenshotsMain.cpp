@@ -2,6 +2,7 @@
 // light and a dark palette, so anyone can look at them.
 
 #include "support/Expect.h"
+#include "support/Palettes.h"
 #include "support/PopoverScreen.h"
 #include "ui/SettingsView.h"
 
@@ -26,36 +27,6 @@ using namespace std::chrono_literals;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-QPalette darkPalette()
-{
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0x2b, 0x2d, 0x30));
-    p.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
-    p.setColor(QPalette::Base, QColor(0x1e, 0x1f, 0x22));
-    p.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
-    p.setColor(QPalette::Button, QColor(0x3c, 0x3f, 0x41));
-    p.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
-    p.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::PlaceholderText, QColor(0x90, 0x90, 0x90));
-    return p;
-}
-
-QPalette lightPalette()
-{
-    QPalette p;
-    p.setColor(QPalette::Window, QColor(0xef, 0xf0, 0xf1));
-    p.setColor(QPalette::WindowText, QColor(0x23, 0x26, 0x29));
-    p.setColor(QPalette::Base, Qt::white);
-    p.setColor(QPalette::Text, QColor(0x23, 0x26, 0x29));
-    p.setColor(QPalette::Button, QColor(0xfc, 0xfc, 0xfc));
-    p.setColor(QPalette::ButtonText, QColor(0x23, 0x26, 0x29));
-    p.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::PlaceholderText, QColor(0x80, 0x80, 0x80));
-    return p;
-}
 
 struct Shooter {
     QDir dir;
@@ -95,6 +66,7 @@ struct SettingsShooter {
     QDir dir;
     QString theme;
     QString openPicker; // a drop-down shown open in the pictures
+    QString focus;      // a control given the focus as the Tab key gives it
 
     bool shoot(const QString& name, RouterFixture::Options options, QStringList offsets,
                const std::function<void(RouterFixture&, SettingsView&)>& prepare)
@@ -118,6 +90,10 @@ struct SettingsShooter {
         auto* scroll = window.rootObject()->findChild<QQuickItem*>(u"scroll"_s);
         auto* flickable = scroll->property("contentItem").value<QQuickItem*>();
         auto* content = flickable->property("contentItem").value<QQuickItem*>();
+        if (QQuickItem* target = focus.isEmpty() ? nullptr : findItem(content, focus)) {
+            target->forceActiveFocus(Qt::TabFocusReason);
+            QTest::qWait(100);
+        }
         for (const QString& offset : offsets) {
             const qreal bottom =
                 std::max(0.0, flickable->property("contentHeight").toReal() - flickable->height());
@@ -203,8 +179,8 @@ int main(int argc, char** argv)
 
     const QString prose = u"Lorem ipsum dolor sit amet, consectetur adipiscing elit. "_s;
     bool ok = true;
-    for (const auto& [theme, palette] : {std::pair{u"light"_s, lightPalette()},
-                                          std::pair{u"dark"_s, darkPalette()}}) {
+    for (const auto& [theme, palette] :
+         {std::pair{u"light"_s, lightPalette()}, std::pair{u"dark"_s, darkPalette()}}) {
         QGuiApplication::setPalette(palette);
         Shooter s{dir, theme};
         ok &= s.shoot(u"main-empty"_s, [](PopoverScreen&) {});
@@ -296,6 +272,72 @@ int main(int argc, char** argv)
                 waitFor(s.view);
             },
             {.router = {.localModel = true, .storedMode = u"local"_s}});
+        // Right-to-left text in the field and in the answer.
+        ok &= s.shoot(u"main-rtl"_s, [](PopoverScreen& s) {
+            s.app.provider.enqueue(ScriptedReply::json(
+                200, chatAnswer(u"\u05e9\u05dc\u05d5\u05dd \u05dc\u05db\u05d5\u05dc\u05dd! "
+                                u"\u05de\u05d4 \u05e9\u05dc\u05d5\u05de\u05da? "
+                                u"\u05d4\u05db\u05dc \u05d1\u05e1\u05d3\u05e8."_s)));
+            s.view.main()->setSelectedAction(TextAction::explain);
+            s.view.main()->setInputText(u"\u0645\u0631\u062d\u0628\u0627\u060c "
+                                        u"\u0643\u064a\u0641 \u062d\u0627\u0644\u0643\u061f "
+                                        u"\u0623\u0646\u0627 \u0628\u062e\u064a\u0631."_s);
+            s.view.main()->toggleProcessing();
+            waitFor(s.view);
+        });
+        // Keyboard use: the focus ring on each kind of control, reached with Tab and the arrows.
+        ok &= s.shoot(u"main-focus-action"_s, [](PopoverScreen& s) {
+            s.view.main()->setInputText(u"Some text."_s);
+            s.press(Qt::Key_Tab);
+            s.press(Qt::Key_Right);
+        });
+        ok &= s.shoot(u"main-focus-tone"_s, [](PopoverScreen& s) {
+            s.view.main()->setInputText(u"Some text."_s);
+            s.view.main()->setSelectedAction(TextAction::paraphrase);
+            QTest::qWait(300); // the tones fade in
+            s.press(Qt::Key_Tab);
+            s.press(Qt::Key_Tab);
+            s.press(Qt::Key_Right);
+            s.press(Qt::Key_Down);
+        });
+        ok &= s.shoot(u"main-focus-process"_s, [](PopoverScreen& s) {
+            s.view.main()->setInputText(u"Some text."_s);
+            s.press(Qt::Key_Tab);
+            s.press(Qt::Key_Tab);
+        });
+        ok &= s.shoot(u"main-focus-copy"_s, [](PopoverScreen& s) {
+            s.app.provider.enqueue(ScriptedReply::json(200, chatAnswer(u"Some text."_s)));
+            s.view.main()->setInputText(u"Some text."_s);
+            s.view.main()->setSelectedAction(TextAction::explain);
+            s.view.main()->toggleProcessing();
+            waitFor(s.view);
+            for (int i = 0; i < 3; ++i)
+                s.press(Qt::Key_Tab);
+        });
+        ok &= s.shoot(u"main-focus-header"_s, [](PopoverScreen& s) {
+            s.press(Qt::Key_Backtab, Qt::ShiftModifier);
+            s.press(Qt::Key_Backtab, Qt::ShiftModifier);
+        });
+        ok &= s.shoot(u"main-focus-footer"_s, [](PopoverScreen& s) {
+            for (int i = 0; i < 4; ++i)
+                s.press(Qt::Key_Backtab, Qt::ShiftModifier);
+        });
+        // The answer in view after a request, with the tone grid above it.
+        ok &= s.shoot(u"main-result-in-view"_s, [](PopoverScreen& s) {
+            s.app.provider.enqueue(ScriptedReply::json(
+                200, chatAnswer(u"Could you get the report to us by Friday? Thanks so much!"_s)));
+            s.view.main()->setSelectedAction(TextAction::paraphrase);
+            s.view.main()->setSelectedTone(ToneOption::friendly);
+            s.type(u"We need the report by Friday, no excuses."_s);
+            s.press(Qt::Key_Return, Qt::ControlModifier);
+            waitFor(s.view);
+        });
+        ok &= s.shoot(u"history-focus"_s, [](PopoverScreen& s) {
+            s.record(someRecords());
+            openHistory(s);
+            s.press(Qt::Key_Tab);
+            s.press(Qt::Key_Tab);
+        });
         ok &= s.shoot(u"main-error"_s, [](PopoverScreen& s) {
             s.app.provider.enqueue(
                 ScriptedReply::json(401, R"({"error":{"message":"Invalid API Key"}})"));
@@ -346,14 +388,27 @@ int main(int argc, char** argv)
 
         const PopoverScreen::Options firstRun{.completedOnboarding = false};
         for (int page = 0; page < 3; ++page) {
-            ok &= s.shoot(u"onboarding-page-%1"_s.arg(page + 1), [page](PopoverScreen& s) {
-                for (int i = 0; i < page; ++i)
-                    s.press(Qt::Key_Right);
-            }, firstRun);
+            ok &= s.shoot(
+                u"onboarding-page-%1"_s.arg(page + 1),
+                [page](PopoverScreen& s) {
+                    for (int i = 0; i < page; ++i)
+                        s.press(Qt::Key_Right);
+                },
+                firstRun);
         }
+        // The introduction again, as the settings screen presents it.
         ok &= s.shoot(u"onboarding-sheet"_s, [](PopoverScreen& s) {
-            s.view.restartOnboarding();
+            s.view.setShowSettings(true);
+            QTest::qWait(300);
+            s.view.settingsView()->restartOnboarding();
         });
+        ok &= s.shoot(
+            u"onboarding-focus-back"_s,
+            [](PopoverScreen& s) {
+                s.press(Qt::Key_Right);
+                s.press(Qt::Key_Tab);
+            },
+            firstRun);
 
         SettingsShooter t{dir, theme};
         const RouterFixture::Options custom{.storedMode = u"custom"_s};
@@ -422,6 +477,17 @@ int main(int argc, char** argv)
                               v.localServer()->checkAgain();
                           });
         }
+        // The focus ring on the settings screen's kinds of control.
+        for (const QString& control :
+             {u"providerCard2"_s, u"providerButton0"_s, u"keyField"_s, u"saveKeyButton"_s,
+              u"modelPicker"_s, u"piiSwitch"_s, u"restartOnboardingRow"_s}) {
+            t.focus = control;
+            ok &= t.shoot(u"settings-focus-"_s + control, custom, {control},
+                          [](RouterFixture&, SettingsView& v) { v.setAPIKeyInput(u"gsk_new"_s); });
+        }
+        t.focus.clear();
+        ok &= t.shoot(u"settings-save-key-disabled"_s, custom, {u"apiKeySection"_s},
+                      [](RouterFixture&, SettingsView& v) { v.setAPIKeyInput(QString()); });
         ok &= t.shoot(u"settings-server-address-error"_s, custom, {u"localServerSection"_s},
                       [](RouterFixture&, SettingsView& v) {
                           v.localServer()->setAddressInput(u"http://192.168.1.5:11434/v1"_s);

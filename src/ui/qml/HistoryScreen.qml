@@ -53,7 +53,7 @@ Rectangle {
                     color: Theme.label
                     selectByMouse: true
                     leftPadding: 0
-                    background: null
+                    background: Item { FocusRing { shown: search.activeFocus; anchors.leftMargin: -24; itemRadius: 4 } }
                     Accessible.name: "Search history"
                 }
             }
@@ -81,6 +81,7 @@ Rectangle {
                 delegate: HistoryItemRow {
                     required property int index
                     width: ListView.view.width
+                    onFocusedInside: list.positionViewAtIndex(index, ListView.Contain)
                     onReuse: screen.history.reuse(index)
                     onCopy: screen.history.copy(index)
                     onRemove: screen.history.remove(index)
@@ -133,34 +134,32 @@ Rectangle {
                     color: Theme.secondaryLabel
                 }
                 Item { Layout.fillWidth: true }
-                AbstractButton {
+                Pressable {
                     id: clearAll
                     objectName: "clearAllButton"
                     visible: screen.history.showsClearAll
-                    focusPolicy: Qt.StrongFocus
-                    hoverEnabled: true
                     padding: 4
+                    ringRadius: 4
                     Accessible.name: "Clear All"
                     contentItem: Text { text: "Clear All"; font: Theme.captionFont; color: Theme.red }
                     background: Rectangle {
                         radius: 4
-                        color: clearAll.visualFocus || clearAll.hovered ? Theme.withAlpha(Theme.red, 0.12) : "transparent"
+                        color: clearAll.hovered ? Theme.redTint : "transparent"
                     }
                     onClicked: screen.history.clearAll()
                 }
-                AbstractButton {
+                Pressable {
                     id: done
                     objectName: "doneButton"
-                    focusPolicy: Qt.StrongFocus
-                    hoverEnabled: true
                     padding: 4
+                    ringRadius: 6
                     leftPadding: 8
                     rightPadding: 8
                     Accessible.name: "Done"
                     contentItem: Text { text: "Done"; font: Theme.headlineFont; color: Theme.accent }
                     background: Rectangle {
                         radius: 6
-                        color: done.visualFocus || done.hovered ? Theme.withAlpha(Theme.accent, 0.12) : "transparent"
+                        color: done.hovered ? Theme.accentTint : "transparent"
                     }
                     onClicked: screen.history.close()
                 }

@@ -16,6 +16,16 @@ Rectangle {
 
     function focusInput() { input.forceActiveFocus() }
 
+    // When a request starts and when it ends, its result comes into view; the input is a
+    // Shift+Tab (or a key typed) away.
+    Connections {
+        target: screen.result
+        function onStateChanged() {
+            if (screen.result.isShown)
+                scroll.revealSoon(resultSection)
+        }
+    }
+
     // Ctrl+Return and Ctrl+Enter act as the process button while it is enabled.
     Shortcut {
         sequences: ["Ctrl+Return", "Ctrl+Enter"]
@@ -36,23 +46,24 @@ Rectangle {
                 onClicked: screen.view.openHistory()
             }
             IconButton {
+                objectName: "settingsButton"
                 symbol: "gearshape.fill"; tip: "Settings"
                 material: true
                 onClicked: screen.view.openSettings()
             }
             IconButton {
+                objectName: "closeButton"
                 symbol: "xmark.circle.fill"; tip: "Close"
                 onClicked: screen.view.close()
             }
         }
 
         // Content
-        ScrollView {
+        ScrollArea {
             id: scroll
+            objectName: "mainScroll"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            contentWidth: availableWidth
-            clip: true
             background: Rectangle { color: Theme.ultraThinMaterial }
 
             ColumnLayout {
@@ -76,11 +87,10 @@ Rectangle {
                         radius: 10
                         color: Theme.ultraThinMaterial
                         border.width: screen.checks.inputBorder === InputChecks.InputBorder.exceeded ? 2 : 1
-                        border.color: screen.checks.inputBorder === InputChecks.InputBorder.exceeded ? Theme.red
-                                    : screen.checks.inputBorder === InputChecks.InputBorder.sensitiveData
-                                      ? Theme.withAlpha(Theme.red, 0.5)
-                                      : Theme.withAlpha(Theme.separator, 0.5)
+                        border.color: screen.checks.inputBorder === InputChecks.InputBorder.neutral
+                                      ? Theme.controlBorder : Theme.red
                         Behavior on border.color { ColorAnimation { duration: 200; easing.type: Easing.InOutQuad } }
+                        FocusRing { shown: input.activeFocus; itemRadius: 10 }
                         ScrollView {
                             anchors.fill: parent
                             contentWidth: availableWidth
@@ -88,7 +98,12 @@ Rectangle {
                                 objectName: "input"
                                 id: input
                                 text: screen.view.inputText
-                                onTextChanged: if (screen.view.inputText !== text) screen.view.inputText = text
+                                onTextChanged: {
+                                    if (screen.view.inputText !== text)
+                                        screen.view.inputText = text
+                                    if (activeFocus)
+                                        scroll.reveal(inputFrame) // typing brings the field back
+                                }
                                 onActiveFocusChanged: screen.view.isInputFocused = activeFocus
                                 wrapMode: TextEdit.Wrap
                                 padding: 8
@@ -98,6 +113,26 @@ Rectangle {
                                 persistentSelection: true
                                 background: null
                                 Accessible.name: "Your Text"
+                                Accessible.description: screen.view.inputHint
+                                hoverEnabled: true
+                                ToolTip.visible: hovered
+                                ToolTip.delay: 1000
+                                ToolTip.text: screen.view.inputHint
+
+                                // Tab and Shift+Tab move on, as from any other control; Ctrl+Tab
+                                // inserts a tab.
+                                Keys.onTabPressed: (event) => {
+                                    if (event.modifiers & Qt.ControlModifier)
+                                        insertTab()
+                                    else
+                                        nextItemInFocusChain(true).forceActiveFocus(Qt.TabFocusReason)
+                                }
+                                Keys.onBacktabPressed: nextItemInFocusChain(false).forceActiveFocus(Qt.BacktabFocusReason)
+                                function insertTab() {
+                                    if (selectedText !== "")
+                                        remove(selectionStart, selectionEnd)
+                                    insert(cursorPosition, "\t")
+                                }
 
                                 // Made on first use: a menu costs time when the popover first opens.
                                 property Menu contextMenu: null
@@ -140,6 +175,7 @@ Rectangle {
                         CharacterCounter {
                             objectName: "counter"
                             text: screen.checks.counterText
+                            spokenText: screen.checks.counterSpokenText
                             symbol: screen.checks.counterSymbol
                             colour: screen.checks.counterColour
                         }
@@ -170,20 +206,24 @@ Rectangle {
                     Layout.rightMargin: 16
                     spacing: 6
                     SectionLabel { symbol: "wand.and.stars"; title: "Action" }
-                    RowLayout {
+                    ChoiceGrid {
+                        objectName: "actions"
                         Layout.fillWidth: true
-                        spacing: 8
-                        Repeater {
-                            model: screen.view.actions
-                            ActionButton {
-                                required property var modelData
-                                Layout.fillWidth: true
-                                symbol: modelData.symbol
-                                title: modelData.title
-                                tooltip: modelData.tooltip
-                                isSelected: modelData.action === screen.view.selectedAction
-                                onClicked: screen.view.selectedAction = modelData.action
-                            }
+                        name: "Action"
+                        columns: 3
+                        columnSpacing: 8
+                        model: screen.view.actions
+                        delegate: ActionButton {
+                            required property var modelData
+                            objectName: "action" + modelData.title
+                            Layout.fillWidth: true
+                            Layout.preferredWidth: 1 // three equal cards
+                            symbol: modelData.symbol
+                            title: modelData.title
+                            tooltip: modelData.tooltip
+                            isSelected: modelData.action === screen.view.selectedAction
+                            focusPolicy: isSelected ? Qt.TabFocus : Qt.NoFocus
+                            onClicked: screen.view.selectedAction = modelData.action
                         }
                     }
                 }
@@ -212,8 +252,8 @@ Rectangle {
                     }
                 }
 
-                // Process
-                AbstractButton {
+                // Process: filled while it can act; disabled, a grey outline with grey text.
+                Pressable {
                     id: processButton
                     objectName: "processButton"
                     Layout.fillWidth: true
@@ -221,21 +261,25 @@ Rectangle {
                     Layout.rightMargin: 16
                     implicitHeight: 24 + processLabel.implicitHeight
                     enabled: screen.view.isProcessButtonEnabled
-                    focusPolicy: Qt.StrongFocus
+                    ringRadius: 10
+                    readonly property color labelColour: enabled ? "white" : Theme.secondaryLabel
                     Accessible.name: screen.view.processButtonText
+                    Accessible.description: "Ctrl+Return"
                     onClicked: screen.view.toggleProcessing()
                     background: Rectangle {
                         radius: 10
-                        color: screen.view.isProcessing ? Theme.orange
-                             : screen.view.canProcess ? Theme.accent : Theme.withAlpha(Theme.accent, 0.5)
-                        Rectangle {
+                        color: !processButton.enabled ? Theme.ultraThinMaterial
+                             : screen.view.isProcessing ? Theme.orangeFill : Theme.accentFill
+                        border.width: processButton.enabled ? 0 : 1
+                        border.color: Theme.controlBorder
+                        Rectangle { // its shadow
                             z: -1
                             anchors.fill: parent
-                            anchors.margins: -2
-                            radius: 12
-                            color: "transparent"
-                            border.width: 3
-                            border.color: Theme.withAlpha(Theme.accent, 0.3)
+                            anchors.topMargin: 3
+                            anchors.bottomMargin: -3
+                            radius: 10
+                            visible: processButton.enabled
+                            color: Theme.withAlpha(parent.color, 0.3)
                         }
                     }
                     contentItem: Item {
@@ -250,6 +294,7 @@ Rectangle {
                                 height: 16
                                 padding: 0 // the default padding leaves no room for the spinner
                                 scale: 0.8
+                                palette.dark: processButton.labelColour // the colour of its dots
                                 anchors.verticalCenter: parent.verticalCenter
                             }
                             SymbolIcon {
@@ -257,13 +302,13 @@ Rectangle {
                                 anchors.verticalCenter: parent.verticalCenter
                                 name: screen.view.processButtonSymbol
                                 size: 16
-                                color: "white"
+                                color: processButton.labelColour
                             }
                             Text {
                                 anchors.verticalCenter: parent.verticalCenter
                                 text: screen.view.processButtonText
                                 font: Theme.headlineFont
-                                color: "white"
+                                color: processButton.labelColour
                             }
                         }
                     }
@@ -271,6 +316,8 @@ Rectangle {
 
                 // Result
                 ColumnLayout {
+                    id: resultSection
+                    objectName: "resultSection"
                     Layout.fillWidth: true
                     Layout.leftMargin: 16
                     Layout.rightMargin: 16
@@ -286,10 +333,10 @@ Rectangle {
                             textColor: Theme.green
                             weight: Font.DemiBold
                             horizontalPadding: 6
-                            color: Theme.withAlpha(Theme.green, 0.15)
+                            color: Theme.greenTint
                         }
                         Item { Layout.fillWidth: true }
-                        AbstractButton {
+                        Pressable {
                             id: changesToggle
                             objectName: "changesToggle"
                             visible: screen.result.showsChangesToggle
@@ -298,7 +345,6 @@ Rectangle {
                             onToggled: screen.result.showChanges = checked
                             implicitWidth: changesRow.implicitWidth + 12
                             implicitHeight: changesRow.implicitHeight + 6
-                            focusPolicy: Qt.StrongFocus
                             Accessible.name: "Changes"
                             Accessible.description: screen.result.changesSummary
                             ToolTip.visible: hovered
@@ -306,8 +352,9 @@ Rectangle {
                             ToolTip.text: screen.result.changesSummary
                             background: Rectangle {
                                 radius: 6
-                                color: changesToggle.checked ? Theme.withAlpha(Theme.accent, 0.15)
-                                                             : Theme.ultraThinMaterial
+                                color: changesToggle.checked ? Theme.accentTint : Theme.ultraThinMaterial
+                                border.width: 1
+                                border.color: changesToggle.checked ? Theme.accent : Theme.controlBorder
                             }
                             contentItem: Item {
                                 Row {
@@ -329,17 +376,21 @@ Rectangle {
                                 }
                             }
                         }
-                        AbstractButton {
+                        Pressable {
                             id: copyButton
                             objectName: "copyButton"
                             implicitWidth: copyRow.implicitWidth + 12
                             implicitHeight: copyRow.implicitHeight + 6
-                            focusPolicy: Qt.StrongFocus
                             Accessible.name: screen.result.showCopiedFeedback ? "Copied!" : "Copy"
                             enabled: screen.result.canCopy
-                            opacity: enabled ? 1 : 0.4
+                            readonly property color tint: enabled ? Theme.accent : Theme.secondaryLabel
                             onClicked: screen.result.copy()
-                            background: Rectangle { radius: 6; color: Theme.ultraThinMaterial }
+                            background: Rectangle {
+                                radius: 6
+                                color: Theme.ultraThinMaterial
+                                border.width: 1
+                                border.color: copyButton.enabled ? Theme.accent : Theme.controlBorder
+                            }
                             contentItem: Item {
                                 Row {
                                     id: copyRow
@@ -349,13 +400,13 @@ Rectangle {
                                         anchors.verticalCenter: parent.verticalCenter
                                         name: screen.result.showCopiedFeedback ? "checkmark" : "doc.on.doc"
                                         size: 11
-                                        color: Theme.accent
+                                        color: copyButton.tint
                                     }
                                     Text {
                                         anchors.verticalCenter: parent.verticalCenter
                                         text: screen.result.showCopiedFeedback ? "Copied!" : "Copy"
                                         font: Theme.captionFont
-                                        color: Theme.accent
+                                        color: copyButton.tint
                                     }
                                 }
                             }
@@ -374,6 +425,8 @@ Rectangle {
                             anchors.centerIn: parent
                             visible: screen.result.showsSpinner
                             running: visible
+                            palette.dark: Theme.secondaryLabel // the colour of its dots
+                            Accessible.name: "Waiting for the answer"
                         }
                         TextEdit {
                             id: result
@@ -386,13 +439,19 @@ Rectangle {
                             selectByMouse: !screen.result.showsChanges
                             wrapMode: TextEdit.Wrap
                             textFormat: TextEdit.RichText
-                            text: "<style>.deleted { color: " + Theme.red + "; } .inserted { color: "
-                                  + Theme.green + "; }</style>" + screen.result.richText
+                            // Each change on a wash of its colour, so that a deletion and the
+                            // insertion after it read as two.
+                            text: "<style>.deleted { color: " + Theme.red + "; background-color: "
+                                  + Theme.redTint + "; } .inserted { color: " + Theme.green
+                                  + "; background-color: " + Theme.greenTint + "; }</style>"
+                                  + screen.result.richText
                             font: Theme.bodyFont
                             color: Theme.label
                             selectionColor: Theme.accent
                             onLinkActivated: (link) => screen.result.openLink(link)
+                            activeFocusOnTab: true // a screen reader's user reads it from here
                             Accessible.name: screen.result.accessibleName
+                            FocusRing { shown: result.activeFocus; anchors.margins: -8; itemRadius: 6 }
                         }
                     }
                     Text {
@@ -455,13 +514,11 @@ Rectangle {
                 id: footer
                 anchors.fill: parent
                 anchors.margins: 8
-                AbstractButton {
+                Pressable {
                     id: chip
                     objectName: "chip"
                     implicitWidth: chipRow.implicitWidth + 12
                     implicitHeight: chipRow.implicitHeight + 6
-                    hoverEnabled: true
-                    focusPolicy: Qt.StrongFocus
                     Accessible.name: screen.view.providerChipTooltip
                     ToolTip.visible: hovered
                     ToolTip.text: screen.view.providerChipTooltip
@@ -492,18 +549,24 @@ Rectangle {
                 Item { Layout.fillWidth: true }
                 Text { text: "Ctrl+↩ to process"; font: Theme.captionFont; color: Theme.secondaryLabel }
                 Item { Layout.fillWidth: true }
-                Button {
+                Pressable {
                     id: quitButton
+                    objectName: "quitButton"
                     text: "Quit"
-                    flat: true
+                    padding: 6
+                    leftPadding: 10
+                    rightPadding: 10
                     font: Theme.captionFont
-                    // A plain button: label colour in either palette, not the style's own.
                     contentItem: Text {
                         text: quitButton.text
                         font: quitButton.font
                         color: Theme.label
                         horizontalAlignment: Text.AlignHCenter
                         verticalAlignment: Text.AlignVCenter
+                    }
+                    background: Rectangle {
+                        radius: 6
+                        color: quitButton.hovered ? Theme.ultraThinMaterial : "transparent"
                     }
                     onClicked: screen.view.quit()
                 }

@@ -88,12 +88,11 @@ Rectangle {
             Layout.bottomMargin: 16
             spacing: 12
 
-            AbstractButton {
+            Pressable {
                 id: back
                 objectName: "backButton"
                 visible: screen.onboarding.showsBack
-                focusPolicy: Qt.StrongFocus
-                hoverEnabled: true
+                ringRadius: 8
                 Accessible.name: "Back"
                 leftPadding: 14
                 rightPadding: 16
@@ -118,18 +117,17 @@ Rectangle {
                 background: Rectangle {
                     radius: 8
                     color: back.hovered ? Theme.thinMaterial : Theme.ultraThinMaterial
-                    border.width: back.visualFocus ? 2 : 0
-                    border.color: Theme.accent
+                    border.width: 1
+                    border.color: Theme.controlBorder
                 }
             }
 
             Item { Layout.fillWidth: true }
 
-            AbstractButton {
+            Pressable {
                 id: primary
                 objectName: "primaryButton"
-                focusPolicy: Qt.StrongFocus
-                hoverEnabled: true
+                ringRadius: 8
                 Accessible.name: screen.onboarding.primaryTitle
                 leftPadding: 18
                 rightPadding: 14
@@ -153,9 +151,7 @@ Rectangle {
                 }
                 background: Rectangle {
                     radius: 8
-                    color: primary.down ? Qt.darker(Theme.accent, 1.15) : Theme.accent
-                    border.width: primary.visualFocus ? 2 : 0
-                    border.color: Theme.withAlpha("white", 0.7)
+                    color: primary.down ? Qt.darker(Theme.accentFill, 1.15) : Theme.accentFill
                 }
             }
         }

@@ -18,7 +18,7 @@ Rectangle {
 
     // Keys that work wherever the focus is inside the popover.
     Shortcut { sequence: "Ctrl+Q"; context: Qt.WindowShortcut; onActivated: popover.view.quit() }
-    Shortcut { sequence: "Escape"; context: Qt.WindowShortcut; onActivated: popover.view.close() }
+    Shortcut { sequence: "Escape"; context: Qt.WindowShortcut; onActivated: popover.view.escape() }
 
     function focusInput() {
         if (mainScreen.visible)
@@ -117,6 +117,7 @@ Rectangle {
         Connections {
             target: onboardingSheet.item
             function onClosed() { onboardingSheet.source = "" }
+            function onEscapePressed() { popover.view.escape() }
         }
     }
 }

@@ -24,24 +24,22 @@ Rectangle {
     ColumnLayout {
         anchors.fill: parent
         spacing: 0
+        enabled: !screen.view.showsShortcuts // a sheet over it keeps the keyboard to itself
 
         ScreenHeader {
             symbol: "gearshape.fill"; title: "Settings"
             IconButton {
                 objectName: "closeButton"
                 symbol: "xmark.circle.fill"; tip: "Close"
-                padding: 4 // this screen's bar is 4 px shorter than the others'
                 onClicked: screen.view.close()
             }
         }
 
-        ScrollView {
+        ScrollArea {
             id: scroll
             objectName: "scroll"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            contentWidth: availableWidth
-            clip: true
 
             ColumnLayout {
                 width: scroll.availableWidth
@@ -88,38 +86,38 @@ Rectangle {
 
                     Section {
                         title: "Provider"; symbol: "building.2"
-                        RowLayout {
+                        ChoiceGrid {
                             Layout.fillWidth: true
-                            spacing: 8
-                            Repeater {
-                                model: 3
-                                AbstractButton {
-                                    id: providerButton
-                                    required property int index
-                                    readonly property var entry: screen.view.providers[index]
-                                    objectName: "providerButton" + index
-                                    Layout.fillWidth: true
-                                    Layout.preferredWidth: 1 // three equal buttons
-                                    implicitHeight: providerLabel.implicitHeight + 16
-                                    focusPolicy: Qt.StrongFocus
-                                    Accessible.name: entry.title
-                                    Accessible.checkable: true
-                                    Accessible.checked: entry.isSelected
-                                    onClicked: screen.view.selectProvider(entry.provider)
-                                    background: Rectangle {
-                                        radius: 8
-                                        color: providerButton.entry.isSelected ? Theme.thinMaterial : Theme.ultraThinMaterial
-                                        border.width: providerButton.entry.isSelected ? 2 : 0.5
-                                        border.color: providerButton.entry.isSelected ? Theme.accent : Qt.rgba(1, 1, 1, 0.1)
-                                    }
-                                    contentItem: Text {
-                                        id: providerLabel
-                                        text: providerButton.entry.title
-                                        font: Theme.bodyFont
-                                        horizontalAlignment: Text.AlignHCenter
-                                        verticalAlignment: Text.AlignVCenter
-                                        color: providerButton.entry.isSelected ? Theme.accent : Theme.secondaryLabel
-                                    }
+                            name: "Provider"
+                            columns: 3
+                            columnSpacing: 8
+                            model: 3
+                            delegate: ChoiceButton {
+                                id: providerButton
+                                required property int index
+                                readonly property var entry: screen.view.providers[index]
+                                objectName: "providerButton" + index
+                                Layout.fillWidth: true
+                                Layout.preferredWidth: 1 // three equal buttons
+                                implicitHeight: providerLabel.implicitHeight + 16
+                                focusPolicy: entry.isSelected ? Qt.TabFocus : Qt.NoFocus
+                                ringRadius: 8
+                                isSelected: entry.isSelected
+                                Accessible.name: entry.title
+                                onClicked: screen.view.selectProvider(entry.provider)
+                                background: Rectangle {
+                                    radius: 8
+                                    color: providerButton.entry.isSelected ? Theme.thinMaterial : Theme.ultraThinMaterial
+                                    border.width: providerButton.entry.isSelected ? 2 : 1
+                                    border.color: providerButton.entry.isSelected ? Theme.accent : Theme.controlBorder
+                                }
+                                contentItem: Text {
+                                    id: providerLabel
+                                    text: providerButton.entry.title
+                                    font: Theme.bodyFont
+                                    horizontalAlignment: Text.AlignHCenter
+                                    verticalAlignment: Text.AlignVCenter
+                                    color: providerButton.entry.isSelected ? Theme.accent : Theme.secondaryLabel
                                 }
                             }
                         }
@@ -128,14 +126,13 @@ Rectangle {
                     Section {
                         objectName: "apiKeySection"
                         title: "API Key"; symbol: "key"
-                        headerExtra: AbstractButton {
+                        headerExtra: Pressable {
                             id: keyLink
                             objectName: "getAPIKeyLink"
                             visible: screen.view.showsGetAPIKeyLink
                             implicitWidth: linkRow.implicitWidth
                             implicitHeight: linkRow.implicitHeight
-                            focusPolicy: Qt.StrongFocus
-                            hoverEnabled: true
+                            ringRadius: 2
                             Accessible.name: "Get API Key"
                             onClicked: screen.view.openKeyConsole()
                             contentItem: Row {
@@ -395,7 +392,8 @@ Rectangle {
                                 x: piiSwitch.leftPadding
                                 y: (piiSwitch.height - height) / 2
                                 radius: height / 2
-                                color: piiSwitch.checked ? Theme.accent : Theme.separator
+                                color: piiSwitch.checked ? Theme.accent : Theme.controlBorder
+                                FocusRing { shown: piiSwitch.visualFocus; itemRadius: height / 2 }
                                 Rectangle {
                                     x: piiSwitch.checked ? parent.width - width - 2 : 2
                                     y: 2
@@ -408,6 +406,8 @@ Rectangle {
                             }
                             checked: screen.view.piiDetectionEnabled
                             Accessible.name: "Detect Sensitive Data (PII)"
+                            Keys.onReturnPressed: { toggle(); toggled() }
+                            Keys.onEnterPressed: { toggle(); toggled() }
                             onToggled: screen.view.piiDetectionEnabled = checked
                         }
                     }
@@ -496,7 +496,7 @@ Rectangle {
                                 implicitWidth: 40
                                 implicitHeight: 40
                                 radius: 6
-                                color: Theme.withAlpha(Theme.accent, 0.15)
+                                color: Theme.accentTint
                                 SymbolIcon {
                                     anchors.centerIn: parent
                                     name: "text.bubble.fill"
@@ -516,6 +516,7 @@ Rectangle {
                 }
 
                 ListRow {
+                    id: shortcutsRow
                     objectName: "shortcutsRow"
                     text: "Keyboard shortcuts"
                     symbol: "keyboard"
@@ -583,6 +584,17 @@ Rectangle {
             width: Math.min(implicitWidth, parent.width - 24)
             shortcuts: screen.view.shortcuts
             onDone: screen.view.setShowsShortcuts(false)
+            id: shortcutsSheet
+        }
+        // The keyboard goes onto the sheet as it opens, and back where it was opened as it closes.
+        Connections {
+            target: screen.view
+            function onShowsShortcutsChanged() {
+                if (screen.view.showsShortcuts)
+                    shortcutsSheet.focusFirst()
+                else
+                    shortcutsRow.forceActiveFocus(Qt.TabFocusReason)
+            }
         }
     }
 }

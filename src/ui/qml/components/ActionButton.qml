@@ -2,17 +2,17 @@ import QtQuick
 import QtQuick.Controls.Basic
 import Lexwick
 
-// One of the three action buttons: symbol over title, highlighted while selected.
-AbstractButton {
+// One of the three action buttons: symbol over title, highlighted while selected. One of a
+// group: a screen reader hears it as a radio button.
+ChoiceButton {
     id: button
     required property string symbol
     required property string title
     required property string tooltip
-    property bool isSelected: false
 
-    implicitHeight: content.implicitHeight + 24
-    hoverEnabled: true
-    focusPolicy: Qt.StrongFocus
+    topPadding: 12
+    bottomPadding: 12
+    ringRadius: 10
     Accessible.name: title
     Accessible.description: tooltip
     ToolTip.visible: hovered
@@ -26,24 +26,22 @@ AbstractButton {
     background: Rectangle {
         radius: 10
         color: button.isSelected ? Theme.thinMaterial : Theme.ultraThinMaterial
-        border.width: button.isSelected ? 2 : 0.5
-        border.color: button.isSelected ? Theme.accent : Qt.rgba(1, 1, 1, 0.1)
+        border.width: button.isSelected ? 2 : 1
+        border.color: button.isSelected ? Theme.accent : Theme.controlBorder
         Behavior on border.color { ColorAnimation { duration: 200 } }
-        // The selected button's glow.
+        // The selected button's shadow: below it, so that it never looks like the focus ring.
         Rectangle {
             z: -1
             anchors.fill: parent
-            anchors.margins: -2
-            radius: 12
-            color: "transparent"
-            border.width: 4
-            border.color: Theme.withAlpha(Theme.accent, 0.2)
+            anchors.topMargin: 3
+            anchors.bottomMargin: -3
+            radius: 10
+            color: Theme.withAlpha(Theme.accent, 0.2)
             visible: button.isSelected
         }
     }
 
     contentItem: Column {
-        id: content
         spacing: 4
         SymbolIcon {
             anchors.horizontalCenter: parent.horizontalCenter

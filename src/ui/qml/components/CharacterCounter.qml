@@ -7,13 +7,15 @@ Row {
     required property string text
     required property string symbol
     required property int colour
+    // The count and the level in words, for a screen reader.
+    property string spokenText: text
 
     readonly property color tint: colour === CharacterCounterView.Colour.orange ? Theme.orange
                                   : colour === CharacterCounterView.Colour.red ? Theme.red
                                   : Theme.secondaryLabel
     spacing: 4
     Accessible.role: Accessible.StaticText
-    Accessible.name: text
+    Accessible.name: spokenText
 
     SymbolIcon {
         anchors.verticalCenter: parent.verticalCenter

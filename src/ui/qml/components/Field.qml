@@ -3,7 +3,7 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Lexwick
 
-// A one-line text field on a thin plate whose border shows the focus.
+// A one-line text field on a thin plate, ringed while it has the focus.
 TextField {
     id: field
     Layout.fillWidth: true
@@ -16,7 +16,8 @@ TextField {
     background: Rectangle {
         radius: 6
         color: Theme.thinMaterial
-        border.width: field.activeFocus ? 2 : 1
-        border.color: field.activeFocus ? Theme.accent : Theme.separator
+        border.width: 1
+        border.color: Theme.controlBorder
+        FocusRing { shown: field.activeFocus }
     }
 }

@@ -18,23 +18,28 @@ Rectangle {
     signal reuse()
     signal copy()
     signal remove()
+    // One of its buttons took the focus: the card wants to be seen.
+    signal focusedInside()
 
     implicitHeight: lines.implicitHeight + 24
     radius: 10
+    Accessible.role: Accessible.ListItem
+    Accessible.name: actionTitle + (toneTitle !== "" ? ", " + toneTitle : "") + (wasCached ? ", cached" : "")
+                     + ", " + relativeTime + ": " + inputLine
     color: Theme.ultraThinMaterial
     border.width: 0.5
     border.color: Qt.rgba(1, 1, 1, 0.1)
 
-    component CardButton: AbstractButton {
+    component CardButton: Pressable {
         id: button
         property string symbol
         property string title
         property color tint
         property bool iconOnly: false
         padding: 2
-        hoverEnabled: true
-        focusPolicy: Qt.StrongFocus
+        ringRadius: 4
         Accessible.name: title
+        onActiveFocusChanged: if (activeFocus) card.focusedInside()
         ToolTip.visible: hovered && iconOnly
         ToolTip.text: title
         ToolTip.delay: 600
@@ -56,7 +61,7 @@ Rectangle {
         }
         background: Rectangle {
             radius: 4
-            color: button.visualFocus || button.hovered ? Theme.withAlpha(button.tint, 0.12) : "transparent"
+            color: button.hovered ? Theme.withAlpha(button.tint, 0.12) : "transparent"
         }
     }
 
@@ -77,7 +82,7 @@ Rectangle {
                 pixelSize: 10
                 weight: Font.Medium
                 horizontalPadding: 6
-                color: Theme.withAlpha(Theme.accent, 0.15)
+                color: Theme.accentTint
             }
             Badge {
                 objectName: "toneBadge"
@@ -91,7 +96,7 @@ Rectangle {
                 visible: card.wasCached
                 text: "Cached"
                 textColor: Theme.green
-                color: Theme.withAlpha(Theme.green, 0.15)
+                color: Theme.greenTint
             }
             Item { Layout.fillWidth: true }
             Text {

@@ -3,7 +3,7 @@ import QtQuick.Controls.Basic
 import Lexwick
 
 // A symbol that acts as a button, named by its tool tip; `material` sets it on a tinted plate.
-ToolButton {
+Pressable {
     id: button
     property string symbol
     property string tip
@@ -12,7 +12,6 @@ ToolButton {
     property bool material: false
 
     padding: 6
-    focusPolicy: Qt.StrongFocus
     Accessible.name: tip
     ToolTip.visible: hovered && tip !== ""
     ToolTip.text: tip

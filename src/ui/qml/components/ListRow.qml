@@ -4,7 +4,7 @@ import QtQuick.Layouts
 import Lexwick
 
 // A row of a list of places to go: symbol, text, and what it leads to.
-AbstractButton {
+Pressable {
     id: listRow
     property string symbol
     property string trailingSymbol
@@ -14,9 +14,7 @@ AbstractButton {
     Layout.leftMargin: 16
     Layout.rightMargin: 16
     implicitHeight: 40
-    focusPolicy: Qt.StrongFocus
-    hoverEnabled: true
-    Accessible.name: text
+    ringRadius: 10
     background: Rectangle {
         radius: 10
         color: listRow.hovered ? Theme.thinMaterial : Theme.ultraThinMaterial

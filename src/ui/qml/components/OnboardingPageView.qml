@@ -24,18 +24,19 @@ Item {
             implicitWidth: 90
             implicitHeight: 90
             radius: 45
-            color: Theme.withAlpha(page.accent, 0.15)
+            color: Theme.tint(page.accent)
             SymbolIcon {
                 id: symbol
                 anchors.centerIn: parent
                 name: page.icon
                 size: 40
                 color: page.accent
-                SequentialAnimation on opacity {
+                // It pulses in size: fading would take it below a readable contrast.
+                SequentialAnimation on scale {
                     running: page.pulses
                     loops: Animation.Infinite
-                    NumberAnimation { from: 1; to: 0.45; duration: 900; easing.type: Easing.InOutSine }
-                    NumberAnimation { from: 0.45; to: 1; duration: 900; easing.type: Easing.InOutSine }
+                    NumberAnimation { from: 1; to: 0.85; duration: 900; easing.type: Easing.InOutSine }
+                    NumberAnimation { from: 0.85; to: 1; duration: 900; easing.type: Easing.InOutSine }
                 }
             }
         }

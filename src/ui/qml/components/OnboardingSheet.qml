@@ -10,6 +10,8 @@ Item {
     id: root
     required property OnboardingView onboarding
     signal closed()
+    // Escape, which the popover's own shortcut does not see past a modal sheet.
+    signal escapePressed()
 
     function close() { sheet.close() }
 
@@ -25,6 +27,7 @@ Item {
         visible: true
         closePolicy: Popup.NoAutoClose
         onOpened: content.forceActiveFocus()
+        Shortcut { sequence: "Escape"; onActivated: root.escapePressed() }
         onClosed: root.closed()
         T.Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.3) }
         background: Rectangle { color: Theme.window; radius: 10 }

@@ -21,8 +21,9 @@ ComboBox {
     background: Rectangle {
         radius: 6
         color: Theme.thinMaterial
-        border.width: picker.visualFocus ? 2 : 1
-        border.color: picker.visualFocus ? Theme.accent : Theme.separator
+        border.width: 1
+        border.color: Theme.controlBorder
+        FocusRing { shown: picker.visualFocus }
     }
     delegate: ItemDelegate {
         required property var modelData
@@ -38,7 +39,7 @@ ComboBox {
             verticalAlignment: Text.AlignVCenter
         }
         background: Rectangle {
-            color: parent.highlighted ? Theme.withAlpha(Theme.accent, 0.2) : "transparent"
+            color: parent.highlighted ? Theme.accentTint : "transparent"
         }
     }
     // Our own glyph: the style's picture of arrows is hard to see on a dark palette.

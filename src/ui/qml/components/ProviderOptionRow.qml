@@ -5,12 +5,11 @@ import Lexwick
 
 // One provider-mode card: symbol, title and description, the check mark while selected and a
 // badge while the mode cannot be chosen. An unavailable card is dimmed and takes no clicks.
-AbstractButton {
+ChoiceButton {
     id: row
     required property string symbol
     required property string title
     required property string description
-    property bool isSelected: false
     property bool isAvailable: true
     property string badge: ""
     property bool badgeIsAccent: false
@@ -18,12 +17,9 @@ AbstractButton {
     implicitHeight: content.implicitHeight + 24
     enabled: isAvailable
     opacity: isAvailable ? 1 : 0.6
-    hoverEnabled: true
-    focusPolicy: Qt.StrongFocus
+    ringRadius: 10
     Accessible.name: title
     Accessible.description: description
-    Accessible.checkable: true
-    Accessible.checked: isSelected
 
     scale: isSelected ? 1.01 : 1.0
     Behavior on scale { SpringAnimation { spring: 5; damping: 0.35 } }
@@ -31,8 +27,8 @@ AbstractButton {
     background: Rectangle {
         radius: 10
         color: row.isSelected ? Theme.thinMaterial : Theme.ultraThinMaterial
-        border.width: row.isSelected ? 2 : 0.5
-        border.color: row.isSelected ? Theme.accent : Qt.rgba(1, 1, 1, 0.1)
+        border.width: row.isSelected ? 2 : 1
+        border.color: row.isSelected ? Theme.accent : Theme.controlBorder
         Behavior on border.color { ColorAnimation { duration: 200 } }
     }
 
@@ -90,7 +86,7 @@ AbstractButton {
             implicitWidth: badgeText.implicitWidth + 16
             implicitHeight: badgeText.implicitHeight + 6
             radius: height / 2
-            color: row.badgeIsAccent ? Theme.withAlpha(Theme.accent, 0.15) : "transparent"
+            color: row.badgeIsAccent ? Theme.accentTint : "transparent"
             border.width: row.badgeIsAccent ? 1 : 0
             border.color: Theme.withAlpha(Theme.accent, 0.3)
             Text {

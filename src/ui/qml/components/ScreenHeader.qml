@@ -5,6 +5,7 @@ import Lexwick
 // The bar at the top of a screen: its symbol and title, and the screen's buttons at the right.
 Rectangle {
     id: header
+    objectName: "header"
     property string symbol
     property string title
     default property alias trailing: buttons.data

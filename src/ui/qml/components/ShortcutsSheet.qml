@@ -10,6 +10,11 @@ Rectangle {
     required property ShortcutsView shortcuts
     signal done()
 
+    // The keyboard starts on the sheet's first button.
+    function focusFirst() {
+        (setUp.visible && setUp.enabled ? setUp : done).forceActiveFocus(Qt.TabFocusReason)
+    }
+
     implicitWidth: 360
     implicitHeight: column.implicitHeight + 32
     radius: 10
@@ -79,13 +84,19 @@ Rectangle {
         RowLayout {
             Layout.fillWidth: true
             Item { Layout.fillWidth: true }
-            Button {
+            PillButton {
+                id: setUp
+                objectName: "setUpShortcutsButton"
                 visible: sheet.shortcuts.showsSetUpButton
                 enabled: sheet.shortcuts.canSetUp
                 text: "Set Up Shortcuts"
+                fill: "transparent"
+                textColor: Theme.accent
                 onClicked: sheet.shortcuts.setUp()
             }
-            Button {
+            PillButton {
+                id: done
+                objectName: "shortcutsDoneButton"
                 text: "Done"
                 onClicked: sheet.done()
             }

@@ -2,18 +2,19 @@ import QtQuick
 import QtQuick.Controls.Basic
 import Lexwick
 
-// One tone in the tone picker: a capsule with the tone's symbol and name.
-AbstractButton {
+// One tone in the tone picker: a capsule with the tone's symbol and name; a radio button to a
+// screen reader.
+ChoiceButton {
     id: button
     required property string symbol
     required property string title
     required property string tooltip
-    property bool isSelected: false
 
-    implicitHeight: row.implicitHeight + 12
-    implicitWidth: row.implicitWidth + 16
-    hoverEnabled: true
-    focusPolicy: Qt.StrongFocus
+    topPadding: 6
+    bottomPadding: 6
+    leftPadding: 8
+    rightPadding: 8
+    ringRadius: height / 2
     Accessible.name: title
     Accessible.description: tooltip
     ToolTip.visible: hovered
@@ -26,8 +27,8 @@ AbstractButton {
     background: Rectangle {
         radius: height / 2
         color: button.isSelected ? Theme.thinMaterial : Theme.ultraThinMaterial
-        border.width: button.isSelected ? 2 : 0.5
-        border.color: button.isSelected ? Theme.accent : Qt.rgba(1, 1, 1, 0.1)
+        border.width: button.isSelected ? 2 : 1
+        border.color: button.isSelected ? Theme.accent : Theme.controlBorder
     }
 
     contentItem: Item {

@@ -9,7 +9,7 @@ Rectangle {
 
     implicitHeight: row.implicitHeight + 16
     radius: 6
-    color: Theme.withAlpha(Theme.red, 0.1)
+    color: Theme.redTint
     border.width: 1
     border.color: Theme.withAlpha(Theme.red, 0.3)
     Accessible.role: Accessible.AlertMessage
