@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "text/TextChanges.h"
 
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole application on a desktop of its own (Xvfb, openbox, a tray), measured from outside
 // as a user meets it:
 // - start-up: from the process's start (and from main()) to "status bar setup complete", with

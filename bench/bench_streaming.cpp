@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A streamed answer's costs on this side of the network:
 // - BM_ChunkToFrame: from a piece of the answer reaching the result (5000 characters already
 //   shown) to the popover's frame that shows it, rendered offscreen by the software renderer;

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The Debian package of an installation: `cmake --build --preset release --target package`
 # (or scripts/package) writes lexwick_<version>_amd64.deb into the build folder.
 set(CPACK_GENERATOR DEB)

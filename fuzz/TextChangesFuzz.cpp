@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Fuzz.h"
 
 #include "text/InlineMarkdown.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Fuzz.h"
 
 #include "settings/UserDefaults.h"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 cmake_minimum_required(VERSION 3.25)
 # Fails when a source file includes a header of a layer above its own (or beside it, where the
 # two layers do not depend on each other). Run as: cmake -DSOURCE_DIR=<src> -P CheckLayers.cmake

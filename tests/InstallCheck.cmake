@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 cmake_minimum_required(VERSION 3.25)
 # Installs the build into a fresh prefix and checks that every file the desktop reads is where
 # it looks for it. Run as: cmake -DBINARY_DIR=<build> -DPREFIX=<dir> -P InstallCheck.cmake

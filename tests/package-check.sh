@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Makes the Debian package of a build, checks its fields and files, installs it into a
 # throw-away root with dpkg, runs the installed binary and removes the package again.
 # Run as: package-check.sh <build dir> <work dir> <version>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # fish completion for lexwick
 complete -c lexwick -f
 complete -c lexwick -n __fish_use_subcommand -a correct -d 'Correct the selected text'

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/Command.h"
 
 #include "app/ApplicationService.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/GnomeShortcuts.h"
 
 #include "ui/ShortcutsView.h"

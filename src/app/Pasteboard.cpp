@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/Pasteboard.h"
 
 #include <QGuiApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/PopoverHost.h"
 
 #include "core/Log.h"

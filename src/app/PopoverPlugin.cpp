@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The entry of the library `lexwick-popover`, which the executable loads at the first open.
 // Everything below the screens (the router, the settings, the history…) is the executable's:
 // the library is linked without those layers and finds them in the executable at load time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/PopoverWindow.h"
 
 #include "app/QtSetting.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/QuickPopover.h"
 
 #include <QQuickWindow>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/RemoteDesktopPortal.h"
 
 #include "settings/UserDefaults.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/ServicesProvider.h"
 
 #include "app/Pasteboard.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/StatusBarManager.h"
 
 #include "app/PopoverHost.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "backends/AnthropicMessages.h"
 
 #include <QJsonArray>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "backends/GroqAIService.h"
 
 #include "core/ChatCompletions.h"

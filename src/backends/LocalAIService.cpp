@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "backends/LocalAIService.h"
 
 #include "core/Prompts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "backends/ProviderModels.h"
 
 #include "core/ChatCompletions.h"

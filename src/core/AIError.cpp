@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/AIError.h"
 
 #include "core/Error.h"

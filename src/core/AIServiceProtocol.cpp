@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/AIServiceProtocol.h"
 
 namespace lexwick {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/CancellableSleep.h"
 
 #include <QCoroTimer>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/HttpClient.h"
 
 #include <QNetworkReply>

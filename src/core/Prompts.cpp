@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/Prompts.h"
 
 #include <utility>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/RetryHandler.h"
 
 #include "core/CancellableSleep.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/StreamedAnswer.h"
 
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/TextAction.h"
 
 #include <string_view>

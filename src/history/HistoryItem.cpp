@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "history/HistoryItem.h"
 
 #include <QJsonArray>

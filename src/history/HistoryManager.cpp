@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "history/HistoryManager.h"
 
 #include "core/Log.h"

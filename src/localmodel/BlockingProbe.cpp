@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "localmodel/BlockingProbe.h"
 
 #include <QHostAddress>

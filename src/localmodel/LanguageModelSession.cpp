@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "localmodel/LanguageModelSession.h"
 
 #include "core/ChatCompletions.h"

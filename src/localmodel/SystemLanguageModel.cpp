@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "localmodel/SystemLanguageModel.h"
 
 #include "core/HttpClient.h"

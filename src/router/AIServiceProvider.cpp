@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "router/AIServiceProvider.h"
 
 #include "backends/CustomAIService.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "safety/InputValidator.h"
 
 #include <unicode/brkiter.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "safety/PIIDetector.h"
 
 #include <unicode/regex.h>

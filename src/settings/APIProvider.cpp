@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings/APIProvider.h"
 
 #include "core/RawValue.h"

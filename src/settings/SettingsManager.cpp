@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings/SettingsManager.h"
 
 #include "localmodel/SystemLanguageModel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings/UserDefaults.h"
 
 #include "core/Log.h"

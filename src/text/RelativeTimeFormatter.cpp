@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "text/RelativeTimeFormatter.h"
 
 #include <unicode/locid.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/HistoryItemRow.h"
 
 #include <QTextBoundaryFinder>

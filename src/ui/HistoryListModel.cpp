@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/HistoryListModel.h"
 
 #include "ui/HistoryItemRow.h"

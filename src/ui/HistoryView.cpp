@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/HistoryView.h"
 
 #include "core/CancellableSleep.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/InputChecks.h"
 
 #include "core/AIError.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/LocalServerView.h"
 
 #include "localmodel/SystemLanguageModel.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/MainView.h"
 
 #include "core/Log.h"

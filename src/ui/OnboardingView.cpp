@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/OnboardingView.h"
 
 #include "settings/SettingsManager.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/PopoverView.h"
 
 #include "core/Log.h"

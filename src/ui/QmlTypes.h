@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // The names QML knows the lower layers' types by. The lower layers stay free of QtQml: their

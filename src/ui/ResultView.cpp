@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/ResultView.h"
 
 #include "core/CancellableSleep.h"

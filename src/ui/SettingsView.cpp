@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 #include "ui/SettingsView.h"
 
 #include "backends/LocalAIService.h"

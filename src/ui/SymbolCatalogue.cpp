@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/SymbolCatalogue.h"
 
 #include <QFontDatabase>

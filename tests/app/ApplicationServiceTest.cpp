@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/ApplicationService.h"
 #include "app/Pasteboard.h"
 #include "app/ServicesProvider.h"

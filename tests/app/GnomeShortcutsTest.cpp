@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "app/GnomeShortcuts.h"
 #include "support/RunTask.h"
 #include "support/TestMain.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "backends/CustomAIService.h"
 #include "backends/GroqAIService.h"
 #include "support/Expect.h"

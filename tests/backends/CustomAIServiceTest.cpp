@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "backends/CustomAIService.h"
 #include "core/Prompts.h"
 #include "support/Expect.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "backends/LocalAIService.h"
 #include "localmodel/SystemLanguageModel.h"
 #include "core/HttpClient.h"

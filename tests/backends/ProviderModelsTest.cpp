@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "backends/ProviderModels.h"
 #include "support/RouterFixture.h"
 #include "support/RunTask.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/Error.h"
 #include "support/TestMain.h"
 

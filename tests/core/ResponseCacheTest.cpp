@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/ResponseCache.h"
 #include "support/TestMain.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/RetryHandler.h"
 #include "support/LogCapture.h"
 #include "support/RunTask.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "core/ServerSentEvents.h"
 #include "support/TestMain.h"
 

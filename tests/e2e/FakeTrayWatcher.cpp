@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "FakeTrayWatcher.h"
 
 #include <QDBusMessage>

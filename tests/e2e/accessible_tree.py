@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: MIT
 # Debian's own interpreter: python3-pyatspi is installed for it.
 """Prints the accessible tree of one running application as a screen reader reads it over
 AT-SPI: one line per object, indented by its depth, "role|name|states" (the states a control

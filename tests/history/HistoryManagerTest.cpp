@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "history/HistoryManager.h"
 #include "settings/UserDefaults.h"
 #include "support/LogCapture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "localmodel/LanguageModelSession.h"
 #include "localmodel/SystemLanguageModel.h"
 #include "support/BackgroundTestHttpServer.h"

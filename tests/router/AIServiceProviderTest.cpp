@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "backends/CustomAIService.h"
 #include "backends/LocalAIService.h"
 #include "localmodel/SystemLanguageModel.h"

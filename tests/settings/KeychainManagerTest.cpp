@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings/KeychainManager.h"
 #include "settings/UserDefaults.h"
 #include "support/TestMain.h"

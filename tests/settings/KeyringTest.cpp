@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The key chain against a real GNOME Keyring on a session bus of the test's own.
 #include "settings/KeychainManager.h"
 #include "settings/UserDefaults.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "BackgroundTestHttpServer.h"
 
 namespace lexwick::test {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Expect.h"
 
 #include <QJsonArray>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "LogCapture.h"
 
 #include <QMutexLocker>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "PopoverScreen.h"
 
 #include "RunTask.h"

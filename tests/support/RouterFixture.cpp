@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "RouterFixture.h"
 
 #include "backends/CustomAIService.h"

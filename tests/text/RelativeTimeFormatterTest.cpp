@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/TestMain.h"
 #include "text/RelativeTimeFormatter.h"
 

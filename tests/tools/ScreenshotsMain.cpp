@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // lexwick-screenshots DIR: renders every state of the screens offscreen to PNG files, in a
 // light and a dark palette, so anyone can look at them.
 

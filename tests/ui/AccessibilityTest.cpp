@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 #include "support/Expect.h"
 #include "support/PopoverScreen.h"
 #include "support/TestMain.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/PopoverScreen.h"
 #include "support/RunTask.h"
 #include "support/TestMain.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "settings/SettingsManager.h"
 #include "settings/UserDefaults.h"
 #include "support/PopoverScreen.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/PopoverView.h"
 #include "history/HistoryManager.h"
 #include "support/Expect.h"

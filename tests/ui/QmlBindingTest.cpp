@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "history/HistoryManager.h"
 #include "support/Expect.h"
 #include "support/RouterFixture.h"

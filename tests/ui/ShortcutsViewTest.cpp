@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/ShortcutsView.h"
 #include "support/TestMain.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/Palettes.h"
 #include "support/TestMain.h"
 #include "ui/Contrast.h"
