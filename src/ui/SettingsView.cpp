@@ -1,4 +1,4 @@
-# SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: MIT
 #include "ui/SettingsView.h"
 
 #include "backends/LocalAIService.h"
@@ -96,7 +96,7 @@ SettingsView::SettingsView(SettingsManager& settings, ProviderModels* providerMo
     if (showsCustomSections())
         reloadKeyField();
     updateProviderModels();
-    m_startsAtLogin = QFileInfo::exists(autostartFilePath());
+    m_startsAtLogin = QFileInfo(autostartFilePath()).isFile();
 }
 
 SettingsView::~SettingsView()
@@ -431,7 +431,7 @@ void SettingsView::setStartsAtLogin(bool starts)
         logLine(QStringLiteral("Cannot remove ") + path);
     }
     // What the folder holds now, also when the write failed: the switch says the truth.
-    m_startsAtLogin = QFileInfo::exists(path);
+    m_startsAtLogin = QFileInfo(path).isFile();
     Q_EMIT startsAtLoginChanged();
 }
 

@@ -1,4 +1,4 @@
-# SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: MIT
 #include "support/Expect.h"
 #include "support/PopoverScreen.h"
 #include "support/TestMain.h"
@@ -268,7 +268,8 @@ private Q_SLOTS:
                               u"keyField"_s, u"eyeButton"_s, u"saveKeyButton"_s,
                               u"deleteKeyButton"_s, u"modelPicker"_s, u"serverAddressField"_s,
                               u"serverKeyField"_s, u"localModelPicker"_s, u"checkAgainButton"_s,
-                              u"piiSwitch"_s, u"shortcutsRow"_s, u"restartOnboardingRow"_s,
+                              u"afterShortcutButton0"_s, u"piiSwitch"_s, u"loginSwitch"_s,
+                              u"shortcutsRow"_s, u"restartOnboardingRow"_s,
                               u"quitRow"_s, u"doneButton"_s}));
         // The switch answers Space and Return, and says its state.
         s.find(u"piiSwitch"_s)->forceActiveFocus(Qt::TabFocusReason);

@@ -1,8 +1,9 @@
-# SPDX-License-Identifier: MIT
+// SPDX-License-Identifier: MIT
 #include "support/PopoverScreen.h"
 #include "support/TestMain.h"
 #include "ui/SettingsView.h"
 
+#include <QDir>
 #include <QFile>
 #include <QQuickItem>
 #include <QRegularExpression>
@@ -436,6 +437,16 @@ private Q_SLOTS:
             s.click(u"loginSwitch"_s);
             QVERIFY(!s.settingsView().startsAtLogin());
             QVERIFY(!QFile::exists(entry));
+        }
+        {
+            // A folder where the entry belongs: the write fails, and the switch stays off.
+            QVERIFY(QDir().mkpath(entry));
+            Screen s;
+            QVERIFY(!s.settingsView().startsAtLogin());
+            s.click(u"loginSwitch"_s);
+            QVERIFY(!s.settingsView().startsAtLogin());
+            QVERIFY(!s.item(u"loginSwitch"_s)->property("checked").toBool());
+            QVERIFY(QDir(entry).removeRecursively());
         }
     }
 

@@ -93,33 +93,13 @@ Rectangle {
                             columns: 3
                             columnSpacing: 8
                             model: 3
-                            delegate: ChoiceButton {
-                                id: providerButton
+                            delegate: OptionButton {
                                 required property int index
                                 readonly property var entry: screen.view.providers[index]
                                 objectName: "providerButton" + index
-                                Layout.fillWidth: true
-                                Layout.preferredWidth: 1 // three equal buttons
-                                implicitHeight: providerLabel.implicitHeight + 16
-                                focusPolicy: entry.isSelected ? Qt.TabFocus : Qt.NoFocus
-                                ringRadius: 8
+                                text: entry.title
                                 isSelected: entry.isSelected
-                                Accessible.name: entry.title
                                 onClicked: screen.view.selectProvider(entry.provider)
-                                background: Rectangle {
-                                    radius: 8
-                                    color: providerButton.entry.isSelected ? Theme.thinMaterial : Theme.ultraThinMaterial
-                                    border.width: providerButton.entry.isSelected ? 2 : 1
-                                    border.color: providerButton.entry.isSelected ? Theme.accent : Theme.controlBorder
-                                }
-                                contentItem: Text {
-                                    id: providerLabel
-                                    text: providerButton.entry.title
-                                    font: Theme.bodyFont
-                                    horizontalAlignment: Text.AlignHCenter
-                                    verticalAlignment: Text.AlignVCenter
-                                    color: providerButton.entry.isSelected ? Theme.accent : Theme.secondaryLabel
-                                }
                             }
                         }
                     }
@@ -325,43 +305,22 @@ Rectangle {
                 Section {
                     objectName: "afterShortcutSection"
                     title: "After a shortcut"; symbol: "keyboard"
-                    RowLayout {
+                    ChoiceGrid {
                         Layout.fillWidth: true
-                        spacing: 8
-                        Repeater {
-                            model: [
-                                { replaces: true, title: "Replace the selection" },
-                                { replaces: false, title: "Copy to the clipboard" }
-                            ]
-                            AbstractButton {
-                                id: afterButton
-                                required property var modelData
-                                required property int index
-                                readonly property bool isSelected: screen.view.replacesSelection === modelData.replaces
-                                objectName: "afterShortcutButton" + index
-                                Layout.fillWidth: true
-                                Layout.preferredWidth: 1 // two equal buttons
-                                implicitHeight: afterLabel.implicitHeight + 16
-                                focusPolicy: Qt.StrongFocus
-                                Accessible.name: modelData.title
-                                Accessible.checkable: true
-                                Accessible.checked: isSelected
-                                onClicked: screen.view.replacesSelection = modelData.replaces
-                                background: Rectangle {
-                                    radius: 8
-                                    color: afterButton.isSelected ? Theme.thinMaterial : Theme.ultraThinMaterial
-                                    border.width: afterButton.isSelected ? 2 : 0.5
-                                    border.color: afterButton.isSelected ? Theme.accent : Qt.rgba(1, 1, 1, 0.1)
-                                }
-                                contentItem: Text {
-                                    id: afterLabel
-                                    text: afterButton.modelData.title
-                                    font: Theme.bodyFont
-                                    horizontalAlignment: Text.AlignHCenter
-                                    verticalAlignment: Text.AlignVCenter
-                                    color: afterButton.isSelected ? Theme.accent : Theme.secondaryLabel
-                                }
-                            }
+                        name: "After a shortcut"
+                        columns: 2
+                        columnSpacing: 8
+                        model: [
+                            { replaces: true, title: "Replace the selection" },
+                            { replaces: false, title: "Copy to the clipboard" }
+                        ]
+                        delegate: OptionButton {
+                            required property var modelData
+                            required property int index
+                            objectName: "afterShortcutButton" + index
+                            text: modelData.title
+                            isSelected: screen.view.replacesSelection === modelData.replaces
+                            onClicked: screen.view.replacesSelection = modelData.replaces
                         }
                     }
                 }
@@ -384,32 +343,11 @@ Rectangle {
                                 text: "Block processing if emails, phone numbers, SSN, or credit cards are detected"
                             }
                         }
-                        Switch {
-                            id: piiSwitch
+                        SettingSwitch {
                             objectName: "piiSwitch"
-                            indicator: Rectangle {
-                                implicitWidth: 38
-                                implicitHeight: 22
-                                x: piiSwitch.leftPadding
-                                y: (piiSwitch.height - height) / 2
-                                radius: height / 2
-                                color: piiSwitch.checked ? Theme.accent : Theme.controlBorder
-                                FocusRing { shown: piiSwitch.visualFocus; itemRadius: height / 2 }
-                                Rectangle {
-                                    x: piiSwitch.checked ? parent.width - width - 2 : 2
-                                    y: 2
-                                    width: parent.height - 4
-                                    height: width
-                                    radius: width / 2
-                                    color: "white"
-                                    Behavior on x { NumberAnimation { duration: 120 } }
-                                }
-                            }
-                            checked: screen.view.piiDetectionEnabled
+                            isOn: screen.view.piiDetectionEnabled
                             Accessible.name: "Detect Sensitive Data (PII)"
-                            Keys.onReturnPressed: { toggle(); toggled() }
-                            Keys.onEnterPressed: { toggle(); toggled() }
-                            onToggled: screen.view.piiDetectionEnabled = checked
+                            onSwitched: (on) => screen.view.piiDetectionEnabled = on
                         }
                     }
                 }
@@ -426,29 +364,11 @@ Rectangle {
                             font: Theme.bodyFont
                             color: Theme.label
                         }
-                        Switch {
-                            id: loginSwitch
+                        SettingSwitch {
                             objectName: "loginSwitch"
-                            indicator: Rectangle {
-                                implicitWidth: 38
-                                implicitHeight: 22
-                                x: loginSwitch.leftPadding
-                                y: (loginSwitch.height - height) / 2
-                                radius: height / 2
-                                color: loginSwitch.checked ? Theme.accent : Theme.separator
-                                Rectangle {
-                                    x: loginSwitch.checked ? parent.width - width - 2 : 2
-                                    y: 2
-                                    width: parent.height - 4
-                                    height: width
-                                    radius: width / 2
-                                    color: "white"
-                                    Behavior on x { NumberAnimation { duration: 120 } }
-                                }
-                            }
-                            checked: screen.view.startsAtLogin
+                            isOn: screen.view.startsAtLogin
                             Accessible.name: "Start at login"
-                            onToggled: screen.view.startsAtLogin = checked
+                            onSwitched: (on) => screen.view.startsAtLogin = on
                         }
                     }
                 }
