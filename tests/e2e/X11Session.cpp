@@ -117,7 +117,13 @@ X11Session::X11Session(Options options)
         },
         std::chrono::seconds(20));
     if (!managed) {
+        const QProcess& openbox = *m_processes.back();
+        QFile errors(m_home.filePath(u"openbox.stderr"_s));
         m_failure = u"openbox did not start"_s;
+        if (openbox.state() != QProcess::Running)
+            m_failure += u" (it exited with %1)"_s.arg(openbox.exitCode());
+        if (errors.open(QIODevice::ReadOnly))
+            m_failure += u": "_s + QString::fromUtf8(errors.readAll().right(400)).trimmed();
         return;
     }
 
@@ -155,7 +161,8 @@ bool X11Session::launch(const QString& program, const QStringList& arguments)
 {
     auto process = start(program, arguments);
     process->setProcessChannelMode(QProcess::SeparateChannels);
-    process->setStandardErrorFile(QProcess::nullDevice());
+    // Kept for the failure message: a desktop program that dies says why there.
+    process->setStandardErrorFile(m_home.filePath(program + u".stderr"_s));
     process->start();
     if (!process->waitForStarted()) {
         m_failure = program + u" could not be started: "_s + process->errorString();
