@@ -7,7 +7,7 @@
 #include <QCoroTask>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDBusReply>
 #include <QDir>
 #include <QEventLoop>
@@ -249,11 +249,13 @@ private Q_SLOTS:
             openKeyring(keychain);
             QVERIFY(QCoro::waitFor(keychain.save(u"a-before-lock"_s, APIProvider::anthropic)));
         }
-        QDBusInterface secrets(u"org.freedesktop.secrets"_s, u"/org/freedesktop/secrets"_s,
-                               u"org.freedesktop.Secret.Service"_s);
-        const QDBusMessage locked =
-            secrets.call(u"Lock"_s, QVariant::fromValue(QList<QDBusObjectPath>{QDBusObjectPath(
-                                        u"/org/freedesktop/secrets/collection/login"_s)}));
+        // A plain call: an interface object would introspect, and Qt keeps what that builds.
+        QDBusMessage lock = QDBusMessage::createMethodCall(
+            u"org.freedesktop.secrets"_s, u"/org/freedesktop/secrets"_s,
+            u"org.freedesktop.Secret.Service"_s, u"Lock"_s);
+        lock << QVariant::fromValue(QList<QDBusObjectPath>{
+            QDBusObjectPath(u"/org/freedesktop/secrets/collection/login"_s)});
+        const QDBusMessage locked = QDBusConnection::sessionBus().call(lock);
         QCOMPARE(locked.type(), QDBusMessage::ReplyMessage);
 
         const QString file = m_dir.filePath(u"locked.cbor"_s);
