@@ -3,7 +3,11 @@
 _lexwick()
 {
     local current=${COMP_WORDS[COMP_CWORD]}
-    [[ $COMP_CWORD -eq 1 ]] || return 0
-    COMPREPLY=($(compgen -W 'correct paraphrase explain --help --version' -- "$current"))
+    if [[ $COMP_CWORD -eq 1 ]]; then
+        COMPREPLY=($(compgen -W 'correct paraphrase explain --paste --no-paste --help --version' -- "$current"))
+    else
+        # After the first word: the other half of an action and a paste option.
+        COMPREPLY=($(compgen -W 'correct paraphrase explain --paste --no-paste' -- "$current"))
+    fi
 }
 complete -F _lexwick lexwick

@@ -6,3 +6,5 @@ complete -c lexwick -n __fish_use_subcommand -a paraphrase -d 'Paraphrase the se
 complete -c lexwick -n __fish_use_subcommand -a explain -d 'Explain the selected text'
 complete -c lexwick -n __fish_use_subcommand -l help -d 'Show the help'
 complete -c lexwick -n __fish_use_subcommand -l version -d 'Show the version'
+complete -c lexwick -l paste -d 'Replace the selection with the result'
+complete -c lexwick -l no-paste -d 'Leave the result on the clipboard only'
