@@ -28,16 +28,22 @@ namespace {
 const QString service = u"io.github.lexwick.Lexwick"_s;
 const QString password = u"test password"_s;
 
-// What the keyring holds for an account, asked directly; nothing when it holds nothing.
-std::optional<QString> keyringEntry(const QString& account)
+// Runs a keyring job on the account and waits for its answer.
+void runJob(QKeychain::Job& job, const QString& account)
 {
-    QKeychain::ReadPasswordJob job(service);
     job.setAutoDelete(false);
     job.setKey(account);
     QEventLoop loop;
     QObject::connect(&job, &QKeychain::Job::finished, &loop, &QEventLoop::quit);
     job.start();
     loop.exec();
+}
+
+// What the keyring holds for an account, asked directly; nothing when it holds nothing.
+std::optional<QString> keyringEntry(const QString& account)
+{
+    QKeychain::ReadPasswordJob job(service);
+    runJob(job, account);
     if (job.error() != QKeychain::NoError)
         return std::nullopt;
     return job.textData();
@@ -287,12 +293,7 @@ private:
     {
         for (const QString& account : KeychainManager::accounts()) {
             QKeychain::DeletePasswordJob job(service);
-            job.setAutoDelete(false);
-            job.setKey(account);
-            QEventLoop loop;
-            QObject::connect(&job, &QKeychain::Job::finished, &loop, &QEventLoop::quit);
-            job.start();
-            loop.exec();
+            runJob(job, account);
         }
     }
 
