@@ -9,6 +9,7 @@
 #include "app/StatusBarManager.h"
 #include "app/TrayWatch.h"
 #include "app/X11Paste.h"
+#include "app/XSelection.h"
 #include "core/CancellableSleep.h"
 #include "core/Log.h"
 
@@ -53,6 +54,30 @@ QString clipboardRefusedMessage()
                           "Lexwick's window");
 }
 
+// The text read from Xwayland's PRIMARY; the result goes to its CLIPBOARD, which the
+// compositor hands on to the Wayland clients.
+class XClipboardPasteboard : public Pasteboard {
+public:
+    XClipboardPasteboard(QString text, XSelection& selection)
+        : m_text(std::move(text))
+        , m_selection(&selection)
+    {
+    }
+
+    QString string() const override { return m_text; }
+    void setString(const QString& text) override
+    {
+        m_text = text;
+        m_copied = m_selection && m_selection->own(XSelection::Selection::clipboard, text);
+    }
+    bool copied() const { return m_copied; }
+
+private:
+    QString m_text;
+    QPointer<XSelection> m_selection;
+    bool m_copied = false;
+};
+
 } // namespace
 
 AppDelegate::AppDelegate() = default;
@@ -73,8 +98,7 @@ void AppDelegate::launch()
         break;
     case TrayWatch::Tray::none:
         logLine(QStringLiteral("tray: waiting"));
-        connect(m_trayWatch.get(), &TrayWatch::trayAppeared, this,
-                [this] { trayWaitOver(true); });
+        connect(m_trayWatch.get(), &TrayWatch::trayAppeared, this, [this] { trayWaitOver(true); });
         QTimer::singleShot(trayWait, this, [this] { trayWaitOver(false); });
         return;
     }
@@ -108,6 +132,10 @@ void AppDelegate::applicationDidFinishLaunching()
     if (QGuiApplication::platformName() == u"wayland") {
         m_portal = std::make_unique<RemoteDesktopPortal>(QDBusConnection::sessionBus(),
                                                          m_context->defaults);
+        if (qEnvironmentVariableIsSet("DISPLAY"))
+            m_xSelection = XSelection::open();
+        logLine(m_xSelection ? QStringLiteral("selection: Xwayland, else the popover")
+                             : QStringLiteral("selection: the popover"));
     }
     if (m_service)
         m_service->setServicesProvider(m_servicesProvider.get());
@@ -150,7 +178,7 @@ ApplicationService::Platform AppDelegate::servicesPlatform()
     };
     if (QGuiApplication::platformName() == u"wayland") {
         platform.runInPopover = [this](TextAction action, bool paste) {
-            return runInPopover(action, paste);
+            return runOnWaylandSelection(action, paste);
         };
     } else {
         platform.selection = [] {
@@ -160,6 +188,40 @@ ApplicationService::Platform AppDelegate::servicesPlatform()
         platform.pasteTarget = &x11paste::focusedSelectionOwner;
     }
     return platform;
+}
+
+// Some compositors (mutter) let an unfocused X client read the selection and set the clipboard,
+// and hand both across to Wayland's: then the request runs as on X11, with no window opening.
+// Whether this one does is seen per request: where Xwayland does not hand the selection over
+// (KWin, or no Xwayland), the popover takes the request.
+QCoro::Task<SelectionOutcome> AppDelegate::runOnWaylandSelection(TextAction action, bool paste)
+{
+    QPointer self(this);
+    if (m_xSelection && m_servicesProvider) {
+        QCoro::Task<std::expected<QString, XSelection::ReadError>> reading =
+            m_xSelection->read(XSelection::Selection::primary);
+        const std::expected<QString, XSelection::ReadError> text = co_await std::move(reading);
+        if (!self || !m_servicesProvider || !m_xSelection)
+            co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
+        if (text && !text->isEmpty()) {
+            auto pasteboard = std::make_shared<XClipboardPasteboard>(*text, *m_xSelection);
+            QCoro::Task<ServiceOutcome> running = m_servicesProvider->handle(action, pasteboard);
+            const ServiceOutcome outcome = co_await std::move(running);
+            if (!self)
+                co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
+            if (!outcome)
+                co_return SelectionOutcome(std::unexpect, outcome.error());
+            if (!pasteboard->copied())
+                co_return SelectionOutcome(std::unexpect, clipboardRefusedMessage());
+            // The focus never left the window the selection came from: the key goes there.
+            if (!paste || !m_portal || !m_portal->mayPaste())
+                co_return false;
+            QCoro::Task<bool> pasting = m_portal->paste();
+            co_return co_await std::move(pasting);
+        }
+    }
+    QCoro::Task<SelectionOutcome> running = runInPopover(action, paste);
+    co_return co_await std::move(running);
 }
 
 // Wayland gives the selection only to the application that has the focus: the popover opens,
