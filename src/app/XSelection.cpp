@@ -306,30 +306,32 @@ std::optional<std::pair<uint32_t, QByteArray>> XSelection::takeProperty(uint32_t
 
 QCoro::Task<std::expected<QString, XSelection::ReadError>> XSelection::read(Selection selection)
 {
-    using Result = std::expected<QString, ReadError>;
     QPointer self(this);
+    // One read at a time: they share the property the text is handed over in.
     while (m_reading) {
         auto ended = qCoro(this, &XSelection::readEnded);
         co_await std::move(ended);
         if (!self)
-            co_return Result(std::unexpect, ReadError::timedOut);
+            co_return std::unexpected(ReadError::timedOut);
     }
     m_reading = true;
-    // One read at a time: they share the property the text is handed over in.
-    const auto end = [this, self](Result result) {
-        if (self) {
-            m_reading = false;
-            Q_EMIT readEnded();
-        }
-        return result;
-    };
+    QCoro::Task<std::expected<QString, ReadError>> converting = convert(atomOf(selection));
+    std::expected<QString, ReadError> text = co_await std::move(converting);
+    if (self) {
+        m_reading = false;
+        Q_EMIT readEnded();
+    }
+    co_return text;
+}
 
-    const uint32_t atom = atomOf(selection);
+QCoro::Task<std::expected<QString, XSelection::ReadError>> XSelection::convert(uint32_t atom)
+{
+    QPointer self(this);
     {
         const Freed owner(xcb_get_selection_owner_reply(
             m_connection, xcb_get_selection_owner(m_connection, atom), nullptr));
         if (!owner || owner->owner == XCB_WINDOW_NONE)
-            co_return end(Result(std::unexpect, ReadError::noOwner));
+            co_return std::unexpected(ReadError::noOwner);
     }
 
     for (const uint32_t target : {m_atoms->utf8, uint32_t(XCB_ATOM_STRING)}) {
@@ -341,10 +343,8 @@ QCoro::Task<std::expected<QString, XSelection::ReadError>> XSelection::read(Sele
         while (!property) {
             auto notified = qCoro(this, &XSelection::converted, stallLimit);
             const auto answer = co_await std::move(notified);
-            if (!self)
-                co_return Result(std::unexpect, ReadError::timedOut);
-            if (!answer)
-                co_return end(Result(std::unexpect, ReadError::timedOut));
+            if (!self || !answer)
+                co_return std::unexpected(ReadError::timedOut);
             if (std::get<0>(*answer) == atom)
                 property = std::get<1>(*answer);
         }
@@ -361,10 +361,8 @@ QCoro::Task<std::expected<QString, XSelection::ReadError>> XSelection::read(Sele
             for (;;) {
                 auto written = qCoro(this, &XSelection::propertyNewValue, stallLimit);
                 const auto piece = co_await std::move(written);
-                if (!self)
-                    co_return Result(std::unexpect, ReadError::timedOut);
-                if (!piece)
-                    co_return end(Result(std::unexpect, ReadError::timedOut));
+                if (!self || !piece)
+                    co_return std::unexpected(ReadError::timedOut);
                 if (*piece != m_atoms->property)
                     continue;
                 value = takeProperty(m_atoms->property);
@@ -373,17 +371,16 @@ QCoro::Task<std::expected<QString, XSelection::ReadError>> XSelection::read(Sele
                 type = value->first;
                 data += value->second;
                 if (data.size() > maxText)
-                    co_return end(Result(std::unexpect, ReadError::tooLarge));
+                    co_return std::unexpected(ReadError::tooLarge);
             }
         } else {
             data = value->second;
             if (data.size() > maxText)
-                co_return end(Result(std::unexpect, ReadError::tooLarge));
+                co_return std::unexpected(ReadError::tooLarge);
         }
-        co_return end(type == XCB_ATOM_STRING ? QString::fromLatin1(data)
-                                              : QString::fromUtf8(data));
+        co_return type == XCB_ATOM_STRING ? QString::fromLatin1(data) : QString::fromUtf8(data);
     }
-    co_return end(Result(std::unexpect, ReadError::refused));
+    co_return std::unexpected(ReadError::refused);
 }
 
 } // namespace lexwick

@@ -82,6 +82,7 @@ private:
     void continueTransfer(Transfer& transfer);
     void endTransfer(uint64_t key);
     uint32_t atomOf(Selection selection) const;
+    QCoro::Task<std::expected<QString, ReadError>> convert(uint32_t selection);
     // The property's whole value, deleted as it is read; nothing on failure.
     std::optional<std::pair<uint32_t, QByteArray>> takeProperty(uint32_t property);
 

@@ -100,7 +100,7 @@ struct DyingClient {
     {
         auto* reply = xcb_intern_atom_reply(
             connection, xcb_intern_atom(connection, 0, uint16_t(strlen(name)), name), nullptr);
-        const xcb_atom_t atom = reply ? reply->atom : XCB_ATOM_NONE;
+        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
         free(reply);
         return atom;
     }

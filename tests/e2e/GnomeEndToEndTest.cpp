@@ -210,6 +210,8 @@ private:
                                 .arg(icon.box.width())
                                 .arg(icon.box.height())));
         const QPoint iconCentre = icon.box.center();
+        keep(bar.copy(QRect(iconCentre - QPoint(24, 16), QSize(48, 32))).scaled(384, 256),
+             platform + u"-icon-enlarged"_s);
 
         // The popover opens from the icon: a click, which the AppIndicator extension may answer
         // with the item's menu, where "Open Lexwick" comes first.
