@@ -35,6 +35,8 @@ constexpr std::chrono::milliseconds trayWait{3000};
 constexpr std::chrono::milliseconds startupSettles{3000};
 // How long the popover may take to get the focus before its selection is read anyway.
 constexpr std::chrono::milliseconds focusWait{2000};
+// How long the compositor's bridge is given to read the clipboard set through Xwayland.
+constexpr std::chrono::milliseconds bridgeWait{1000};
 // How long the compositor is given to hand the focus back once the popover has gone.
 constexpr std::chrono::milliseconds focusReturns{150};
 
@@ -55,7 +57,7 @@ QString clipboardRefusedMessage()
 }
 
 // The text read from Xwayland's PRIMARY; the result goes to its CLIPBOARD, which the
-// compositor hands on to the Wayland clients.
+// compositor's bridge reads at once to offer it to the Wayland clients.
 class XClipboardPasteboard : public Pasteboard {
 public:
     XClipboardPasteboard(QString text, XSelection& selection)
@@ -68,14 +70,24 @@ public:
     void setString(const QString& text) override
     {
         m_text = text;
-        m_copied = m_selection && m_selection->own(XSelection::Selection::clipboard, text);
+        if (!m_selection)
+            return;
+        QObject::connect(m_selection, &XSelection::served, &m_watch,
+                         [this](XSelection::Selection selection) {
+                             m_takenUp |= selection == XSelection::Selection::clipboard;
+                         });
+        m_copied = m_selection->own(XSelection::Selection::clipboard, text);
     }
+    // Whether Xwayland made us the owner of its clipboard, and whether someone read it since.
     bool copied() const { return m_copied; }
+    bool takenUp() const { return m_takenUp; }
 
 private:
     QString m_text;
     QPointer<XSelection> m_selection;
+    QObject m_watch;
     bool m_copied = false;
+    bool m_takenUp = false;
 };
 
 } // namespace
@@ -192,8 +204,9 @@ ApplicationService::Platform AppDelegate::servicesPlatform()
 
 // Some compositors (mutter) let an unfocused X client read the selection and set the clipboard,
 // and hand both across to Wayland's: then the request runs as on X11, with no window opening.
-// Whether this one does is seen per request: where Xwayland does not hand the selection over
-// (KWin, or no Xwayland), the popover takes the request.
+// Whether this one does is seen per request: the text must come through Xwayland, and the
+// compositor's bridge must read the result as soon as we hold its clipboard. Otherwise (KWin,
+// no Xwayland) the popover takes the request, and runs it anew on what it reads itself.
 QCoro::Task<SelectionOutcome> AppDelegate::runOnWaylandSelection(TextAction action, bool paste)
 {
     QPointer self(this);
@@ -213,11 +226,22 @@ QCoro::Task<SelectionOutcome> AppDelegate::runOnWaylandSelection(TextAction acti
                 co_return SelectionOutcome(std::unexpect, outcome.error());
             if (!pasteboard->copied())
                 co_return SelectionOutcome(std::unexpect, clipboardRefusedMessage());
-            // The focus never left the window the selection came from: the key goes there.
-            if (!paste || !m_portal || !m_portal->mayPaste())
-                co_return false;
-            QCoro::Task<bool> pasting = m_portal->paste();
-            co_return co_await std::move(pasting);
+            if (!pasteboard->takenUp()) {
+                auto asked = qCoro(m_xSelection.get(), &XSelection::served, bridgeWait);
+                co_await std::move(asked);
+            }
+            if (!self)
+                co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
+            if (pasteboard->takenUp()) {
+                // The focus never left the window the selection came from: the key goes there.
+                if (!paste || !m_portal || !m_portal->mayPaste())
+                    co_return false;
+                QCoro::Task<bool> pasting = m_portal->paste();
+                co_return co_await std::move(pasting);
+            }
+            logLine(QStringLiteral("selection: Xwayland kept the clipboard to itself"));
+        } else {
+            logLine(QStringLiteral("selection: none through Xwayland"));
         }
     }
     QCoro::Task<SelectionOutcome> running = runInPopover(action, paste);

@@ -3,6 +3,7 @@
 
 #include <QCoroSignal>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -262,6 +263,10 @@ void XSelection::endTransfer(uint64_t key)
     const std::shared_ptr<Transfer> transfer = m_transfers.take(key);
     if (!transfer)
         return;
+    for (const std::shared_ptr<Transfer>& other : std::as_const(m_transfers)) {
+        if (other->requestor == transfer->requestor)
+            return; // its window still tells of the others' progress
+    }
     const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
     xcb_change_window_attributes(m_connection, transfer->requestor, XCB_CW_EVENT_MASK, &none);
     xcb_flush(m_connection);
@@ -315,13 +320,15 @@ QCoro::Task<std::expected<QString, XSelection::ReadError>> XSelection::read(Sele
             co_return std::unexpected(ReadError::timedOut);
     }
     m_reading = true;
+    // Also when the task is dropped unfinished, or the next read would wait forever.
+    const auto done = qScopeGuard([self] {
+        if (self) {
+            self->m_reading = false;
+            Q_EMIT self->readEnded();
+        }
+    });
     QCoro::Task<std::expected<QString, ReadError>> converting = convert(atomOf(selection));
-    std::expected<QString, ReadError> text = co_await std::move(converting);
-    if (self) {
-        m_reading = false;
-        Q_EMIT readEnded();
-    }
-    co_return text;
+    co_return co_await std::move(converting);
 }
 
 QCoro::Task<std::expected<QString, XSelection::ReadError>> XSelection::convert(uint32_t atom)
