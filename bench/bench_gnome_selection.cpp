@@ -3,7 +3,8 @@
 // outside as a keyboard shortcut meets them: another application owns PRIMARY (wl-copy), then
 // `lexwick correct` runs; a run succeeds when the command exits 0 and a Wayland client
 // (wl-paste) then reads this run's answer from the clipboard. For each way: the successes out
-// of the runs, and the time from the command's start to its exit (median, min–max).
+// of the runs, and the time from the command's start to its exit (median, min–max) of the
+// runs that succeeded and of those that failed.
 // - wayland+x: Lexwick native on Wayland, the selection through its own Xwayland connection;
 // - wayland-popover: Lexwick native on Wayland without Xwayland (DISPLAY unset): the popover;
 // - xcb: Lexwick itself through Xwayland;
@@ -35,7 +36,8 @@ namespace {
 
 struct Outcome {
     int successes = 0;
-    std::vector<double> milliseconds;
+    std::vector<double> succeeded; // how long each run took, by how it ended
+    std::vector<double> failed;
     QByteArray lastFailure;
 };
 
@@ -72,8 +74,9 @@ Outcome measure(GnomeSession& session, int runs,
         const QByteArray expected = (u"Hello from elsewhere %1."_s.arg(run)).toUtf8();
         if (code == 0 && pasted == expected) {
             ++outcome.successes;
-            outcome.milliseconds.push_back(ms);
+            outcome.succeeded.push_back(ms);
         } else {
+            outcome.failed.push_back(ms);
             outcome.lastFailure =
                 "exit " + QByteArray::number(code) + ", clipboard \"" + pasted.left(60) + "\"";
         }
@@ -84,15 +87,19 @@ Outcome measure(GnomeSession& session, int runs,
     return outcome;
 }
 
+// "median ms (min–max)" of the runs, or "-" when there are none.
+QString spread(std::vector<double> values)
+{
+    if (values.empty())
+        return u"-"_s;
+    std::sort(values.begin(), values.end());
+    return u"%1 ms (%2–%3)"_s.arg(values[values.size() / 2]).arg(values.front()).arg(values.back());
+}
+
 void print(const char* way, int runs, const Outcome& outcome)
 {
-    std::vector<double> sorted = outcome.milliseconds;
-    std::sort(sorted.begin(), sorted.end());
-    const QString times = sorted.empty() ? u"n/a"_s
-                                         : u"%1 ms (%2–%3)"_s.arg(sorted[sorted.size() / 2])
-                                               .arg(sorted.front())
-                                               .arg(sorted.back());
-    std::printf("%-16s %2d/%-2d  %s  %s\n", way, outcome.successes, runs, qPrintable(times),
+    std::printf("%-16s %2d/%-2d  %-24s %-24s %s\n", way, outcome.successes, runs,
+                qPrintable(spread(outcome.succeeded)), qPrintable(spread(outcome.failed)),
                 outcome.lastFailure.constData());
     std::fflush(stdout);
 }
@@ -127,7 +134,8 @@ int main(int argc, char** argv)
         defaults.setBool(true, SettingsManager::onboardingKey);
     }
 
-    std::printf("%-16s %-6s %s\n", "way", "ok", "command to exit: median (min–max)");
+    std::printf("%-16s %-6s %-24s %-24s %s\n", "way", "ok", "succeeded: median (min–max)",
+                "failed: median (min–max)", "last failure");
     const struct {
         const char* name;
         QString platform;

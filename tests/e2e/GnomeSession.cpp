@@ -61,6 +61,8 @@ GnomeSession::GnomeSession()
         {u"org.gnome.desktop.interface"_s, u"enable-hot-corners"_s, u"false"_s},
         {u"org.gnome.desktop.peripherals.mouse"_s, u"accel-profile"_s, u"flat"_s},
         {u"org.gnome.shell"_s, u"welcome-dialog-last-shown-version"_s, u"'999'"_s},
+        // Notifications go to the list only: no banner over what the tests look at.
+        {u"org.gnome.desktop.notifications"_s, u"show-banners"_s, u"false"_s},
     };
     for (const QStringList& setting : settings) {
         if (!run(u"gsettings"_s, QStringList{u"set"_s} + setting)) {
