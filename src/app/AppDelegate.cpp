@@ -12,10 +12,10 @@
 #include "app/XSelection.h"
 #include "core/CancellableSleep.h"
 #include "core/Log.h"
+#include "core/SignalWait.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
-#include <QCoroSignal>
 #include <QDBusConnection>
 #include <QGuiApplication>
 #include <QTimer>
@@ -227,8 +227,7 @@ QCoro::Task<SelectionOutcome> AppDelegate::runOnWaylandSelection(TextAction acti
             if (!pasteboard->copied())
                 co_return SelectionOutcome(std::unexpect, clipboardRefusedMessage());
             if (!pasteboard->takenUp()) {
-                auto asked = qCoro(m_xSelection.get(), &XSelection::served, bridgeWait);
-                co_await std::move(asked);
+                co_await SignalWait(m_xSelection.get(), &XSelection::served, bridgeWait);
             }
             if (!self)
                 co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
@@ -259,13 +258,11 @@ QCoro::Task<SelectionOutcome> AppDelegate::runInPopover(TextAction action, bool 
     if (!popover)
         co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
     if (QWindow* window = popover->window(); window && !window->isActive()) {
-        auto activated = qCoro(window, &QWindow::activeChanged, focusWait);
-        co_await std::move(activated);
+        co_await SignalWait(window, &QWindow::activeChanged, focusWait);
     }
     // The popover's own request goes first; its text stays in the input until it ends.
     while (self && popover && popover->isProcessing()) {
-        auto idle = qCoro(popover.data(), &Popover::processingChanged);
-        co_await std::move(idle);
+        co_await SignalWait(popover.data(), &Popover::processingChanged, std::chrono::hours(1));
     }
     if (!self || !popover)
         co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
@@ -284,8 +281,7 @@ QCoro::Task<SelectionOutcome> AppDelegate::runInPopover(TextAction action, bool 
     // a focused client receives, which Qt reports as a second change after its own. Refused,
     // Qt would go on answering every read with our text, so its claim is dropped again.
     clipboard->setText(*outcome);
-    auto taken = qCoro(clipboard, &QClipboard::dataChanged, focusWait);
-    const bool copied = (co_await std::move(taken)).has_value();
+    const bool copied = co_await SignalWait(clipboard, &QClipboard::dataChanged, focusWait);
     if (!self)
         co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
     if (!copied) {
@@ -300,8 +296,7 @@ QCoro::Task<SelectionOutcome> AppDelegate::runInPopover(TextAction action, bool 
     // came from; the portal's key goes to whichever window has it.
     m_popover->hide();
     if (QWindow* window = popover ? popover->window() : nullptr; window && window->isActive()) {
-        auto deactivated = qCoro(window, &QWindow::activeChanged, focusWait);
-        co_await std::move(deactivated);
+        co_await SignalWait(window, &QWindow::activeChanged, focusWait);
     }
     auto settled = cancellableSleep(focusReturns, std::stop_token());
     co_await std::move(settled);

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/XSelection.h"
 
-#include <QCoroSignal>
+#include "core/SignalWait.h"
+
 #include <QPointer>
 #include <QScopeGuard>
 #include <QSocketNotifier>
@@ -144,15 +145,20 @@ void XSelection::dispatch()
         }
         case XCB_SELECTION_NOTIFY: {
             const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(event.value);
-            if (notify->requestor == m_window)
-                Q_EMIT converted(notify->selection, notify->property);
+            if (notify->requestor == m_window) {
+                m_converted = std::pair(notify->selection, notify->property);
+                Q_EMIT converted();
+            }
             break;
         }
         case XCB_PROPERTY_NOTIFY: {
             const auto* change = reinterpret_cast<const xcb_property_notify_event_t*>(event.value);
-            if (change->window == m_window && change->state == XCB_PROPERTY_NEW_VALUE)
-                Q_EMIT propertyNewValue(change->atom);
-            else if (change->state == XCB_PROPERTY_DELETE)
+            if (change->window == m_window && change->state == XCB_PROPERTY_NEW_VALUE) {
+                if (change->atom == m_atoms->property) {
+                    m_written = true;
+                    Q_EMIT written();
+                }
+            } else if (change->state == XCB_PROPERTY_DELETE)
                 handlePropertyDelete(change->window, change->atom);
             break;
         }
@@ -314,8 +320,7 @@ QCoro::Task<std::expected<QString, XSelection::ReadError>> XSelection::read(Sele
     QPointer self(this);
     // One read at a time: they share the property the text is handed over in.
     while (m_reading) {
-        auto ended = qCoro(this, &XSelection::readEnded);
-        co_await std::move(ended);
+        co_await SignalWait(this, &XSelection::readEnded, std::chrono::hours(1));
         if (!self)
             co_return std::unexpected(ReadError::timedOut);
     }
@@ -346,17 +351,16 @@ QCoro::Task<std::expected<QString, XSelection::ReadError>> XSelection::convert(u
         xcb_convert_selection(m_connection, m_window, atom, target, m_atoms->property,
                               XCB_CURRENT_TIME);
         xcb_flush(m_connection);
-        std::optional<uint32_t> property;
-        while (!property) {
-            auto notified = qCoro(this, &XSelection::converted, stallLimit);
-            const auto answer = co_await std::move(notified);
-            if (!self || !answer)
+        m_converted.reset();
+        while (!m_converted || m_converted->first != atom) {
+            const bool notified = co_await SignalWait(this, &XSelection::converted, stallLimit);
+            if (!self || !notified)
                 co_return std::unexpected(ReadError::timedOut);
-            if (std::get<0>(*answer) == atom)
-                property = std::get<1>(*answer);
         }
-        if (*property == XCB_ATOM_NONE)
+        if (m_converted->second == XCB_ATOM_NONE)
             continue; // not as this type: the next one
+        // Events come in order: what was written before the answer has been seen.
+        m_written = false;
         auto value = takeProperty(m_atoms->property);
         if (!value)
             continue;
@@ -366,12 +370,13 @@ QCoro::Task<std::expected<QString, XSelection::ReadError>> XSelection::convert(u
             // In pieces, each announced by a new value; an empty one ends the text.
             type = XCB_ATOM_NONE;
             for (;;) {
-                auto written = qCoro(this, &XSelection::propertyNewValue, stallLimit);
-                const auto piece = co_await std::move(written);
-                if (!self || !piece)
-                    co_return std::unexpected(ReadError::timedOut);
-                if (*piece != m_atoms->property)
-                    continue;
+                while (!m_written) {
+                    const bool written =
+                        co_await SignalWait(this, &XSelection::written, stallLimit);
+                    if (!self || !written)
+                        co_return std::unexpected(ReadError::timedOut);
+                }
+                m_written = false;
                 value = takeProperty(m_atoms->property);
                 if (!value || value->second.isEmpty())
                     break;

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <expected>
 #include <memory>
+#include <optional>
+#include <utility>
 
 struct xcb_connection_t;
 class QSocketNotifier;
@@ -64,9 +66,9 @@ Q_SIGNALS:
     // Another client took it.
     void lost(XSelection::Selection selection);
 
-    // The events a read waits for.
-    void converted(uint32_t selection, uint32_t property);
-    void propertyNewValue(uint32_t property);
+    // The events a read waits for: the owner's answer, a piece written, the read's end.
+    void converted();
+    void written();
     void readEnded();
 
 private:
@@ -93,6 +95,8 @@ private:
     QHash<uint32_t, QByteArray> m_owned;                    // by selection atom, as UTF-8
     QHash<uint64_t, std::shared_ptr<Transfer>> m_transfers; // by requestor and property
     bool m_reading = false;
+    std::optional<std::pair<uint32_t, uint32_t>> m_converted; // the selection, the property
+    bool m_written = false;
     bool m_dispatchScheduled = false;
 };
 
