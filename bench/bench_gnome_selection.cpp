@@ -22,6 +22,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QRegularExpression>
 
@@ -62,6 +63,9 @@ std::pair<int, double> timed(QProcess& process, const QByteArray& input = {})
 }
 
 // One way, run after run; `step` does the run's work and says whether it ended well.
+// What the command said last, on either channel.
+QByteArray said;
+
 Outcome measure(GnomeSession& session, int runs,
                 const std::function<std::pair<int, double>(const QString& text)>& step)
 {
@@ -77,8 +81,8 @@ Outcome measure(GnomeSession& session, int runs,
             outcome.succeeded.push_back(ms);
         } else {
             outcome.failed.push_back(ms);
-            outcome.lastFailure =
-                "exit " + QByteArray::number(code) + ", clipboard \"" + pasted.left(60) + "\"";
+            outcome.lastFailure = "exit " + QByteArray::number(code) + ", clipboard \"" +
+                                  pasted.left(60) + "\" " + said.trimmed();
         }
         // The popover, where a way opened it.
         session.keys({keysym::escape});
@@ -156,9 +160,17 @@ int main(int argc, char** argv)
         const Outcome outcome = measure(session, runs, [&](const QString&) {
             auto command = session.start(QStringLiteral(LEXWICK_BINARY), {u"correct"_s});
             command->setStandardInputFile(QProcess::nullDevice());
-            return timed(*command);
+            const auto ended = timed(*command);
+            said = command->readAll();
+            return ended;
         });
         print(way.name, runs, outcome);
+        if (lexwick->state() != QProcess::Running) {
+            QFile log(session.homePath(QString::fromLatin1(way.name) + u".log"_s));
+            log.open(QIODevice::ReadOnly);
+            std::printf("  Lexwick ended (status %d, code %d): %s\n", int(lexwick->exitStatus()),
+                        lexwick->exitCode(), log.readAll().right(600).constData());
+        }
         lexwick->terminate();
         lexwick->waitForFinished(5000);
     }
