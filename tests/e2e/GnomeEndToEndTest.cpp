@@ -224,6 +224,8 @@ private:
         };
         session.click(iconCentre);
         if (!eventually([&] { return shown().pixels > popoverPixels; }, std::chrono::seconds(3))) {
+            keep(session.screenshot(QRect(0, 0, 1280, 800)), platform + u"-after-click"_s);
+            qInfo("the click opened the menu");
             session.keys({keysym::down});
             session.keys({keysym::returnKey});
         }
