@@ -140,7 +140,7 @@ void XSelection::dispatch()
             break;
         case XCB_SELECTION_CLEAR: {
             const auto* clear = reinterpret_cast<const xcb_selection_clear_event_t*>(event.value);
-            handleSelectionClear(clear->selection, clear->time);
+            handleSelectionClear(clear->selection);
             break;
         }
         case XCB_SELECTION_NOTIFY: {
@@ -236,9 +236,8 @@ void XSelection::handleRequest(const void* raw)
     }
 }
 
-void XSelection::handleSelectionClear(uint32_t selection, uint32_t time)
+void XSelection::handleSelectionClear(uint32_t selection)
 {
-    Q_UNUSED(time);
     if (m_owned.remove(selection) > 0) {
         Q_EMIT lost(selection == XCB_ATOM_PRIMARY ? Selection::primary : Selection::clipboard);
     }

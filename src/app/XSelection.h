@@ -79,7 +79,7 @@ private:
     void dispatch();
     void scheduleDispatch();
     void handleRequest(const void* event);
-    void handleSelectionClear(uint32_t selection, uint32_t time);
+    void handleSelectionClear(uint32_t selection);
     void handlePropertyDelete(uint32_t window, uint32_t property);
     void continueTransfer(Transfer& transfer);
     void endTransfer(uint64_t key);
