@@ -9,12 +9,13 @@
 #include "app/StatusBarManager.h"
 #include "app/TrayWatch.h"
 #include "app/X11Paste.h"
+#include "app/XSelection.h"
 #include "core/CancellableSleep.h"
 #include "core/Log.h"
+#include "core/SignalWait.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
-#include <QCoroSignal>
 #include <QDBusConnection>
 #include <QGuiApplication>
 #include <QTimer>
@@ -34,6 +35,8 @@ constexpr std::chrono::milliseconds trayWait{3000};
 constexpr std::chrono::milliseconds startupSettles{3000};
 // How long the popover may take to get the focus before its selection is read anyway.
 constexpr std::chrono::milliseconds focusWait{2000};
+// How long the compositor's bridge is given to read the clipboard set through Xwayland.
+constexpr std::chrono::milliseconds bridgeWait{1000};
 // How long the compositor is given to hand the focus back once the popover has gone.
 constexpr std::chrono::milliseconds focusReturns{150};
 
@@ -52,6 +55,40 @@ QString clipboardRefusedMessage()
     return QStringLiteral("The desktop kept the result off the clipboard: press Copy in "
                           "Lexwick's window");
 }
+
+// The text read from Xwayland's PRIMARY; the result goes to its CLIPBOARD, which the
+// compositor's bridge reads at once to offer it to the Wayland clients.
+class XClipboardPasteboard : public Pasteboard {
+public:
+    XClipboardPasteboard(QString text, XSelection& selection)
+        : m_text(std::move(text))
+        , m_selection(&selection)
+    {
+    }
+
+    QString string() const override { return m_text; }
+    void setString(const QString& text) override
+    {
+        m_text = text;
+        if (!m_selection)
+            return;
+        QObject::connect(m_selection, &XSelection::served, &m_watch,
+                         [this](XSelection::Selection selection) {
+                             m_takenUp |= selection == XSelection::Selection::clipboard;
+                         });
+        m_copied = m_selection->own(XSelection::Selection::clipboard, text);
+    }
+    // Whether Xwayland made us the owner of its clipboard, and whether someone read it since.
+    bool copied() const { return m_copied; }
+    bool takenUp() const { return m_takenUp; }
+
+private:
+    QString m_text;
+    QPointer<XSelection> m_selection;
+    QObject m_watch;
+    bool m_copied = false;
+    bool m_takenUp = false;
+};
 
 } // namespace
 
@@ -73,8 +110,7 @@ void AppDelegate::launch()
         break;
     case TrayWatch::Tray::none:
         logLine(QStringLiteral("tray: waiting"));
-        connect(m_trayWatch.get(), &TrayWatch::trayAppeared, this,
-                [this] { trayWaitOver(true); });
+        connect(m_trayWatch.get(), &TrayWatch::trayAppeared, this, [this] { trayWaitOver(true); });
         QTimer::singleShot(trayWait, this, [this] { trayWaitOver(false); });
         return;
     }
@@ -108,6 +144,10 @@ void AppDelegate::applicationDidFinishLaunching()
     if (QGuiApplication::platformName() == u"wayland") {
         m_portal = std::make_unique<RemoteDesktopPortal>(QDBusConnection::sessionBus(),
                                                          m_context->defaults);
+        if (qEnvironmentVariableIsSet("DISPLAY"))
+            m_xSelection = XSelection::open();
+        logLine(m_xSelection ? QStringLiteral("selection: Xwayland, else the popover")
+                             : QStringLiteral("selection: the popover"));
     }
     if (m_service)
         m_service->setServicesProvider(m_servicesProvider.get());
@@ -150,7 +190,7 @@ ApplicationService::Platform AppDelegate::servicesPlatform()
     };
     if (QGuiApplication::platformName() == u"wayland") {
         platform.runInPopover = [this](TextAction action, bool paste) {
-            return runInPopover(action, paste);
+            return runOnWaylandSelection(action, paste);
         };
     } else {
         platform.selection = [] {
@@ -160,6 +200,51 @@ ApplicationService::Platform AppDelegate::servicesPlatform()
         platform.pasteTarget = &x11paste::focusedSelectionOwner;
     }
     return platform;
+}
+
+// Some compositors (mutter) let an unfocused X client read the selection and set the clipboard,
+// and hand both across to Wayland's: then the request runs as on X11, with no window opening.
+// Whether this one does is seen per request: the text must come through Xwayland, and the
+// compositor's bridge must read the result as soon as we hold its clipboard. Otherwise (KWin,
+// no Xwayland) the popover takes the request, and runs it anew on what it reads itself.
+QCoro::Task<SelectionOutcome> AppDelegate::runOnWaylandSelection(TextAction action, bool paste)
+{
+    QPointer self(this);
+    if (m_xSelection && m_servicesProvider) {
+        QCoro::Task<std::expected<QString, XSelection::ReadError>> reading =
+            m_xSelection->read(XSelection::Selection::primary);
+        const std::expected<QString, XSelection::ReadError> text = co_await std::move(reading);
+        if (!self || !m_servicesProvider || !m_xSelection)
+            co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
+        if (text && !text->isEmpty()) {
+            auto pasteboard = std::make_shared<XClipboardPasteboard>(*text, *m_xSelection);
+            QCoro::Task<ServiceOutcome> running = m_servicesProvider->handle(action, pasteboard);
+            const ServiceOutcome outcome = co_await std::move(running);
+            if (!self)
+                co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
+            if (!outcome)
+                co_return SelectionOutcome(std::unexpect, outcome.error());
+            if (!pasteboard->copied())
+                co_return SelectionOutcome(std::unexpect, clipboardRefusedMessage());
+            if (!pasteboard->takenUp()) {
+                co_await SignalWait(m_xSelection.get(), &XSelection::served, bridgeWait);
+            }
+            if (!self)
+                co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
+            if (pasteboard->takenUp()) {
+                // The focus never left the window the selection came from: the key goes there.
+                if (!paste || !m_portal || !m_portal->mayPaste())
+                    co_return false;
+                QCoro::Task<bool> pasting = m_portal->paste();
+                co_return co_await std::move(pasting);
+            }
+            logLine(QStringLiteral("selection: Xwayland kept the clipboard to itself"));
+        } else {
+            logLine(QStringLiteral("selection: none through Xwayland"));
+        }
+    }
+    QCoro::Task<SelectionOutcome> running = runInPopover(action, paste);
+    co_return co_await std::move(running);
 }
 
 // Wayland gives the selection only to the application that has the focus: the popover opens,
@@ -173,13 +258,11 @@ QCoro::Task<SelectionOutcome> AppDelegate::runInPopover(TextAction action, bool 
     if (!popover)
         co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
     if (QWindow* window = popover->window(); window && !window->isActive()) {
-        auto activated = qCoro(window, &QWindow::activeChanged, focusWait);
-        co_await std::move(activated);
+        co_await SignalWait(window, &QWindow::activeChanged, focusWait);
     }
     // The popover's own request goes first; its text stays in the input until it ends.
     while (self && popover && popover->isProcessing()) {
-        auto idle = qCoro(popover.data(), &Popover::processingChanged);
-        co_await std::move(idle);
+        co_await SignalWait(popover.data(), &Popover::processingChanged, std::chrono::hours(1));
     }
     if (!self || !popover)
         co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
@@ -198,8 +281,7 @@ QCoro::Task<SelectionOutcome> AppDelegate::runInPopover(TextAction action, bool 
     // a focused client receives, which Qt reports as a second change after its own. Refused,
     // Qt would go on answering every read with our text, so its claim is dropped again.
     clipboard->setText(*outcome);
-    auto taken = qCoro(clipboard, &QClipboard::dataChanged, focusWait);
-    const bool copied = (co_await std::move(taken)).has_value();
+    const bool copied = co_await SignalWait(clipboard, &QClipboard::dataChanged, focusWait);
     if (!self)
         co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
     if (!copied) {
@@ -214,8 +296,7 @@ QCoro::Task<SelectionOutcome> AppDelegate::runInPopover(TextAction action, bool 
     // came from; the portal's key goes to whichever window has it.
     m_popover->hide();
     if (QWindow* window = popover ? popover->window() : nullptr; window && window->isActive()) {
-        auto deactivated = qCoro(window, &QWindow::activeChanged, focusWait);
-        co_await std::move(deactivated);
+        co_await SignalWait(window, &QWindow::activeChanged, focusWait);
     }
     auto settled = cancellableSleep(focusReturns, std::stop_token());
     co_await std::move(settled);

@@ -15,6 +15,7 @@ class RemoteDesktopPortal;
 class ServicesProvider;
 class StatusBarManager;
 class TrayWatch;
+class XSelection;
 
 // Runs the start-up sequence once the event loop runs, and owns what it makes for the whole
 // run: the object graph (with the router), the popover, the tray icon and the Services.
@@ -33,7 +34,8 @@ public:
     // Opens the popover (a second start of the application asks for this).
     void activate();
 
-    // What the desktop offers the Services here: the selection on X11, the popover on Wayland.
+    // What the desktop offers the Services here: the selection on X11; on Wayland the X
+    // selections through Xwayland where the compositor allows it, else the popover.
     ApplicationService::Platform servicesPlatform();
     // The object on the bus, served once start-up has made the router.
     void setApplicationService(ApplicationService* service) { m_service = service; }
@@ -42,6 +44,7 @@ private:
     void trayWaitOver(bool appeared);
     void setupPopover();
     void setupStatusBar();
+    QCoro::Task<SelectionOutcome> runOnWaylandSelection(TextAction action, bool paste);
     QCoro::Task<SelectionOutcome> runInPopover(TextAction action, bool paste);
 
     std::unique_ptr<TrayWatch> m_trayWatch; // while start-up waits for a tray
@@ -50,6 +53,7 @@ private:
     std::unique_ptr<StatusBarManager> m_statusBarManager;
     std::unique_ptr<ServicesProvider> m_servicesProvider;
     std::unique_ptr<RemoteDesktopPortal> m_portal; // Wayland's way to send the paste key
+    std::unique_ptr<XSelection> m_xSelection;      // Wayland: Xwayland's selections, if any
     ApplicationService* m_service = nullptr;
     bool m_launched = false;
     bool m_activateWhenLaunched = false;

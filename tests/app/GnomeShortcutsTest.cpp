@@ -5,6 +5,7 @@
 #include "ui/ShortcutsView.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -103,12 +104,23 @@ private Q_SLOTS:
         QVERIFY(missing.status().startsWith(u"Could not set up the shortcuts"_s));
         QVERIFY(!missing.isSettingUp());
 
-        // A schema the system does not have.
-        qputenv("GSETTINGS_SCHEMA_DIR", gnome.dir.path().toUtf8());
+        // A schema the system does not have: only an unrelated one is seen (GNOME Shell's
+        // packages install the real one, so the system's folders are left out).
+        const QString other = gnome.dir.filePath(u"other"_s);
+        QDir().mkpath(other);
+        QFile schema(other + u"/other.gschema.xml"_s);
+        QVERIFY(schema.open(QIODevice::WriteOnly));
+        schema.write(R"(<schemalist><schema id="io.github.lexwick.Unrelated" path="/unrelated/">
+  <key name="name" type="s"><default>''</default></key></schema></schemalist>)");
+        schema.close();
+        QCOMPARE(QProcess::execute(u"glib-compile-schemas"_s, {other}), 0);
+        qputenv("GSETTINGS_SCHEMA_DIR", other.toUtf8());
+        qputenv("XDG_DATA_DIRS", gnome.dir.path().toUtf8());
+        qputenv("XDG_DATA_HOME", gnome.dir.path().toUtf8());
         GnomeShortcuts shortcuts;
         ShortcutsView view(ShortcutsView::Desktop::gnome, &shortcuts);
         QCOMPARE(runTask(view.setUpShortcuts()), false);
-        QVERIFY(view.status().contains(u"media-keys"_s));
+        QVERIFY2(view.status().contains(u"media-keys"_s), qPrintable(view.status()));
     }
 
     void gvariantStringLists()
