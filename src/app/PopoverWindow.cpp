@@ -2,6 +2,7 @@
 #include "app/PopoverWindow.h"
 
 #include "app/QtSetting.h"
+#include "app/TaskbarHint.h"
 #include "core/Log.h"
 #include "ui/PopoverView.h"
 
@@ -126,8 +127,10 @@ void PopoverWindow::popUp(const QRect& anchor)
         drawAtOnce.emplace("QT_QPA_UPDATE_IDLE_TIME", "0");
     ensureWindow();
     m_anchor = anchor;
-    if (!m_standalone)
+    if (!m_standalone) {
         m_window->setPosition(placement(anchor));
+        keepOutOfTaskbar(*m_window);
+    }
     m_window->show();
     drawAtOnce.reset();
     m_window->raise();
@@ -165,10 +168,8 @@ QPoint PopoverWindow::placement(const QRect& anchor) const
     else
         at = {anchor.left() - 4 - size.width(), c.y() - size.height() / 2};
 
-    at.setX(
-        std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - size.width())));
-    at.setY(
-        std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
+    at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - size.width())));
+    at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
     return at;
 }
 
