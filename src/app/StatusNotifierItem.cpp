@@ -390,6 +390,9 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString iconName, QS
                 else
                     registerWithWatcher();
             });
+    m_bus.connect(sni::watcherService, QStringLiteral("/StatusNotifierWatcher"),
+                  sni::watcherService, QStringLiteral("StatusNotifierItemRegistered"), this,
+                  SLOT(watcherRegisteredItem(QString)));
     if (m_bus.interface()->isServiceRegistered(sni::watcherService))
         registerWithWatcher();
 }
@@ -417,12 +420,20 @@ void StatusNotifierItem::registerWithWatcher()
     auto* pending = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* p) {
         p->deleteLater();
-        if (p->isError()) {
+        if (!p->isError())
+            setRegistered(true);
+        else if (!m_registered) // its announcement may have come without the answer
             logLine(QStringLiteral("ERROR – the tray did not take the icon: ") +
                     p->error().message());
-        }
-        setRegistered(!p->isError());
     });
+}
+
+void StatusNotifierItem::watcherRegisteredItem(const QString& item)
+{
+    // Plasma's watcher announces the item, as "service/path", but may answer the call that
+    // registered it only much later, after it has asked the item for its properties.
+    if (item == m_serviceName || item.startsWith(m_serviceName + u'/'))
+        setRegistered(true);
 }
 
 void StatusNotifierItem::setRegistered(bool registered)

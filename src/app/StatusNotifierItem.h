@@ -44,6 +44,9 @@ Q_SIGNALS:
     void menuEntryClicked(int index);
     void registeredChanged(bool registered);
 
+private Q_SLOTS:
+    void watcherRegisteredItem(const QString& item);
+
 private:
     friend class sni::ItemObject;
     friend class sni::MenuObject;

@@ -159,6 +159,20 @@ private Q_SLOTS:
         QVERIFY(!tray.host.isStandalone());
     }
 
+    // A watcher that announces the icon but never answers its call still has it docked.
+    void dockedOnTheWatchersAnnouncement()
+    {
+        PrivateBus bus;
+        Tray tray;
+        StatusBarManager manager(tray.host, bus.connect(u"lexwick"_s));
+        QVERIFY(tray.host.isStandalone());
+        FakeTrayWatcher watcher;
+        watcher.answersRegistrations = false;
+        QVERIFY(watcher.registerOn(bus.address));
+        QTRY_COMPARE(watcher.items().size(), 1);
+        QTRY_VERIFY(!tray.host.isStandalone());
+    }
+
     // A watcher already there takes the icon at once, and the popover is never a window.
     void registersWithAWatcherAlreadyThere()
     {
