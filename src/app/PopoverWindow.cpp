@@ -132,6 +132,8 @@ void PopoverWindow::popUp(const QRect& anchor)
         keepOutOfTaskbar(*m_window);
     }
     m_window->show();
+    if (!m_standalone)
+        keepOutOfTaskbar(*m_window);
     drawAtOnce.reset();
     m_window->raise();
     m_window->requestActivate();
