@@ -11,6 +11,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusServiceWatcher>
 #include <QDBusVariant>
+#include <QTimer>
 
 namespace lexwick::sni {
 
@@ -385,14 +386,19 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString iconName, QS
                                                       QDBusServiceWatcher::WatchForOwnerChange);
     connect(m_watcher.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString&, const QString&, const QString& newOwner) {
-                if (newOwner.isEmpty())
+                if (newOwner.isEmpty()) {
                     setRegistered(false);
-                else
+                } else {
+                    m_reregistrations = 0;
                     registerWithWatcher();
+                }
             });
     m_bus.connect(sni::watcherService, QStringLiteral("/StatusNotifierWatcher"),
                   sni::watcherService, QStringLiteral("StatusNotifierItemRegistered"), this,
                   SLOT(watcherRegisteredItem(QString)));
+    m_bus.connect(sni::watcherService, QStringLiteral("/StatusNotifierWatcher"),
+                  sni::watcherService, QStringLiteral("StatusNotifierItemUnregistered"), this,
+                  SLOT(watcherDroppedItem(QString)));
     if (m_bus.interface()->isServiceRegistered(sni::watcherService))
         registerWithWatcher();
 }
@@ -434,6 +440,23 @@ void StatusNotifierItem::watcherRegisteredItem(const QString& item)
     // registered it only much later, after it has asked the item for its properties.
     if (item == m_serviceName || item.startsWith(m_serviceName + u'/'))
         setRegistered(true);
+}
+
+void StatusNotifierItem::watcherDroppedItem(const QString& item)
+{
+    if (item != m_serviceName && !item.startsWith(m_serviceName + u'/'))
+        return;
+    setRegistered(false);
+    // We are still here, so the panel gave up on the icon: GNOME's extension does when reading
+    // the item's properties fails while the shell starts. Asked again a little later, it
+    // shows the icon; a panel that keeps dropping it is not asked for ever.
+    if (m_reregistrations >= maxReregistrations)
+        return;
+    ++m_reregistrations;
+    QTimer::singleShot(reregistrationDelay, this, [this] {
+        if (!m_registered && m_bus.interface()->isServiceRegistered(sni::watcherService))
+            registerWithWatcher();
+    });
 }
 
 void StatusNotifierItem::setRegistered(bool registered)

@@ -46,6 +46,7 @@ Q_SIGNALS:
 
 private Q_SLOTS:
     void watcherRegisteredItem(const QString& item);
+    void watcherDroppedItem(const QString& item);
 
 private:
     friend class sni::ItemObject;
@@ -62,6 +63,9 @@ private:
     QStringList m_menuEntries;
     QString m_activationToken;
     bool m_registered = false;
+    static constexpr int maxReregistrations = 3;
+    static constexpr int reregistrationDelay = 1000; // ms
+    int m_reregistrations = 0;
     std::unique_ptr<sni::ItemObject> m_item;
     std::unique_ptr<sni::MenuObject> m_menu;
     std::unique_ptr<QDBusServiceWatcher> m_watcher;

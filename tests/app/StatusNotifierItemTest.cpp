@@ -151,6 +151,13 @@ private Q_SLOTS:
         QVERIFY(watcher->items().first().startsWith(u"org.kde.StatusNotifierItem-"_s));
         QTRY_VERIFY(!tray.host.isStandalone());
 
+        // The panel drops the icon (GNOME's extension does when it could not read it at the
+        // shell's start): it is registered again.
+        const QString item = watcher->items().first();
+        watcher->drop(item);
+        QVERIFY(watcher->items().isEmpty());
+        QTRY_COMPARE(watcher->items(), QStringList{item});
+
         // The panel restarts: its new watcher is told of the icon too.
         watcher.reset();
         watcher = std::make_unique<FakeTrayWatcher>();

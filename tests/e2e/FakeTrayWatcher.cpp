@@ -32,6 +32,12 @@ void FakeTrayWatcher::RegisterStatusNotifierItem(const QString& service)
     Q_EMIT StatusNotifierItemRegistered(service + QStringLiteral("/StatusNotifierItem"));
 }
 
+void FakeTrayWatcher::drop(const QString& service)
+{
+    m_items.removeAll(service);
+    Q_EMIT StatusNotifierItemUnregistered(service + QStringLiteral("/StatusNotifierItem"));
+}
+
 void FakeTrayWatcher::RegisterStatusNotifierHost(const QString&)
 {
     Q_EMIT StatusNotifierHostRegistered();

@@ -31,6 +31,8 @@ public:
     // Like Plasma's watcher on a busy desktop: it announces an icon it takes, but the answer to
     // the icon's call does not come.
     bool answersRegistrations = true;
+    // Gives up an icon, as a panel does when it cannot read it.
+    void drop(const QString& service);
 
 public Q_SLOTS:
     void RegisterStatusNotifierItem(const QString& service);
@@ -38,6 +40,7 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void StatusNotifierItemRegistered(const QString& service);
+    void StatusNotifierItemUnregistered(const QString& service);
     void StatusNotifierHostRegistered();
 
 private:
