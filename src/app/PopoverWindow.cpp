@@ -170,8 +170,10 @@ QPoint PopoverWindow::placement(const QRect& anchor) const
     else
         at = {anchor.left() - 4 - size.width(), c.y() - size.height() / 2};
 
-    at.setX(std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - size.width())));
-    at.setY(std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
+    at.setX(
+        std::clamp(at.x(), area.left(), std::max(area.left(), area.right() - size.width())));
+    at.setY(
+        std::clamp(at.y(), area.top(), std::max(area.top(), area.bottom() - size.height())));
     return at;
 }
 
