@@ -18,6 +18,7 @@ set(expected
     share/dbus-1/services/${id}.service
     share/metainfo/${id}.metainfo.xml
     share/icons/hicolor/scalable/apps/${id}.svg
+    share/icons/hicolor/symbolic/apps/${id}-symbolic.svg
     share/lexwick/autostart/${id}.desktop
     share/doc/lexwick/LICENSE
     share/doc/lexwick/MaterialIcons-NOTICE.txt

@@ -34,6 +34,7 @@ id=io.github.lexwick.Lexwick
 for path in ./usr/bin/lexwick ./usr/lib/x86_64-linux-gnu/lexwick/lexwick-popover.so \
     ./usr/share/applications/$id.desktop ./usr/share/dbus-1/services/$id.service \
     ./usr/share/metainfo/$id.metainfo.xml ./usr/share/icons/hicolor/scalable/apps/$id.svg \
+    ./usr/share/icons/hicolor/symbolic/apps/$id-symbolic.svg \
     ./usr/share/man/man1/lexwick.1.gz ./usr/share/bash-completion/completions/lexwick \
     ./usr/share/zsh/vendor-completions/_lexwick ./usr/share/fish/vendor_completions.d/lexwick.fish \
     ./usr/share/doc/lexwick/LICENSE ./usr/share/doc/lexwick/MaterialIcons-NOTICE.txt; do

@@ -2,6 +2,7 @@
 #include "app/PopoverWindow.h"
 
 #include "app/QtSetting.h"
+#include "app/TaskbarHint.h"
 #include "core/Log.h"
 #include "ui/PopoverView.h"
 
@@ -126,9 +127,13 @@ void PopoverWindow::popUp(const QRect& anchor)
         drawAtOnce.emplace("QT_QPA_UPDATE_IDLE_TIME", "0");
     ensureWindow();
     m_anchor = anchor;
-    if (!m_standalone)
+    if (!m_standalone) {
         m_window->setPosition(placement(anchor));
+        keepOutOfTaskbar(*m_window);
+    }
     m_window->show();
+    if (!m_standalone)
+        keepOutOfTaskbar(*m_window);
     drawAtOnce.reset();
     m_window->raise();
     m_window->requestActivate();

@@ -26,8 +26,16 @@ bool FakeTrayWatcher::registerOn(const QString& busAddress)
 
 void FakeTrayWatcher::RegisterStatusNotifierItem(const QString& service)
 {
+    if (!answersRegistrations)
+        setDelayedReply(true);
     m_items.append(service);
-    Q_EMIT StatusNotifierItemRegistered(service);
+    Q_EMIT StatusNotifierItemRegistered(service + QStringLiteral("/StatusNotifierItem"));
+}
+
+void FakeTrayWatcher::drop(const QString& service)
+{
+    m_items.removeAll(service);
+    Q_EMIT StatusNotifierItemUnregistered(service + QStringLiteral("/StatusNotifierItem"));
 }
 
 void FakeTrayWatcher::RegisterStatusNotifierHost(const QString&)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QObject>
 #include <QStringList>
 
@@ -9,7 +10,7 @@ namespace lexwick::test {
 
 // The StatusNotifierWatcher of a panel, as much of it as Qt's tray icon uses: it takes the
 // icon's registration and says that a host shows icons. Put on a test desktop's session bus.
-class FakeTrayWatcher : public QObject {
+class FakeTrayWatcher : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
     Q_PROPERTY(bool IsStatusNotifierHostRegistered READ isHostRegistered)
@@ -27,6 +28,11 @@ public:
     int protocolVersion() const { return 0; }
     // The icons registered so far (their bus names).
     QStringList items() const { return m_items; }
+    // Like Plasma's watcher on a busy desktop: it announces an icon it takes, but the answer to
+    // the icon's call does not come.
+    bool answersRegistrations = true;
+    // Gives up an icon, as a panel does when it cannot read it.
+    void drop(const QString& service);
 
 public Q_SLOTS:
     void RegisterStatusNotifierItem(const QString& service);
@@ -34,6 +40,7 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void StatusNotifierItemRegistered(const QString& service);
+    void StatusNotifierItemUnregistered(const QString& service);
     void StatusNotifierHostRegistered();
 
 private:
