@@ -279,7 +279,8 @@ std::vector<PlasmaSession::Window> PlasmaSession::windows() const
         window.title = QString::fromUtf8(rest.mid(rest.indexOf('|') + 1));
         window.active = state & activeFlag;
         window.skipsTaskbar = state & skipTaskbarFlag;
-        found.push_back(window);
+        if (!window.geometry.isEmpty()) // placed and shown
+            found.push_back(window);
     }
     return found;
 }
