@@ -376,6 +376,7 @@ void PlasmaSession::key(std::initializer_list<unsigned> codes) const
 
 QString PlasmaSession::activationToken() const
 {
+    // KWin answers a client it does not trust with a token that activates nothing.
     const QByteArray token = command("token");
     return token.startsWith("not-granted") ? QString() : QString::fromUtf8(token);
 }

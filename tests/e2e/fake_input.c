@@ -5,17 +5,16 @@
 //   move X Y      the pointer to that point of the screen
 //   click         a left click where the pointer is
 //   key CODE      an evdev key code pressed and released; press CODE / release CODE
-//   token         an activation token (KWin grants them to clients that manage windows, as a
-//                 launcher or a task bar does)
+//   token         an activation token, an empty line without one (KWin grants them to clients
+//                 that manage windows, as a launcher or a task bar does)
 //   windows       the windows, one line each: "STATE X Y WIDTH HEIGHT APP_ID|TITLE", then "end";
 //                 STATE is the window management's flags (active 1, skip taskbar 4096)
 #include "fake-input-client-protocol.h"
 #include "plasma-window-management-client-protocol.h"
 #include "xdg-activation-v1-client-protocol.h"
 
-#include <stdlib.h>
-
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <wayland-client.h>
 
@@ -232,7 +231,11 @@ int main(void)
             org_kde_kwin_fake_input_keyboard_key(input, code, WL_KEYBOARD_KEY_STATE_PRESSED);
         } else if (sscanf(line, "release %u", &code) == 1) {
             org_kde_kwin_fake_input_keyboard_key(input, code, WL_KEYBOARD_KEY_STATE_RELEASED);
-        } else if (strncmp(line, "token", 5) == 0 && activation) {
+        } else if (strncmp(line, "token", 5) == 0) {
+            if (!activation) {
+                printf("\n"); // none to be had
+                continue;
+            }
             token[0] = '\0';
             struct xdg_activation_token_v1* request =
                 xdg_activation_v1_get_activation_token(activation);
