@@ -35,6 +35,8 @@ constexpr std::chrono::milliseconds trayWait{3000};
 constexpr std::chrono::milliseconds startupSettles{3000};
 // How long the popover may take to get the focus before its selection is read anyway.
 constexpr std::chrono::milliseconds focusWait{2000};
+// How long Xwayland is given to hand the Wayland selection to a focused X window.
+constexpr std::chrono::milliseconds selectionHandedOver{1000};
 // How long the compositor's bridge is given to read the clipboard set through Xwayland.
 constexpr std::chrono::milliseconds bridgeWait{1000};
 // How long the compositor is given to hand the focus back once the popover has gone.
@@ -198,6 +200,13 @@ ApplicationService::Platform AppDelegate::servicesPlatform()
                                                          QClipboard::Clipboard);
         };
         platform.pasteTarget = &x11paste::focusedSelectionOwner;
+        // Through Xwayland, KWin hands a Wayland window's selection to X only while an X
+        // window has the focus: where none can be read, the popover takes it.
+        if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY")) {
+            platform.runInPopover = [this](TextAction action, bool paste) {
+                return runInPopover(action, paste);
+            };
+        }
     }
     return platform;
 }
@@ -268,8 +277,14 @@ QCoro::Task<SelectionOutcome> AppDelegate::runInPopover(TextAction action, bool 
         co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
 
     QClipboard* clipboard = QGuiApplication::clipboard();
-    QCoro::Task<ServiceOutcome> running =
-        popover->runService(clipboard->text(ClipboardPasteboard::selectionMode()), action);
+    const QClipboard::Mode mode = ClipboardPasteboard::selectionMode();
+    // Through Xwayland the compositor hands the selection across once an X window has the
+    // focus, a moment after it has it.
+    if (clipboard->text(mode).isEmpty() && mode == QClipboard::Selection)
+        co_await SignalWait(clipboard, &QClipboard::selectionChanged, selectionHandedOver);
+    if (!self || !popover)
+        co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
+    QCoro::Task<ServiceOutcome> running = popover->runService(clipboard->text(mode), action);
     const ServiceOutcome outcome = co_await std::move(running);
     if (!self)
         co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
@@ -281,7 +296,9 @@ QCoro::Task<SelectionOutcome> AppDelegate::runInPopover(TextAction action, bool 
     // a focused client receives, which Qt reports as a second change after its own. Refused,
     // Qt would go on answering every read with our text, so its claim is dropped again.
     clipboard->setText(*outcome);
-    const bool copied = co_await SignalWait(clipboard, &QClipboard::dataChanged, focusWait);
+    bool copied = true; // an X server never refuses an owner
+    if (QGuiApplication::platformName() == u"wayland")
+        copied = co_await SignalWait(clipboard, &QClipboard::dataChanged, focusWait);
     if (!self)
         co_return SelectionOutcome(std::unexpect, ServicesProvider::notAvailableMessage());
     if (!copied) {

@@ -155,8 +155,12 @@ QCoro::Task<void> ApplicationService::serveSelection(TextAction action, std::opt
     QPointer self(this);
     const bool replace =
         paste.value_or(m_platform.replacesSelection && m_platform.replacesSelection());
+    // The window is the one of the moment of the call, as is the text.
+    std::unique_ptr<PasteTarget> target =
+        replace && m_platform.pasteTarget ? m_platform.pasteTarget() : nullptr;
+    std::shared_ptr<Pasteboard> selection = m_platform.selection ? m_platform.selection() : nullptr;
     SelectionOutcome outcome;
-    if (m_platform.runInPopover) {
+    if (m_platform.runInPopover && (!selection || selection->string().isEmpty())) {
         // The popover's own request: the user sees it and ends it there.
         QCoro::Task<SelectionOutcome> running = m_platform.runInPopover(action, replace);
         outcome = co_await std::move(running);
@@ -164,8 +168,8 @@ QCoro::Task<void> ApplicationService::serveSelection(TextAction action, std::opt
         std::stop_source stop;
         const auto watcher =
             reply ? cancelWhenGone(reply->call.service(), reply->connection, stop) : nullptr;
-        QCoro::Task<SelectionOutcome> running =
-            processSelection(action, replace, stop.get_token());
+        QCoro::Task<SelectionOutcome> running = processSelection(
+            action, std::move(selection), std::move(target), stop.get_token());
         outcome = co_await std::move(running);
     }
     if (self) {
@@ -179,14 +183,12 @@ QCoro::Task<void> ApplicationService::serveSelection(TextAction action, std::opt
     }
 }
 
-QCoro::Task<SelectionOutcome> ApplicationService::processSelection(TextAction action, bool paste,
-                                                                   std::stop_token stop)
+QCoro::Task<SelectionOutcome>
+ApplicationService::processSelection(TextAction action, std::shared_ptr<Pasteboard> selection,
+                                     std::unique_ptr<PasteTarget> target, std::stop_token stop)
 {
-    // The window is the one of the moment of the call, as is the text.
-    std::unique_ptr<PasteTarget> target =
-        paste && m_platform.pasteTarget ? m_platform.pasteTarget() : nullptr;
     QCoro::Task<ServiceOutcome> running =
-        m_provider->handle(action, m_platform.selection(), {}, std::move(stop));
+        m_provider->handle(action, std::move(selection), {}, std::move(stop));
     const ServiceOutcome outcome = co_await std::move(running);
     if (!outcome)
         co_return SelectionOutcome(std::unexpect, outcome.error());

@@ -53,9 +53,10 @@ public:
         // The window that holds that selection, to paste the result into; nothing where it
         // cannot be told.
         std::function<std::unique_ptr<PasteTarget>()> pasteTarget;
-        // Where an unfocused application can read no selection (Wayland): runs the action in
-        // the popover on the selection it reads once it has the focus, and pastes the result
-        // when asked to and able. Used when set.
+        // Where an unfocused application can read no selection (Wayland, and Xwayland on some
+        // compositors): runs the action in the popover on the selection it reads once it has
+        // the focus, and pastes the result when asked to and able. Used when set and the
+        // selection above, if any, reads empty.
         std::function<QCoro::Task<SelectionOutcome>(TextAction, bool paste)> runInPopover;
         // Whether a result replaces the selection when the call does not say (the setting).
         std::function<bool()> replacesSelection;
@@ -97,7 +98,9 @@ private:
     void whenReady(std::function<void()> work);
     QCoro::Task<void> serveSelection(TextAction action, std::optional<bool> paste,
                                      std::optional<PendingReply> reply);
-    QCoro::Task<SelectionOutcome> processSelection(TextAction action, bool paste,
+    QCoro::Task<SelectionOutcome> processSelection(TextAction action,
+                                                   std::shared_ptr<Pasteboard> selection,
+                                                   std::unique_ptr<PasteTarget> target,
                                                    std::stop_token stop);
     QCoro::Task<void> serveText(TextAction action, QString text, PendingReply reply);
 

@@ -186,9 +186,19 @@ struct Fixture {
     QDBusConnection connection = bus.connect(u"lexwick"_s);
     QDBusConnection notificationConnection = bus.connect(u"notifications"_s);
 
-    explicit Fixture(bool ready = true)
+    int popoverRuns = 0; // requests the popover took
+
+    // With `popover`, a selection that reads empty goes to the popover, which answers "shown".
+    explicit Fixture(bool ready = true, bool popover = false)
     {
         ApplicationService::Platform platform;
+        if (popover) {
+            platform.runInPopover = [this](TextAction, bool) -> QCoro::Task<SelectionOutcome> {
+                ++popoverRuns;
+                QGuiApplication::clipboard()->setText(u"shown"_s);
+                co_return false;
+            };
+        }
         platform.selection = [] {
             return std::make_shared<ClipboardPasteboard>(QClipboard::Clipboard,
                                                          QClipboard::Clipboard);
@@ -285,6 +295,24 @@ private Q_SLOTS:
         QCOMPARE(log.lines().last(), u"Lexwick: Lexwick Error - "_s + message);
         QTRY_COMPARE(f.notifications.bodies.last(), message);
         QCOMPARE(f.app.providerRequests(), 2);
+    }
+
+    // Where the selection cannot be read unfocused (Xwayland on some compositors), the popover
+    // takes the request; a selection that can be read never opens it.
+    void anUnreadableSelectionGoesToThePopover()
+    {
+        Fixture f(true, true);
+        f.select(u"teh cat"_s);
+        f.answer(u"the cat"_s);
+        QCOMPARE(f.run({u"correct"_s}).exitCode, 0);
+        QCOMPARE(f.clipboard(), u"the cat"_s);
+        QCOMPARE(f.popoverRuns, 0);
+
+        f.select(QString());
+        QCOMPARE(f.run({u"correct"_s}).exitCode, 0);
+        QCOMPARE(f.clipboard(), u"shown"_s);
+        QCOMPARE(f.popoverRuns, 1);
+        QCOMPARE(f.app.providerRequests(), 1);
     }
 
     // Help, version and usage errors are the command's own; a text on its standard input is
