@@ -30,14 +30,12 @@ constexpr QRect belowBar(0, 100, 1280, 700);
 // The popover is 400 by at least 450 pixels; a tray menu is far smaller.
 constexpr qsizetype popoverPixels = 120'000;
 
-// Where the pictures go: the test's output folder, and a folder of their own to look at.
+// The pictures go to the test's output folder, to be looked at.
 void keep(const QImage& picture, const QString& name)
 {
-    for (const QString& folder :
-         {QDir::current().filePath(u"GnomeEndToEndTest-pictures"_s), u"/tmp/gnome-pictures"_s}) {
-        QDir().mkpath(folder);
-        picture.save(folder + u'/' + name + u".png"_s);
-    }
+    const QString folder = QDir::current().filePath(u"GnomeEndToEndTest-pictures"_s);
+    QDir().mkpath(folder);
+    picture.save(folder + u'/' + name + u".png"_s);
 }
 
 // The pixels that differ between two pictures of the same area, and the box around them.

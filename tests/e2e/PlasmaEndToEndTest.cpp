@@ -103,7 +103,9 @@ struct Lexwick {
 // A picture for the one who looks at the run, in the temporary folder.
 void keep(const QImage& picture, const QString& name)
 {
-    const QString path = QDir::temp().filePath(u"lexwick-plasma-%1.png"_s.arg(name));
+    const QString folder = QDir::current().filePath(u"PlasmaEndToEndTest-pictures"_s);
+    QDir().mkpath(folder);
+    const QString path = folder + u'/' + name + u".png"_s;
     if (picture.save(path))
         qInfo("Picture: %s", qPrintable(path));
 }
