@@ -66,13 +66,13 @@ void AppDelegate::launch()
     m_trayWatch = std::make_unique<TrayWatch>(QDBusConnection::sessionBus());
     switch (m_trayWatch->currentTray()) {
     case TrayWatch::Tray::statusNotifier:
-        logLine(QStringLiteral("tray: StatusNotifierWatcher"));
+        logLine(lcTray, QStringLiteral("tray: StatusNotifierWatcher"));
         break;
     case TrayWatch::Tray::xembed:
-        logLine(QStringLiteral("tray: XEmbed"));
+        logLine(lcTray, QStringLiteral("tray: XEmbed"));
         break;
     case TrayWatch::Tray::none:
-        logLine(QStringLiteral("tray: waiting"));
+        logLine(lcTray, QStringLiteral("tray: waiting"));
         connect(m_trayWatch.get(), &TrayWatch::trayAppeared, this,
                 [this] { trayWaitOver(true); });
         QTimer::singleShot(trayWait, this, [this] { trayWaitOver(false); });
@@ -86,7 +86,7 @@ void AppDelegate::trayWaitOver(bool appeared)
 {
     if (m_launched)
         return;
-    logLine(appeared ? QStringLiteral("tray: appeared") : QStringLiteral("tray: none"));
+    logLine(lcTray, appeared ? QStringLiteral("tray: appeared") : QStringLiteral("tray: none"));
     // Called from the watch's own signal: it goes once that has returned.
     m_trayWatch.release()->deleteLater();
     applicationDidFinishLaunching();
@@ -95,15 +95,15 @@ void AppDelegate::trayWaitOver(bool appeared)
 void AppDelegate::applicationDidFinishLaunching()
 {
     m_launched = true;
-    logLine(QStringLiteral("applicationDidFinishLaunching"));
+    logLine(lcApp, QStringLiteral("applicationDidFinishLaunching"));
     // An accessory: the popover is a tool window, so no taskbar entry and no main window.
-    logLine(QStringLiteral("activation policy accessory"));
+    logLine(lcApp, QStringLiteral("activation policy accessory"));
     m_context = std::make_unique<AppContext>();
     // The main menu's keys (Ctrl+Q, the edit keys) are the popover's own shortcuts.
     setupPopover();
-    logLine(QStringLiteral("popover setup"));
+    logLine(lcApp, QStringLiteral("popover setup"));
     setupStatusBar();
-    logLine(QStringLiteral("status bar setup complete"));
+    logLine(lcApp, QStringLiteral("status bar setup complete"));
     m_servicesProvider = std::make_unique<ServicesProvider>(m_context->router);
     if (QGuiApplication::platformName() == u"wayland") {
         m_portal = std::make_unique<RemoteDesktopPortal>(QDBusConnection::sessionBus(),

@@ -47,7 +47,8 @@ bool PopoverHost::load()
     const auto found = std::ranges::find_if(
         candidates, [](const QString& path) { return QFileInfo::exists(path); });
     if (found == candidates.end()) {
-        logLine(QStringLiteral("ERROR – popover library not found: ") + candidates.join(u", "));
+        logCritical(lcPopover,
+                    QStringLiteral("ERROR – popover library not found: ") + candidates.join(u", "));
         return false;
     }
     QPluginLoader loader(*found);
@@ -56,7 +57,7 @@ bool PopoverHost::load()
     loader.setLoadHints(QLibrary::ResolveAllSymbolsHint);
     auto* factory = qobject_cast<PopoverFactory*>(loader.instance());
     if (!factory) {
-        logLine(QStringLiteral("ERROR – popover library: ") + loader.errorString());
+        logCritical(lcPopover, QStringLiteral("ERROR – popover library: ") + loader.errorString());
         return false;
     }
     // The library stays loaded for the rest of the run, like the popover it made.

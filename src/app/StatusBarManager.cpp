@@ -21,7 +21,7 @@ StatusBarManager::~StatusBarManager() = default;
 
 void StatusBarManager::setupStatusItem()
 {
-    logLine(QStringLiteral("status bar item setup"));
+    logLine(lcTray, QStringLiteral("status bar item setup"));
     const bool trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     m_statusItem = std::make_unique<QSystemTrayIcon>();
     QIcon icon = QIcon::fromTheme(QStringLiteral("io.github.lexwick.Lexwick"),
@@ -41,12 +41,12 @@ void StatusBarManager::setupStatusItem()
     m_statusItem->show();
 
     if (!trayAvailable) {
-        logLine(QStringLiteral("ERROR – failed to create status bar button"));
+        logCritical(lcTray, QStringLiteral("ERROR – failed to create status bar button"));
         m_popover.setStandalone(true);
         showPopover();
         return;
     }
-    logLine(QStringLiteral("status bar ready"));
+    logLine(lcTray, QStringLiteral("status bar ready"));
 }
 
 void StatusBarManager::togglePopover()

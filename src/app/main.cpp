@@ -35,6 +35,7 @@ int main(int argc, char** argv)
     // error ("invalid type"). Made first, it goes last. (Qt Quick's libraries, linked before,
     // happened to make it at load time.)
     QMetaType::fromType<lexwick::TextAction>().id();
+    lexwick::installLogHandler();
 
     // With an argument this is the command, which needs neither a display nor a window.
     if (argc > 1) {
@@ -43,7 +44,7 @@ int main(int argc, char** argv)
         return lexwick::runCommand(QCoreApplication::arguments().mid(1)).value_or(2);
     }
 
-    lexwick::logLine(QStringLiteral("main – starting"));
+    lexwick::logLine(lexwick::lcApp, QStringLiteral("main – starting"));
     // The popover's frames are small and seldom (a cursor's blink). Sent through shared memory,
     // each one made Qt wait for a round trip to the X server before drawing over a region the
     // server might still be reading: two more wakeups a frame. Copied over the socket instead,

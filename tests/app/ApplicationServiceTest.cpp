@@ -283,6 +283,8 @@ private Q_SLOTS:
         QCOMPARE(run.err, u"lexwick: "_s + message + u"\n"_s);
         QCOMPARE(f.clipboard(), u"mail ann@example.com"_s);
         QCOMPARE(log.lines().last(), u"Lexwick: Lexwick Error - "_s + message);
+        QCOMPARE(log.entries().last().type, QtWarningMsg);
+        QCOMPARE(log.entries().last().category, u"lexwick.dbus"_s);
         QTRY_COMPARE(f.notifications.bodies.last(), message);
         QCOMPARE(f.app.providerRequests(), 2);
     }

@@ -35,6 +35,8 @@ private Q_SLOTS:
         host.hide();
         const QStringList errors = log.lines().filter(u"popover library not found"_s);
         QCOMPARE(errors.size(), 1);
+        const std::optional<LogCapture::Entry> error = log.find(u"Lexwick: ERROR – popover"_s);
+        QVERIFY(error && error->type == QtCriticalMsg && error->category == u"lexwick.popover");
         QVERIFY2(errors.first().contains(QCoreApplication::applicationDirPath()),
                  qPrintable(errors.first()));
     }
