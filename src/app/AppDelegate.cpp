@@ -112,7 +112,7 @@ void AppDelegate::applicationDidFinishLaunching()
     if (m_service)
         m_service->setServicesProvider(m_servicesProvider.get());
     if (m_activateWhenLaunched)
-        activate();
+        activate(*std::exchange(m_activateWhenLaunched, std::nullopt));
     QTimer::singleShot(startupSettles, this, &releaseFreedMemory);
 }
 
@@ -132,25 +132,26 @@ void AppDelegate::setupStatusBar()
             &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
-void AppDelegate::activate()
+void AppDelegate::activate(const QString& token)
 {
     if (!m_statusBarManager) {
-        m_activateWhenLaunched = true;
+        m_activateWhenLaunched = token;
         return;
     }
+    m_popover->setActivationToken(token);
     m_statusBarManager->showPopover();
 }
 
 ApplicationService::Platform AppDelegate::servicesPlatform()
 {
     ApplicationService::Platform platform;
-    platform.activate = [this] { activate(); };
+    platform.activate = [this](const QString& token) { activate(token); };
     platform.replacesSelection = [this] {
         return m_context && m_context->settings.replacesSelection();
     };
     if (QGuiApplication::platformName() == u"wayland") {
-        platform.runInPopover = [this](TextAction action, bool paste) {
-            return runInPopover(action, paste);
+        platform.runInPopover = [this](TextAction action, bool paste, QString token) {
+            return runInPopover(action, paste, std::move(token));
         };
     } else {
         platform.selection = [] {
@@ -164,10 +165,11 @@ ApplicationService::Platform AppDelegate::servicesPlatform()
 
 // Wayland gives the selection only to the application that has the focus: the popover opens,
 // reads it once it is active, and runs the request where the user sees it.
-QCoro::Task<SelectionOutcome> AppDelegate::runInPopover(TextAction action, bool paste)
+QCoro::Task<SelectionOutcome> AppDelegate::runInPopover(TextAction action, bool paste,
+                                                        QString token)
 {
     QPointer self(this);
-    activate();
+    activate(token);
     // The popover exists once it has opened, unless its library could not be loaded.
     QPointer<Popover> popover = m_popover ? m_popover->popover() : nullptr;
     if (!popover)

@@ -30,8 +30,9 @@ public:
     void launch();
     void applicationDidFinishLaunching();
 
-    // Opens the popover (a second start of the application asks for this).
-    void activate();
+    // Opens the popover (a second start of the application asks for this); a launcher's token
+    // lets it take the focus.
+    void activate(const QString& token = {});
 
     // What the desktop offers the Services here: the selection on X11, the popover on Wayland.
     ApplicationService::Platform servicesPlatform();
@@ -42,7 +43,7 @@ private:
     void trayWaitOver(bool appeared);
     void setupPopover();
     void setupStatusBar();
-    QCoro::Task<SelectionOutcome> runInPopover(TextAction action, bool paste);
+    QCoro::Task<SelectionOutcome> runInPopover(TextAction action, bool paste, QString token);
 
     std::unique_ptr<TrayWatch> m_trayWatch; // while start-up waits for a tray
     std::unique_ptr<AppContext> m_context;  // holds the router, `aiService`
@@ -52,7 +53,7 @@ private:
     std::unique_ptr<RemoteDesktopPortal> m_portal; // Wayland's way to send the paste key
     ApplicationService* m_service = nullptr;
     bool m_launched = false;
-    bool m_activateWhenLaunched = false;
+    std::optional<QString> m_activateWhenLaunched; // with its token
 };
 
 } // namespace lexwick

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/PopoverHost.h"
 
+#include "app/Startup.h"
 #include "core/Log.h"
 
 #include <QCoreApplication>
@@ -88,8 +89,14 @@ void PopoverHost::hide()
 
 void PopoverHost::popUp(const QRect& anchor)
 {
-    if (load())
-        m_popover->popUp(anchor);
+    const QString token = std::exchange(m_activationToken, QString());
+    if (!load())
+        return;
+    applyActivationToken(token);
+    m_popover->popUp(anchor);
+    // A token the platform did not take (no activation protocol) is not left for a later one.
+    if (!token.isEmpty())
+        qunsetenv("XDG_ACTIVATION_TOKEN");
 }
 
 bool PopoverHost::hidBecauseOfDeactivationWithin(int ms) const

@@ -26,8 +26,10 @@ public:
     bool isStandalone() const { return m_standalone; }
     bool isVisible() const;
     void hide();
-    // Loads the popover if need be, then shows it next to the anchor.
+    // Loads the popover if need be, then shows it next to the anchor. The activation token set
+    // before, if any, goes with this request for the focus, and with no other.
     void popUp(const QRect& anchor);
+    void setActivationToken(const QString& token) { m_activationToken = token; }
     bool hidBecauseOfDeactivationWithin(int ms) const;
 
     // The popover, once it has been shown; null before, or when its library failed to load.
@@ -46,6 +48,7 @@ private:
     std::unique_ptr<Popover> m_popover;
     bool m_standalone = false;
     bool m_loadFailed = false;
+    QString m_activationToken;
 };
 
 } // namespace lexwick

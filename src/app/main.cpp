@@ -3,6 +3,7 @@
 #include "app/ApplicationService.h"
 #include "app/Command.h"
 #include "app/QtSetting.h"
+#include "app/Startup.h"
 #include "core/Log.h"
 #include "core/TextAction.h"
 
@@ -11,17 +12,20 @@
 #include <QDBusMessage>
 #include <QMetaType>
 
+#include <cstdio>
+
 #include <optional>
 
 namespace {
 
-// Asks the instance that holds the name to open its popover.
-bool activateRunningInstance(QDBusConnection& bus)
+// Asks the instance that holds the name to open its popover, with our launch's token, which
+// lets its window take the focus.
+bool activateRunningInstance(QDBusConnection& bus, const QVariantMap& activation)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(
         lexwick::ApplicationService::serviceName, lexwick::ApplicationService::objectPath,
         QStringLiteral("org.freedesktop.Application"), QStringLiteral("Activate"));
-    call << QVariantMap();
+    call << activation;
     return bus.call(call).type() == QDBusMessage::ReplyMessage;
 }
 
@@ -44,7 +48,19 @@ int main(int argc, char** argv)
         return lexwick::runCommand(QCoreApplication::arguments().mid(1)).value_or(2);
     }
 
+    // Without a display QApplication would abort; the user learns why, and the exit status
+    // tells a service manager (or the bus that started us) that it was no crash.
+    if (const std::optional<QString> problem = lexwick::displayProblem()) {
+        const QByteArray line = lexwick::formatLogLine(
+            QtCriticalMsg, nullptr, QStringLiteral("lexwick: cannot open a display: ") + *problem,
+            lexwick::standardErrorIsJournal());
+        std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+        return 1;
+    }
     lexwick::logLine(lexwick::lcApp, QStringLiteral("main – starting"));
+    // Qt takes the launch's token for its first window, which we may never show; a second
+    // start hands it on instead.
+    const QVariantMap activation = lexwick::takeActivationData();
     // The popover's frames are small and seldom (a cursor's blink). Sent through shared memory,
     // each one made Qt wait for a round trip to the X server before drawing over a region the
     // server might still be reading: two more wakeups a frame. Copied over the socket instead,
@@ -68,7 +84,7 @@ int main(int argc, char** argv)
         bus.registerObject(lexwick::ApplicationService::objectPath, &service,
                            QDBusConnection::ExportAdaptors);
         if (!bus.registerService(lexwick::ApplicationService::serviceName)) {
-            activateRunningInstance(bus);
+            activateRunningInstance(bus, activation);
             return 0;
         }
     }
