@@ -25,6 +25,13 @@ PopoverHost::PopoverHost(PopoverContext context, QObject* parent)
 {
 }
 
+PopoverHost::PopoverHost(PopoverContext context, PopoverFactory& factory, QObject* parent)
+    : QObject(parent)
+    , m_context(context)
+    , m_factory(&factory)
+{
+}
+
 PopoverHost::~PopoverHost() = default;
 
 QStringList PopoverHost::libraryCandidates()
@@ -43,6 +50,10 @@ bool PopoverHost::load()
         return true;
     if (m_loadFailed)
         return false;
+    if (m_factory) {
+        adopt(m_factory->create(m_context));
+        return true;
+    }
     m_loadFailed = true; // one attempt: a library that failed to load fails again
     const QStringList candidates = libraryCandidates();
     const auto found = std::ranges::find_if(
@@ -62,11 +73,16 @@ bool PopoverHost::load()
         return false;
     }
     // The library stays loaded for the rest of the run, like the popover it made.
-    m_popover = factory->create(m_context);
     m_loadFailed = false;
+    adopt(factory->create(m_context));
+    return true;
+}
+
+void PopoverHost::adopt(std::unique_ptr<Popover> popover)
+{
+    m_popover = std::move(popover);
     m_popover->setStandalone(m_standalone);
     connect(m_popover.get(), &Popover::quitRequested, this, &PopoverHost::quitRequested);
-    return true;
 }
 
 void PopoverHost::setStandalone(bool standalone)

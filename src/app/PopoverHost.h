@@ -20,6 +20,8 @@ class PopoverHost : public QObject {
 public:
     // The library is looked for beside the executable, then where an installation puts it.
     explicit PopoverHost(PopoverContext context, QObject* parent = nullptr);
+    // With a factory of its own instead of the library's.
+    PopoverHost(PopoverContext context, PopoverFactory& factory, QObject* parent = nullptr);
     ~PopoverHost() override;
 
     void setStandalone(bool standalone);
@@ -43,8 +45,10 @@ Q_SIGNALS:
 
 private:
     bool load();
+    void adopt(std::unique_ptr<Popover> popover);
 
     PopoverContext m_context;
+    PopoverFactory* m_factory = nullptr;
     std::unique_ptr<Popover> m_popover;
     bool m_standalone = false;
     bool m_loadFailed = false;
