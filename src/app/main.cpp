@@ -58,8 +58,8 @@ int main(int argc, char** argv)
         return 1;
     }
     lexwick::logLine(lexwick::lcApp, QStringLiteral("main – starting"));
-    // Qt takes the launch's token for its first window, which we may never show; a second
-    // start hands it on instead.
+    // Qt would take the launch's token for the first window it maps, which may be a menu; it
+    // goes to the popover instead, ours or the running instance's.
     const QVariantMap activation = lexwick::takeActivationData();
     // The popover's frames are small and seldom (a cursor's blink). Sent through shared memory,
     // each one made Qt wait for a round trip to the X server before drawing over a region the
@@ -88,6 +88,11 @@ int main(int argc, char** argv)
             return 0;
         }
     }
+    // A launcher that waits for our window (startup notification) started us: it gets the
+    // popover, as when the desktop starts us through the bus and then calls Activate. At login
+    // (no token) we stay in the tray.
+    if (const QString token = lexwick::activationToken(activation); !token.isEmpty())
+        delegate.activate(token);
 
     QMetaObject::invokeMethod(&delegate, &lexwick::AppDelegate::launch, Qt::QueuedConnection);
     return QApplication::exec();
