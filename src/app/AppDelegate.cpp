@@ -105,14 +105,15 @@ void AppDelegate::launch()
     m_trayWatch = std::make_unique<TrayWatch>(QDBusConnection::sessionBus());
     switch (m_trayWatch->currentTray()) {
     case TrayWatch::Tray::statusNotifier:
-        logLine(QStringLiteral("tray: StatusNotifierWatcher"));
+        logLine(lcTray, QStringLiteral("tray: StatusNotifierWatcher"));
         break;
     case TrayWatch::Tray::xembed:
-        logLine(QStringLiteral("tray: XEmbed"));
+        logLine(lcTray, QStringLiteral("tray: XEmbed"));
         break;
     case TrayWatch::Tray::none:
-        logLine(QStringLiteral("tray: waiting"));
-        connect(m_trayWatch.get(), &TrayWatch::trayAppeared, this, [this] { trayWaitOver(true); });
+        logLine(lcTray, QStringLiteral("tray: waiting"));
+        connect(m_trayWatch.get(), &TrayWatch::trayAppeared, this,
+                [this] { trayWaitOver(true); });
         QTimer::singleShot(trayWait, this, [this] { trayWaitOver(false); });
         return;
     }
@@ -124,7 +125,7 @@ void AppDelegate::trayWaitOver(bool appeared)
 {
     if (m_launched)
         return;
-    logLine(appeared ? QStringLiteral("tray: appeared") : QStringLiteral("tray: none"));
+    logLine(lcTray, appeared ? QStringLiteral("tray: appeared") : QStringLiteral("tray: none"));
     // Called from the watch's own signal: it goes once that has returned.
     m_trayWatch.release()->deleteLater();
     applicationDidFinishLaunching();
@@ -133,28 +134,28 @@ void AppDelegate::trayWaitOver(bool appeared)
 void AppDelegate::applicationDidFinishLaunching()
 {
     m_launched = true;
-    logLine(QStringLiteral("applicationDidFinishLaunching"));
+    logLine(lcApp, QStringLiteral("applicationDidFinishLaunching"));
     // An accessory: the popover is a tool window, so no taskbar entry and no main window.
-    logLine(QStringLiteral("activation policy accessory"));
+    logLine(lcApp, QStringLiteral("activation policy accessory"));
     m_context = std::make_unique<AppContext>();
     // The main menu's keys (Ctrl+Q, the edit keys) are the popover's own shortcuts.
     setupPopover();
-    logLine(QStringLiteral("popover setup"));
+    logLine(lcApp, QStringLiteral("popover setup"));
     setupStatusBar();
-    logLine(QStringLiteral("status bar setup complete"));
+    logLine(lcApp, QStringLiteral("status bar setup complete"));
     m_servicesProvider = std::make_unique<ServicesProvider>(m_context->router);
     if (QGuiApplication::platformName() == u"wayland") {
         m_portal = std::make_unique<RemoteDesktopPortal>(QDBusConnection::sessionBus(),
                                                          m_context->defaults);
         if (qEnvironmentVariableIsSet("DISPLAY"))
             m_xSelection = XSelection::open();
-        logLine(m_xSelection ? QStringLiteral("selection: Xwayland, else the popover")
-                             : QStringLiteral("selection: the popover"));
+        logLine(lcApp, m_xSelection ? QStringLiteral("selection: Xwayland, else the popover")
+                                    : QStringLiteral("selection: the popover"));
     }
     if (m_service)
         m_service->setServicesProvider(m_servicesProvider.get());
     if (m_activateWhenLaunched)
-        activate();
+        activate(*std::exchange(m_activateWhenLaunched, std::nullopt));
     QTimer::singleShot(startupSettles, this, &releaseFreedMemory);
 }
 
@@ -174,25 +175,26 @@ void AppDelegate::setupStatusBar()
             &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
-void AppDelegate::activate()
+void AppDelegate::activate(const QString& token)
 {
     if (!m_statusBarManager) {
-        m_activateWhenLaunched = true;
+        m_activateWhenLaunched = token;
         return;
     }
+    m_popover->setActivationToken(token);
     m_statusBarManager->showPopover();
 }
 
 ApplicationService::Platform AppDelegate::servicesPlatform()
 {
     ApplicationService::Platform platform;
-    platform.activate = [this] { activate(); };
+    platform.activate = [this](const QString& token) { activate(token); };
     platform.replacesSelection = [this] {
         return m_context && m_context->settings.replacesSelection();
     };
     if (QGuiApplication::platformName() == u"wayland") {
-        platform.runInPopover = [this](TextAction action, bool paste) {
-            return runOnWaylandSelection(action, paste);
+        platform.runInPopover = [this](TextAction action, bool paste, QString token) {
+            return runOnWaylandSelection(action, paste, std::move(token));
         };
     } else {
         platform.selection = [] {
@@ -203,8 +205,8 @@ ApplicationService::Platform AppDelegate::servicesPlatform()
         // Through Xwayland, KWin hands a Wayland window's selection to X only while an X
         // window has the focus: where none can be read, the popover takes it.
         if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY")) {
-            platform.runInPopover = [this](TextAction action, bool paste) {
-                return runInPopover(action, paste);
+            platform.runInPopover = [this](TextAction action, bool paste, QString token) {
+                return runInPopover(action, paste, std::move(token));
             };
         }
     }
@@ -216,7 +218,8 @@ ApplicationService::Platform AppDelegate::servicesPlatform()
 // Whether this one does is seen per request: the text must come through Xwayland, and the
 // compositor's bridge must read the result as soon as we hold its clipboard. Otherwise (KWin,
 // no Xwayland) the popover takes the request, and runs it anew on what it reads itself.
-QCoro::Task<SelectionOutcome> AppDelegate::runOnWaylandSelection(TextAction action, bool paste)
+QCoro::Task<SelectionOutcome> AppDelegate::runOnWaylandSelection(TextAction action, bool paste,
+                                                                  QString token)
 {
     QPointer self(this);
     if (m_xSelection && m_servicesProvider) {
@@ -247,21 +250,22 @@ QCoro::Task<SelectionOutcome> AppDelegate::runOnWaylandSelection(TextAction acti
                 QCoro::Task<bool> pasting = m_portal->paste();
                 co_return co_await std::move(pasting);
             }
-            logLine(QStringLiteral("selection: Xwayland kept the clipboard to itself"));
+            logLine(lcApp, QStringLiteral("selection: Xwayland kept the clipboard to itself"));
         } else {
-            logLine(QStringLiteral("selection: none through Xwayland"));
+            logLine(lcApp, QStringLiteral("selection: none through Xwayland"));
         }
     }
-    QCoro::Task<SelectionOutcome> running = runInPopover(action, paste);
+    QCoro::Task<SelectionOutcome> running = runInPopover(action, paste, std::move(token));
     co_return co_await std::move(running);
 }
 
 // Wayland gives the selection only to the application that has the focus: the popover opens,
 // reads it once it is active, and runs the request where the user sees it.
-QCoro::Task<SelectionOutcome> AppDelegate::runInPopover(TextAction action, bool paste)
+QCoro::Task<SelectionOutcome> AppDelegate::runInPopover(TextAction action, bool paste,
+                                                        QString token)
 {
     QPointer self(this);
-    activate();
+    activate(token);
     // The popover exists once it has opened, unless its library could not be loaded.
     QPointer<Popover> popover = m_popover ? m_popover->popover() : nullptr;
     if (!popover)

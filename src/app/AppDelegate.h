@@ -31,8 +31,9 @@ public:
     void launch();
     void applicationDidFinishLaunching();
 
-    // Opens the popover (a second start of the application asks for this).
-    void activate();
+    // Opens the popover (a second start of the application asks for this); a launcher's token
+    // lets it take the focus.
+    void activate(const QString& token = {});
 
     // What the desktop offers the Services here: the selection on X11; on Wayland the X
     // selections through Xwayland where the compositor allows it, else the popover.
@@ -44,8 +45,9 @@ private:
     void trayWaitOver(bool appeared);
     void setupPopover();
     void setupStatusBar();
-    QCoro::Task<SelectionOutcome> runOnWaylandSelection(TextAction action, bool paste);
-    QCoro::Task<SelectionOutcome> runInPopover(TextAction action, bool paste);
+    QCoro::Task<SelectionOutcome> runOnWaylandSelection(TextAction action, bool paste,
+                                                        QString token);
+    QCoro::Task<SelectionOutcome> runInPopover(TextAction action, bool paste, QString token);
 
     std::unique_ptr<TrayWatch> m_trayWatch; // while start-up waits for a tray
     std::unique_ptr<AppContext> m_context;  // holds the router, `aiService`
@@ -56,7 +58,7 @@ private:
     std::unique_ptr<XSelection> m_xSelection;      // Wayland: Xwayland's selections, if any
     ApplicationService* m_service = nullptr;
     bool m_launched = false;
-    bool m_activateWhenLaunched = false;
+    std::optional<QString> m_activateWhenLaunched; // with its token
 };
 
 } // namespace lexwick

@@ -2,6 +2,7 @@
 #include "app/ApplicationService.h"
 
 #include "app/Pasteboard.h"
+#include "app/Startup.h"
 #include "applicationadaptor.h"
 #include "servicesadaptor.h"
 
@@ -64,11 +65,15 @@ QString ApplicationService::copiedMessage()
     return QStringLiteral("Copied: press Ctrl+V");
 }
 
+QString ApplicationService::failedMessage(TextAction action)
+{
+    return QStringLiteral("Lexwick could not %1 the selection").arg(commandName(action));
+}
+
 void ApplicationService::Activate(const QVariantMap& platformData)
 {
-    Q_UNUSED(platformData);
     if (m_platform.activate)
-        m_platform.activate();
+        m_platform.activate(activationToken(platformData));
 }
 
 // Lexwick opens no files; the desktop may still ask, and then it opens the popover.
@@ -84,28 +89,29 @@ void ApplicationService::ActivateAction(const QString& actionName, const QVarian
                                         const QVariantMap& platformData)
 {
     Q_UNUSED(parameter);
-    Q_UNUSED(platformData);
     const std::optional<TextAction> action = textActionFromCommandName(actionName);
     if (!action) {
         sendErrorReply(QDBusError::InvalidArgs, QStringLiteral("No such action: ") + actionName);
         return;
     }
-    whenReady([this, action = *action] { serveSelection(action, std::nullopt, std::nullopt); });
+    whenReady([this, call = SelectionCall{*action, std::nullopt, activationToken(platformData)}] {
+        serveSelection(call, std::nullopt);
+    });
 }
 
 void ApplicationService::Correct()
 {
-    onSelection(TextAction::correct);
+    onSelection({TextAction::correct, std::nullopt, {}});
 }
 
 void ApplicationService::Paraphrase()
 {
-    onSelection(TextAction::paraphrase);
+    onSelection({TextAction::paraphrase, std::nullopt, {}});
 }
 
 void ApplicationService::Explain()
 {
-    onSelection(TextAction::explain);
+    onSelection({TextAction::explain, std::nullopt, {}});
 }
 
 void ApplicationService::ProcessSelection(const QString& action, const QVariantMap& options)
@@ -118,14 +124,15 @@ void ApplicationService::ProcessSelection(const QString& action, const QVariantM
                               : QStringLiteral("The option paste is a boolean"));
         return;
     }
-    onSelection(*named, paste.isValid() ? std::optional(paste.toBool()) : std::nullopt);
+    onSelection({*named, paste.isValid() ? std::optional(paste.toBool()) : std::nullopt,
+                 activationToken(options)});
 }
 
-void ApplicationService::onSelection(TextAction action, std::optional<bool> paste)
+void ApplicationService::onSelection(SelectionCall call)
 {
     setDelayedReply(true);
     PendingReply reply{connection(), message()};
-    whenReady([this, action, paste, reply] { serveSelection(action, paste, reply); });
+    whenReady([this, call, reply] { serveSelection(call, reply); });
 }
 
 QString ApplicationService::ProcessText(const QString& action, const QString& text)
@@ -149,12 +156,13 @@ void ApplicationService::whenReady(std::function<void()> work)
         m_waiting.push_back(std::move(work));
 }
 
-QCoro::Task<void> ApplicationService::serveSelection(TextAction action, std::optional<bool> paste,
+QCoro::Task<void> ApplicationService::serveSelection(SelectionCall call,
                                                      std::optional<PendingReply> reply)
 {
     QPointer self(this);
+    const TextAction action = call.action;
     const bool replace =
-        paste.value_or(m_platform.replacesSelection && m_platform.replacesSelection());
+        call.paste.value_or(m_platform.replacesSelection && m_platform.replacesSelection());
     // The window is the one of the moment of the call, as is the text.
     std::unique_ptr<PasteTarget> target =
         replace && m_platform.pasteTarget ? m_platform.pasteTarget() : nullptr;
@@ -162,7 +170,8 @@ QCoro::Task<void> ApplicationService::serveSelection(TextAction action, std::opt
     SelectionOutcome outcome;
     if (m_platform.runInPopover && (!selection || selection->string().isEmpty())) {
         // The popover's own request: the user sees it and ends it there.
-        QCoro::Task<SelectionOutcome> running = m_platform.runInPopover(action, replace);
+        QCoro::Task<SelectionOutcome> running =
+            m_platform.runInPopover(action, replace, call.activationToken);
         outcome = co_await std::move(running);
     } else {
         std::stop_source stop;
@@ -173,9 +182,10 @@ QCoro::Task<void> ApplicationService::serveSelection(TextAction action, std::opt
         outcome = co_await std::move(running);
     }
     if (self) {
-        m_notifier.notify(!outcome   ? outcome.error()
-                          : *outcome ? replacedMessage()
-                                     : copiedMessage());
+        if (!outcome)
+            m_notifier.notifyError(failedMessage(action), outcome.error());
+        else
+            m_notifier.notifySuccess(*outcome ? replacedMessage() : copiedMessage());
     }
     if (reply) {
         reply->connection.send(outcome ? reply->call.createReply()

@@ -45,8 +45,9 @@ public:
 
     // What the desktop offers; it differs between X11 and Wayland.
     struct Platform {
-        // Opens the popover.
-        std::function<void()> activate;
+        // Opens the popover; the launcher's activation token, when there is one, lets it take
+        // the focus.
+        std::function<void(const QString& token)> activate;
         // The selection of the moment, and the place its result goes (X11: PRIMARY and
         // CLIPBOARD).
         std::function<std::shared_ptr<Pasteboard>()> selection;
@@ -56,8 +57,9 @@ public:
         // Where an unfocused application can read no selection (Wayland, and Xwayland on some
         // compositors): runs the action in the popover on the selection it reads once it has
         // the focus, and pastes the result when asked to and able. Used when set and the
-        // selection above, if any, reads empty.
-        std::function<QCoro::Task<SelectionOutcome>(TextAction, bool paste)> runInPopover;
+        // selection above, if any, reads empty; the token is as for `activate`.
+        std::function<QCoro::Task<SelectionOutcome>(TextAction, bool paste, QString token)>
+            runInPopover;
         // Whether a result replaces the selection when the call does not say (the setting).
         std::function<bool()> replacesSelection;
     };
@@ -68,9 +70,11 @@ public:
     // Serves the requests, those that have waited first.
     void setServicesProvider(ServicesProvider* provider);
 
-    // The bodies of the notification that a request on the selection ended well.
+    // The summaries of the notification that a request on the selection ended well, or not
+    // (whose body is then the reason).
     static QString replacedMessage();
     static QString copiedMessage();
+    static QString failedMessage(TextAction action);
 
     // org.freedesktop.Application
     void Activate(const QVariantMap& platformData);
@@ -83,7 +87,8 @@ public:
     void Paraphrase();
     void Explain();
     // action: "correct", "paraphrase" or "explain"; options: "paste" (a boolean) says whether
-    // the result replaces the selection, whatever the setting says.
+    // the result replaces the selection, whatever the setting says; "activation-token" and
+    // "desktop-startup-id" are the caller's launch, as in org.freedesktop.Application.
     void ProcessSelection(const QString& action, const QVariantMap& options);
     QString ProcessText(const QString& action, const QString& text);
 
@@ -94,10 +99,16 @@ private:
         QDBusMessage call;
     };
 
-    void onSelection(TextAction action, std::optional<bool> paste = std::nullopt);
+    // How a request on the selection was asked for.
+    struct SelectionCall {
+        TextAction action;
+        std::optional<bool> paste; // the setting's answer when not given
+        QString activationToken;
+    };
+
+    void onSelection(SelectionCall call);
     void whenReady(std::function<void()> work);
-    QCoro::Task<void> serveSelection(TextAction action, std::optional<bool> paste,
-                                     std::optional<PendingReply> reply);
+    QCoro::Task<void> serveSelection(SelectionCall call, std::optional<PendingReply> reply);
     QCoro::Task<SelectionOutcome> processSelection(TextAction action,
                                                    std::shared_ptr<Pasteboard> selection,
                                                    std::unique_ptr<PasteTarget> target,

@@ -2,6 +2,7 @@
 #include "app/Command.h"
 
 #include "app/ApplicationService.h"
+#include "app/Startup.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
@@ -95,6 +96,27 @@ private:
     QString m_printed;
 };
 
+// What users read when the call failed: Lexwick's own message, or why it could not be asked.
+QString callError(const QDBusMessage& reply)
+{
+    const QString name = reply.errorName();
+    if (name == ApplicationService::errorName)
+        return reply.errorMessage();
+    // The bus started Lexwick for the call, and it ended at once: it exits with 1 when there is
+    // no display to show its popover on (its log says more). The bus's own words ("Process
+    // io.github.lexwick.Lexwick exited with status 1") would tell users nothing.
+    if (name == u"org.freedesktop.DBus.Error.Spawn.ChildExited") {
+        if (reply.errorMessage().endsWith(u" status 1"))
+            return QStringLiteral("Lexwick cannot start here: no display");
+        return QStringLiteral("Lexwick could not start: it ended at once (see its log)");
+    }
+    if (name == u"org.freedesktop.DBus.Error.Spawn.ChildSignaled")
+        return QStringLiteral("Lexwick could not start: it crashed at once (see its log)");
+    if (name.startsWith(u"org.freedesktop.DBus.Error.Spawn."))
+        return QStringLiteral("Lexwick could not be started: ") + reply.errorMessage();
+    return QStringLiteral("cannot reach Lexwick: ") + reply.errorMessage();
+}
+
 int call(TextAction action, std::optional<bool> paste)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -117,7 +139,9 @@ int call(TextAction action, std::optional<bool> paste)
         request = QDBusMessage::createMethodCall(
             ApplicationService::serviceName, ApplicationService::objectPath,
             ApplicationService::servicesInterface, QStringLiteral("ProcessSelection"));
-        QVariantMap options;
+        // Where the popover opens to read the selection (Wayland), the launcher's token lets it
+        // take the focus.
+        QVariantMap options = takeActivationData();
         if (paste)
             options.insert(QStringLiteral("paste"), *paste);
         request << commandName(action) << options;
@@ -137,11 +161,7 @@ int call(TextAction action, std::optional<bool> paste)
         loop.exec();
     const QDBusMessage reply = pending.reply();
     if (reply.type() == QDBusMessage::ErrorMessage) {
-        const QString message =
-            reply.errorName() == ApplicationService::errorName
-                ? reply.errorMessage()
-                : QStringLiteral("cannot reach Lexwick: ") + reply.errorMessage();
-        write(stderr, QStringLiteral("lexwick: ") + message + QStringLiteral("\n"));
+        write(stderr, QStringLiteral("lexwick: ") + callError(reply) + QStringLiteral("\n"));
         return 1;
     }
     if (filter) {

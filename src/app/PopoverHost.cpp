@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "app/PopoverHost.h"
 
+#include "app/Startup.h"
 #include "core/Log.h"
 
 #include <QCoreApplication>
@@ -24,6 +25,13 @@ PopoverHost::PopoverHost(PopoverContext context, QObject* parent)
 {
 }
 
+PopoverHost::PopoverHost(PopoverContext context, PopoverFactory& factory, QObject* parent)
+    : QObject(parent)
+    , m_context(context)
+    , m_factory(&factory)
+{
+}
+
 PopoverHost::~PopoverHost() = default;
 
 QStringList PopoverHost::libraryCandidates()
@@ -42,12 +50,17 @@ bool PopoverHost::load()
         return true;
     if (m_loadFailed)
         return false;
+    if (m_factory) {
+        adopt(m_factory->create(m_context));
+        return true;
+    }
     m_loadFailed = true; // one attempt: a library that failed to load fails again
     const QStringList candidates = libraryCandidates();
     const auto found = std::ranges::find_if(
         candidates, [](const QString& path) { return QFileInfo::exists(path); });
     if (found == candidates.end()) {
-        logLine(QStringLiteral("ERROR – popover library not found: ") + candidates.join(u", "));
+        logCritical(lcPopover,
+                    QStringLiteral("ERROR – popover library not found: ") + candidates.join(u", "));
         return false;
     }
     QPluginLoader loader(*found);
@@ -56,15 +69,20 @@ bool PopoverHost::load()
     loader.setLoadHints(QLibrary::ResolveAllSymbolsHint);
     auto* factory = qobject_cast<PopoverFactory*>(loader.instance());
     if (!factory) {
-        logLine(QStringLiteral("ERROR – popover library: ") + loader.errorString());
+        logCritical(lcPopover, QStringLiteral("ERROR – popover library: ") + loader.errorString());
         return false;
     }
     // The library stays loaded for the rest of the run, like the popover it made.
-    m_popover = factory->create(m_context);
     m_loadFailed = false;
+    adopt(factory->create(m_context));
+    return true;
+}
+
+void PopoverHost::adopt(std::unique_ptr<Popover> popover)
+{
+    m_popover = std::move(popover);
     m_popover->setStandalone(m_standalone);
     connect(m_popover.get(), &Popover::quitRequested, this, &PopoverHost::quitRequested);
-    return true;
 }
 
 void PopoverHost::setStandalone(bool standalone)
@@ -87,8 +105,14 @@ void PopoverHost::hide()
 
 void PopoverHost::popUp(const QRect& anchor)
 {
-    if (load())
-        m_popover->popUp(anchor);
+    const QString token = std::exchange(m_activationToken, QString());
+    if (!load())
+        return;
+    applyActivationToken(token);
+    m_popover->popUp(anchor);
+    // A token the platform did not take (no activation protocol) is not left for a later one.
+    if (!token.isEmpty())
+        qunsetenv("XDG_ACTIVATION_TOKEN");
 }
 
 bool PopoverHost::hidBecauseOfDeactivationWithin(int ms) const

@@ -20,14 +20,18 @@ class PopoverHost : public QObject {
 public:
     // The library is looked for beside the executable, then where an installation puts it.
     explicit PopoverHost(PopoverContext context, QObject* parent = nullptr);
+    // With a factory of its own instead of the library's.
+    PopoverHost(PopoverContext context, PopoverFactory& factory, QObject* parent = nullptr);
     ~PopoverHost() override;
 
     void setStandalone(bool standalone);
     bool isStandalone() const { return m_standalone; }
     bool isVisible() const;
     void hide();
-    // Loads the popover if need be, then shows it next to the anchor.
+    // Loads the popover if need be, then shows it next to the anchor. The activation token set
+    // before, if any, goes with this request for the focus, and with no other.
     void popUp(const QRect& anchor);
+    void setActivationToken(const QString& token) { m_activationToken = token; }
     bool hidBecauseOfDeactivationWithin(int ms) const;
 
     // The popover, once it has been shown; null before, or when its library failed to load.
@@ -41,11 +45,14 @@ Q_SIGNALS:
 
 private:
     bool load();
+    void adopt(std::unique_ptr<Popover> popover);
 
     PopoverContext m_context;
+    PopoverFactory* m_factory = nullptr;
     std::unique_ptr<Popover> m_popover;
     bool m_standalone = false;
     bool m_loadFailed = false;
+    QString m_activationToken;
 };
 
 } // namespace lexwick

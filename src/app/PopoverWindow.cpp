@@ -87,7 +87,7 @@ void PopoverWindow::ensureWindow()
     QObject* root = component.createWithInitialProperties(
         {{QStringLiteral("view"), QVariant::fromValue(&m_view)}});
     for (const QQmlError& error : component.errors())
-        logLine(QStringLiteral("QML: ") + error.toString());
+        logWarning(lcPopover, QStringLiteral("QML: ") + error.toString());
     m_root = qobject_cast<QQuickItem*>(root);
     if (!m_root) {
         delete root;

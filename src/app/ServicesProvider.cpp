@@ -42,11 +42,11 @@ QCoro::Task<ServiceOutcome> ServicesProvider::handle(TextAction action,
     const std::expected<ProcessedText, AIError> result = co_await std::move(processing);
     if (!result) {
         const QString message = result.error().errorDescription();
-        logLine(QStringLiteral("Lexwick Error - ") + message);
+        logWarning(lcDbus, QStringLiteral("Lexwick Error - ") + message);
         co_return ServiceOutcome(std::unexpect, message);
     }
     pasteboard->setString(result->text);
-    logLine(QStringLiteral("Lexwick - ") + rawValue(action) + QStringLiteral(" completed"));
+    logLine(lcDbus, QStringLiteral("Lexwick - ") + rawValue(action) + QStringLiteral(" completed"));
     co_return ServiceOutcome(result->text);
 }
 

@@ -53,7 +53,7 @@ StatusBarManager::StatusBarManager(PopoverHost& popover, QDBusConnection bus, QO
     : QObject(parent)
     , m_popover(popover)
 {
-    logLine(QStringLiteral("status bar item setup"));
+    logLine(lcTray, QStringLiteral("status bar item setup"));
     const QStringList entries{QStringLiteral("Open Lexwick"), QStringLiteral("Quit Lexwick")};
     const bool watcher = bus.isConnected() && bus.interface()->isServiceRegistered(
                                                   QStringLiteral("org.kde.StatusNotifierWatcher"));
@@ -79,12 +79,12 @@ StatusBarManager::StatusBarManager(PopoverHost& popover, QDBusConnection bus, QO
         xembed = QSystemTrayIcon::isSystemTrayAvailable();
     }
     if (!watcher && !xembed) {
-        logLine(QStringLiteral("ERROR – failed to create status bar button"));
+        logCritical(lcTray, QStringLiteral("ERROR – failed to create status bar button"));
         m_popover.setStandalone(true);
         showPopover();
         return;
     }
-    logLine(QStringLiteral("status bar ready"));
+    logLine(lcTray, QStringLiteral("status bar ready"));
 }
 
 StatusBarManager::~StatusBarManager() = default;
@@ -110,7 +110,7 @@ void StatusBarManager::setupXEmbedIcon()
 
 void StatusBarManager::docked()
 {
-    logLine(QStringLiteral("tray: icon docked"));
+    logLine(lcTray, QStringLiteral("tray: icon docked"));
     // A panel with a watcher often hands XEmbed icons to it as well: one icon is enough.
     if (m_xembedIcon)
         m_xembedIcon->hide();
@@ -148,10 +148,10 @@ void StatusBarManager::showPopover(QPoint at)
         anchor = icon.isValid() && !icon.isEmpty() ? icon : QRect(QCursor::pos(), QSize(1, 1));
     }
     // A Wayland compositor gives the focus to a window that shows the token of the click
-    // that opened it; Qt hands it over from this variable when the window asks for the focus.
+    // that opened it; a launcher's token, set on the popover before, serves otherwise.
     const QString token = m_item ? m_item->takeActivationToken() : QString();
     if (!token.isEmpty())
-        qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+        m_popover.setActivationToken(token);
     Q_EMIT popoverOpening(anchor, token);
     m_popover.popUp(anchor);
 }

@@ -377,7 +377,7 @@ StatusNotifierItem::StatusNotifierItem(QDBusConnection bus, QString iconName, QS
     if (!m_bus.registerObject(sni::itemPath, m_item.get(), exported) ||
         !m_bus.registerObject(sni::menuPath, m_menu.get(), exported) ||
         !m_bus.registerService(m_serviceName)) {
-        logLine(QStringLiteral("ERROR – tray icon not put on the bus: ") +
+        logWarning(lcTray, QStringLiteral("ERROR – tray icon not put on the bus: ") +
                 m_bus.lastError().message());
         return;
     }
@@ -429,7 +429,7 @@ void StatusNotifierItem::registerWithWatcher()
         if (!p->isError())
             setRegistered(true);
         else if (!m_registered) // its announcement may have come without the answer
-            logLine(QStringLiteral("ERROR – the tray did not take the icon: ") +
+            logWarning(lcTray, QStringLiteral("ERROR – the tray did not take the icon: ") +
                     p->error().message());
     });
 }

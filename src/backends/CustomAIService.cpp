@@ -82,7 +82,7 @@ QCoro::Task<Result<GeneratedText>> CustomAIService::processText(QString text, Te
 
     beginRequest();
     // Said at once, from whichever thread cancels; the request ends on its own below.
-    std::stop_callback onCancel(stop, [] { logLine(QStringLiteral("Request cancelled")); });
+    std::stop_callback onCancel(stop, [] { logLine(lcHttp, QStringLiteral("Request cancelled")); });
 
     const QString model = m_settings.customModelId();
     const QString system = systemPrompt(action);

@@ -76,10 +76,10 @@ double RetryHandler::pauseAfter(int attemptIndex) const
 
 void RetryHandler::logRetry(int attemptIndex, double pause, const Error& error) const
 {
-    logLine(QStringLiteral("Retry attempt ") + QString::number(attemptIndex + 1) + u'/' +
-            QString::number(m_maxAttempts) + QStringLiteral(" after ") +
-            QString::asprintf("%.1f", pause) + QStringLiteral("s - ") +
-            error.localizedDescription());
+    logWarning(lcHttp, QStringLiteral("Retry attempt ") + QString::number(attemptIndex + 1) + u'/' +
+                           QString::number(m_maxAttempts) + QStringLiteral(" after ") +
+                           QString::asprintf("%.1f", pause) + QStringLiteral("s - ") +
+                           error.localizedDescription());
 }
 
 QCoro::Task<Result<void>> RetryHandler::sleep(double pause, std::stop_token stop) const

@@ -87,7 +87,7 @@ bool writePrivately(const QString& path, const QByteArray& bytes)
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
         file.write(bytes) == bytes.size() && file.commit();
     if (!written)
-        logLine(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+        logCritical(lcHistory, QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     return written;
 }
 
@@ -111,7 +111,7 @@ void HistoryManager::moveFromSettings()
     if (!QFile::exists(m_filePath) && !writePrivately(m_filePath, *stored))
         return; // stays in the settings; read from there below
     m_settings.removeObject(storageKey);
-    logLine(QStringLiteral("History moved from the settings to ") + m_filePath);
+    logLine(lcHistory, QStringLiteral("History moved from the settings to ") + m_filePath);
 }
 
 void HistoryManager::load()
@@ -135,7 +135,7 @@ void HistoryManager::load()
     }
     if (problem.isEmpty())
         return;
-    logLine(QStringLiteral("Failed to load history: ") + problem);
+    logWarning(lcHistory, QStringLiteral("Failed to load history: ") + problem);
     m_unreadable = *stored;
 }
 
@@ -151,7 +151,8 @@ void HistoryManager::save()
         const QString aside = asideFilePath();
         if (writePrivately(aside, *m_unreadable)) {
             m_unreadable.reset();
-            logLine(QStringLiteral("History that could not be read is kept in ") + aside);
+            logWarning(lcHistory,
+                       QStringLiteral("History that could not be read is kept in ") + aside);
         } else {
             return; // saving now would lose it
         }

@@ -23,10 +23,10 @@ AIProviderMode servingMode(AIProviderMode mode, bool localAvailable)
     case AIProviderMode::local:
         if (localAvailable)
             return AIProviderMode::local;
-        logLine(QStringLiteral("Local AI not available, falling back to custom"));
+        logLine(lcRouter, QStringLiteral("Local AI not available, falling back to custom"));
         return AIProviderMode::custom;
     case AIProviderMode::cloud:
-        logLine(QStringLiteral("Cloud not yet available, falling back to custom"));
+        logLine(lcRouter, QStringLiteral("Cloud not yet available, falling back to custom"));
         return AIProviderMode::custom;
     case AIProviderMode::custom:
         return AIProviderMode::custom;
@@ -199,7 +199,7 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
                        modelIdentity()};
     if (std::optional<QString> cached = m_cache.get(key)) {
         setLastResultWasCached(true);
-        logLine(QStringLiteral("Serving cached response"));
+        logDebug(lcRouter, QStringLiteral("Serving cached response"));
         co_return ProcessedText{.text = *cached, .wasCached = true, .provider = key.provider};
     }
 
@@ -277,7 +277,7 @@ AIServiceProvider::processText(QString text, TextAction action, std::optional<To
         co_return std::unexpected(error);
 
     // The on-device error stays in lastError, whatever the custom back-end answers.
-    logLine(QStringLiteral("Local model failed, falling back to custom"));
+    logWarning(lcRouter, QStringLiteral("Local model failed, falling back to custom"));
     QCoro::Task<Result<GeneratedText>> fallback =
         m_backends.custom->processText(text, action, tone, shown, stop);
     Result<GeneratedText> fallbackAnswer = co_await std::move(fallback);

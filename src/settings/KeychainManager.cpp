@@ -122,8 +122,9 @@ QCoro::Task<void> KeychainManager::openKeyring(QString service,
             m_keyringProblem =
                 answer.detail.isEmpty() ? QStringLiteral("no keyring") : answer.detail;
             m_store = Store::file;
-            logLine(QStringLiteral("Keyring not used, API keys stay in the settings file: ") +
-                    m_keyringProblem);
+            logWarning(lcSettings,
+                       QStringLiteral("Keyring not used, API keys stay in the settings file: ") +
+                           m_keyringProblem);
             Q_EMIT storeChanged();
             co_return;
         }
@@ -137,7 +138,7 @@ QCoro::Task<void> KeychainManager::openKeyring(QString service,
         co_return;
     }
     m_store = Store::keyring;
-    logLine(QStringLiteral("API keys are kept in the keyring"));
+    logLine(lcSettings, QStringLiteral("API keys are kept in the keyring"));
     Q_EMIT storeChanged();
 }
 
@@ -153,7 +154,8 @@ QCoro::Task<bool> KeychainManager::migrate()
         if (!key) {
             // Bytes that are not text are no key, but they are not ours to drop.
             if (m_defaults.dataForKey(storageKey(account)))
-                logLine(
+                logWarning(
+                    lcSettings,
                     u"The stored key of %1 is not text; left in the settings file"_s.arg(account));
             continue;
         }
@@ -169,11 +171,14 @@ QCoro::Task<bool> KeychainManager::migrate()
                                         : u"it read back differently"_s;
             if (!movedAny) {
                 m_keyringProblem = problem;
-                logLine(u"Keyring not used, API keys stay in the settings file: "_s + problem);
+                logWarning(lcSettings,
+                           u"Keyring not used, API keys stay in the settings file: "_s + problem);
                 co_return false;
             }
-            logLine(u"Could not move the key of %1 to the keyring (%2); it stays in the settings "
-                    u"file"_s.arg(account, problem));
+            logWarning(
+                lcSettings,
+                u"Could not move the key of %1 to the keyring (%2); it stays in the settings "
+                u"file"_s.arg(account, problem));
             m_keys.insert(account, *key);
             continue;
         }

@@ -66,8 +66,8 @@ void UserDefaults::removeStaleCopies()
             removed.append(candidate.fileName());
     }
     if (!removed.isEmpty())
-        logLine(QStringLiteral("Removed unfinished copies of the settings file: ") +
-                removed.join(QStringLiteral(", ")));
+        logLine(lcSettings, QStringLiteral("Removed unfinished copies of the settings file: ") +
+                                removed.join(QStringLiteral(", ")));
 }
 
 void UserDefaults::load()
@@ -97,10 +97,10 @@ void UserDefaults::load()
         m_filePath + QStringLiteral(".unreadable-") +
         QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMdd-hhmmss-zzz"));
     const bool moved = QFile::rename(m_filePath, aside);
-    logLine(QStringLiteral("Settings file %1 could not be read (%2); %3")
-                .arg(m_filePath, problem,
-                     moved ? QStringLiteral("set aside as ") + aside
-                           : QStringLiteral("left in place")));
+    logWarning(lcSettings, QStringLiteral("Settings file %1 could not be read (%2); %3")
+                               .arg(m_filePath, problem,
+                                    moved ? QStringLiteral("set aside as ") + aside
+                                          : QStringLiteral("left in place")));
 }
 
 std::optional<QString> UserDefaults::stringForKey(const QString& key) const
@@ -190,7 +190,8 @@ bool UserDefaults::write(const QByteArray& encoded) const
     if (!QDir().mkpath(folder) ||
         !QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                            QFileDevice::ExeOwner)) {
-        logLine(QStringLiteral("Cannot prepare the settings folder %1").arg(folder));
+        logCritical(lcSettings,
+                    QStringLiteral("Cannot prepare the settings folder %1").arg(folder));
         return false;
     }
     QSaveFile file(m_filePath);
@@ -198,8 +199,8 @@ bool UserDefaults::write(const QByteArray& encoded) const
                          file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
                          file.write(encoded) == encoded.size() && file.commit();
     if (!written)
-        logLine(QStringLiteral("Cannot save the settings file %1: %2")
-                    .arg(m_filePath, file.errorString()));
+        logCritical(lcSettings, QStringLiteral("Cannot save the settings file %1: %2")
+                                    .arg(m_filePath, file.errorString()));
     return written;
 }
 

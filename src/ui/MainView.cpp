@@ -219,7 +219,12 @@ QCoro::Task<MainView::Outcome> MainView::runRequest(QString text, TextAction act
     if (!outcome) {
         m_result.clear();
         setError(outcome.error());
-        logLine(u"Error processing text - "_s + outcome.error().errorDescription());
+        // Cancelling is the user's own doing, not a fault.
+        const QString line = u"Error processing text - "_s + outcome.error().errorDescription();
+        if (outcome.error().kind() == AIError::Kind::cancelled)
+            logLine(lcPopover, line);
+        else
+            logWarning(lcPopover, line);
         Q_EMIT requestFinished();
         co_return std::unexpected(outcome.error());
     }

@@ -65,7 +65,7 @@ void PopoverView::updateScreen()
     if (m_shownScreen == u"history")
         m_historyView.disappear();
     m_shownScreen = screen;
-    logLine(u"showing "_s + screen);
+    logDebug(lcPopover, u"showing "_s + screen);
     Q_EMIT currentScreenChanged();
     if (screen == u"main")
         m_main.setInputFocused(true);

@@ -426,9 +426,10 @@ void SettingsView::setStartsAtLogin(bool starts)
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(autostartEntry.toUtf8()) < 0 ||
             !file.commit())
-            logLine(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+            logWarning(lcSettings,
+                       QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
     } else if (QFileInfo::exists(path) && !QFile::remove(path)) {
-        logLine(QStringLiteral("Cannot remove ") + path);
+        logWarning(lcSettings, QStringLiteral("Cannot remove ") + path);
     }
     // What the folder holds now, also when the write failed: the switch says the truth.
     m_startsAtLogin = QFileInfo(path).isFile();

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/ApplicationService.h"
+#include "app/DesktopNotifier.h"
 #include "app/Pasteboard.h"
 #include "app/ServicesProvider.h"
 #include "history/HistoryManager.h"
@@ -36,7 +37,9 @@ const QString lexwickBinary = QStringLiteral(LEXWICK_BINARY);
 // test's. It ends with the object.
 class TestBus {
 public:
-    TestBus()
+    // What an activated Lexwick sees: no display (offscreen, or none at all), and files of its
+    // own.
+    explicit TestBus(bool offscreen = true)
     {
         services = dir.filePath(u"services"_s);
         QDir().mkpath(services);
@@ -56,9 +59,13 @@ public:
                          .toUtf8());
         config.close();
 
-        // What an activated Lexwick sees: no display, and files of its own.
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        if (offscreen) {
+            environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        } else {
+            for (const QString& name : {u"QT_QPA_PLATFORM"_s, u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s})
+                environment.remove(name);
+        }
         environment.insert(u"XDG_CONFIG_HOME"_s, dir.filePath(u"config"_s));
         environment.insert(u"XDG_DATA_HOME"_s, dir.filePath(u"data"_s));
         daemon.setProcessEnvironment(environment);
@@ -89,23 +96,35 @@ public:
     QStringList connections;
 };
 
-// A notification server that keeps the bodies it is shown.
+// A notification server that keeps what it is shown. It answers with the id it was asked to
+// replace, or a new one, as servers do.
 class NotificationServer : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 
 public:
-    QStringList bodies;
+    struct Shown {
+        uint replaces;
+        QString icon;
+        QString summary;
+        QString body;
+        QVariantMap hints;
+    };
+    QList<Shown> shown;
     QStringList summaries;
+    uint lastId = 0;
 
 public Q_SLOTS:
-    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString& body,
-                const QStringList&, const QVariantMap&, int)
+    uint Notify(const QString&, uint replaces, const QString& icon, const QString& summary,
+                const QString& body, const QStringList&, const QVariantMap& hints, int)
     {
+        shown.append({replaces, icon, summary, body, hints});
         summaries.append(summary);
-        bodies.append(body);
-        return static_cast<uint>(bodies.size());
+        return replaces != 0 ? replaces : ++lastId;
     }
+
+Q_SIGNALS:
+    void NotificationClosed(uint id, uint reason);
 };
 
 // Calls Lexwick's object without waiting. (A QDBusInterface would first ask for the object's
@@ -186,16 +205,17 @@ struct Fixture {
     QDBusConnection connection = bus.connect(u"lexwick"_s);
     QDBusConnection notificationConnection = bus.connect(u"notifications"_s);
 
-    int popoverRuns = 0; // requests the popover took
+    QStringList activations;   // the tokens the popover was opened with
+    QStringList popoverTokens; // those of the requests run in the popover (Wayland)
 
-    // With `popover`, a selection that reads empty goes to the popover, which answers "shown".
-    explicit Fixture(bool ready = true, bool popover = false)
+    explicit Fixture(bool ready = true, bool inPopover = false)
     {
         ApplicationService::Platform platform;
-        if (popover) {
-            platform.runInPopover = [this](TextAction, bool) -> QCoro::Task<SelectionOutcome> {
-                ++popoverRuns;
-                QGuiApplication::clipboard()->setText(u"shown"_s);
+        platform.activate = [this](const QString& token) { activations.append(token); };
+        if (inPopover) {
+            platform.runInPopover = [this](TextAction, bool,
+                                           QString token) -> QCoro::Task<SelectionOutcome> {
+                popoverTokens.append(token);
                 co_return false;
             };
         }
@@ -213,7 +233,8 @@ struct Fixture {
                                   QDBusConnection::ExportAdaptors);
         connection.registerService(ApplicationService::serviceName);
         notificationConnection.registerObject(u"/org/freedesktop/Notifications"_s, &notifications,
-                                              QDBusConnection::ExportAllSlots);
+                                              QDBusConnection::ExportAllSlots |
+                                                  QDBusConnection::ExportAllSignals);
         notificationConnection.registerService(u"org.freedesktop.Notifications"_s);
         if (ready)
             service->setServicesProvider(&services);
@@ -269,8 +290,9 @@ private Q_SLOTS:
         QCOMPARE(run.out + run.err, QString());
         QCOMPARE(f.clipboard(), u"the cat"_s);
         QVERIFY(log.lines().contains(u"Lexwick: Lexwick - Correct completed"_s));
-        QTRY_COMPARE(f.notifications.bodies, QStringList{ApplicationService::copiedMessage()});
-        QCOMPARE(f.notifications.summaries, QStringList{u"Lexwick"_s});
+        QTRY_COMPARE(f.notifications.summaries, QStringList{ApplicationService::copiedMessage()});
+        const std::optional<LogCapture::Entry> completed = log.find(u"Lexwick: Lexwick - "_s);
+        QVERIFY(completed && completed->type == QtInfoMsg);
 
         f.select(u"hey, u coming?"_s);
         f.answer(u"Will you be attending?"_s);
@@ -283,7 +305,9 @@ private Q_SLOTS:
         run = f.run({u"explain"_s});
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.err, u"lexwick: No text selected\n"_s);
-        QTRY_COMPARE(f.notifications.bodies.last(), u"No text selected"_s);
+        QTRY_COMPARE(f.notifications.summaries.last(),
+                     ApplicationService::failedMessage(TextAction::explain));
+        QCOMPARE(f.notifications.shown.last().body, u"No text selected"_s);
 
         // Sensitive data: the clipboard keeps the selection.
         f.select(u"mail ann@example.com"_s);
@@ -293,7 +317,12 @@ private Q_SLOTS:
         QCOMPARE(run.err, u"lexwick: "_s + message + u"\n"_s);
         QCOMPARE(f.clipboard(), u"mail ann@example.com"_s);
         QCOMPARE(log.lines().last(), u"Lexwick: Lexwick Error - "_s + message);
-        QTRY_COMPARE(f.notifications.bodies.last(), message);
+        QCOMPARE(log.entries().last().type, QtWarningMsg);
+        QCOMPARE(log.entries().last().category, u"lexwick.dbus"_s);
+        QTRY_COMPARE(f.notifications.summaries.size(), 4);
+        QCOMPARE(f.notifications.shown.last().body, DesktopNotifier::escapeMarkup(message));
+        QCOMPARE(f.notifications.shown.last().icon, u"dialog-error"_s);
+        QCOMPARE(f.notifications.shown.last().replaces, 1u); // one notification, replaced
         QCOMPARE(f.app.providerRequests(), 2);
     }
 
@@ -306,12 +335,11 @@ private Q_SLOTS:
         f.answer(u"the cat"_s);
         QCOMPARE(f.run({u"correct"_s}).exitCode, 0);
         QCOMPARE(f.clipboard(), u"the cat"_s);
-        QCOMPARE(f.popoverRuns, 0);
+        QCOMPARE(f.popoverTokens.size(), 0);
 
         f.select(QString());
         QCOMPARE(f.run({u"correct"_s}).exitCode, 0);
-        QCOMPARE(f.clipboard(), u"shown"_s);
-        QCOMPARE(f.popoverRuns, 1);
+        QCOMPARE(f.popoverTokens.size(), 1);
         QCOMPARE(f.app.providerRequests(), 1);
     }
 
@@ -346,7 +374,7 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.err, u"lexwick: No text selected\n"_s);
         QCOMPARE(f.clipboard(), u"on the clipboard"_s);
-        QCOMPARE(f.notifications.bodies, QStringList());
+        QCOMPARE(f.notifications.summaries, QStringList());
 
         // Two at once: the second ends while the first waits for its answer.
         f.app.provider.setHandler([](const ReceivedRequest& request) {
@@ -421,16 +449,16 @@ private Q_SLOTS:
         };
         correct({}, u"the cat 1"_s);
         QCOMPARE(f.window.pasted, QStringList{u"the cat 1"_s});
-        QTRY_COMPARE(f.notifications.bodies, QStringList{ApplicationService::replacedMessage()});
+        QTRY_COMPARE(f.notifications.summaries, QStringList{ApplicationService::replacedMessage()});
 
         // Focus lost meanwhile, or a selection of no window that could be told.
         f.window.focused = false;
         correct({}, u"the cat 2"_s);
-        QTRY_COMPARE(f.notifications.bodies.last(), ApplicationService::copiedMessage());
+        QTRY_COMPARE(f.notifications.summaries.last(), ApplicationService::copiedMessage());
         f.window = {.exists = false, .taken = f.window.taken, .pasted = f.window.pasted};
         correct({}, u"the cat 3"_s);
-        QTRY_COMPARE(f.notifications.bodies.size(), 3);
-        QCOMPARE(f.notifications.bodies.last(), ApplicationService::copiedMessage());
+        QTRY_COMPARE(f.notifications.summaries.size(), 3);
+        QCOMPARE(f.notifications.summaries.last(), ApplicationService::copiedMessage());
         QCOMPARE(f.window.pasted, QStringList{u"the cat 1"_s});
         QCOMPARE(f.window.taken, 3);
 
@@ -444,8 +472,8 @@ private Q_SLOTS:
         correct({u"--no-paste"_s}, u"the cat 6"_s);
         correct({u"--paste"_s}, u"the cat 7"_s);
         QCOMPARE(f.window.pasted, (QStringList{u"the cat 1"_s, u"the cat 5"_s, u"the cat 7"_s}));
-        QTRY_COMPARE(f.notifications.bodies.size(), 7);
-        QCOMPARE(f.notifications.bodies.mid(3),
+        QTRY_COMPARE(f.notifications.summaries.size(), 7);
+        QCOMPARE(f.notifications.summaries.mid(3),
                  (QStringList{
                      ApplicationService::copiedMessage(), ApplicationService::replacedMessage(),
                      ApplicationService::copiedMessage(), ApplicationService::replacedMessage()}));
@@ -496,7 +524,7 @@ private Q_SLOTS:
         f.service->setServicesProvider(&f.services);
         QTRY_VERIFY(text.isFinished());
         QCOMPARE(QDBusReply<QString>(text).value(), u"Der Kater"_s);
-        QTRY_COMPARE(f.notifications.bodies, QStringList{ApplicationService::copiedMessage()});
+        QTRY_COMPARE(f.notifications.summaries, QStringList{ApplicationService::copiedMessage()});
         QCOMPARE(f.clipboard(), u"Regards"_s);
     }
 
@@ -566,6 +594,115 @@ private Q_SLOTS:
         QCOMPARE(f.clipboard(), u"command answer"_s);
         QCOMPARE(main.errorMessage(), u"Request was cancelled."_s);
         QCOMPARE(result.text(), QString());
+    }
+
+    // One notification at a time: each replaces the one on screen, also when several come
+    // before the server has answered; once the server closed it, the next is new. Successes go
+    // by themselves; errors carry the error icon; the body is escaped markup.
+    void notificationsReplaceEachOther()
+    {
+        Fixture f;
+        QList<NotificationServer::Shown>& shown = f.notifications.shown;
+        DesktopNotifier notifier(f.bus.connect(u"notifier"_s));
+        notifier.notifySuccess(ApplicationService::copiedMessage());
+        notifier.notifyError(u"Lexwick could not correct the selection"_s,
+                             u"Server said <b>no</b> & \"why\""_s);
+        QTRY_COMPARE(shown.size(), 2);
+        QCOMPARE(shown[0].replaces, 0u);
+        QCOMPARE(shown[0].icon, u"io.github.lexwick.Lexwick"_s);
+        QCOMPARE(shown[0].summary, u"Copied: press Ctrl+V"_s);
+        QCOMPARE(shown[0].body, QString());
+        QCOMPARE(shown[0].hints.value(u"transient"_s), QVariant(true));
+        QCOMPARE(shown[0].hints.value(u"urgency"_s).typeId(), QMetaType::UChar);
+        QCOMPARE(shown[0].hints.value(u"urgency"_s).value<uchar>(), 0);
+        QCOMPARE(shown[0].hints.value(u"desktop-entry"_s),
+                 QVariant(u"io.github.lexwick.Lexwick"_s));
+        QCOMPARE(shown[1].replaces, 1u);
+        QCOMPARE(shown[1].icon, u"dialog-error"_s);
+        QCOMPARE(shown[1].body, u"Server said &lt;b&gt;no&lt;/b&gt; &amp; \"why\""_s);
+        QVERIFY(!shown[1].hints.contains(u"transient"_s));
+        QCOMPARE(shown[1].hints.value(u"urgency"_s).value<uchar>(), 1);
+
+        // A burst: the last one is shown and replaces the one before; those that came while an
+        // id was awaited are skipped ("one" too, when the error's id had not come yet).
+        for (const QString& summary : {u"one"_s, u"two"_s, u"three"_s})
+            notifier.notifySuccess(summary);
+        QTRY_COMPARE(shown.last().summary, u"three"_s);
+        QTest::qWait(200);
+        QCOMPARE(shown.last().summary, u"three"_s);
+        QVERIFY(shown.size() == 3 || (shown.size() == 4 && shown[2].summary == u"one"));
+        for (const NotificationServer::Shown& each : shown.mid(1))
+            QCOMPARE(each.replaces, 1u);
+        const qsizetype burst = shown.size();
+
+        // Another's notification closing changes nothing; ours closing makes the next new.
+        Q_EMIT f.notifications.NotificationClosed(7, 2);
+        QTest::qWait(200);
+        notifier.notifySuccess(u"four"_s);
+        QTRY_COMPARE(shown.size(), burst + 1);
+        QCOMPARE(shown.last().replaces, 1u);
+        QTest::qWait(200); // its id has come back
+        Q_EMIT f.notifications.NotificationClosed(1, 2);
+        QTest::qWait(200);
+        notifier.notifySuccess(u"five"_s);
+        notifier.notifySuccess(u"six"_s);
+        QTRY_COMPARE(shown.size(), burst + 3);
+        QCOMPARE(shown[burst + 1].replaces, 0u);
+        QCOMPARE(shown[burst + 2].replaces, 2u);
+    }
+
+    // The launcher's token reaches the popover: from a second start (platform_data), from the
+    // command (the options of its call) and from a desktop action; the command's own
+    // environment keeps none for anything it starts.
+    void theActivationTokenReachesThePopover()
+    {
+        Fixture f(true, true);
+        f.select(QString()); // unreadable unfocused, as on Wayland
+        const auto start = [&f](const QStringList& arguments,
+                                const QList<std::pair<QString, QString>>& variables) {
+            QProcess process;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, f.bus.address);
+            for (const auto& [name, value] : variables)
+                environment.insert(name, value);
+            process.setProcessEnvironment(environment);
+            process.setStandardInputFile(QProcess::nullDevice());
+            process.start(lexwickBinary, arguments);
+            return Fixture::finish(process).exitCode;
+        };
+        QCOMPARE(start({}, {{u"XDG_ACTIVATION_TOKEN"_s, u"wl-1"_s},
+                            {u"DESKTOP_STARTUP_ID"_s, u"x11-1_TIME5"_s}}),
+                 0);
+        QCOMPARE(start({}, {{u"DESKTOP_STARTUP_ID"_s, u"x11-2_TIME6"_s}}), 0);
+        QCOMPARE(start({}, {}), 0);
+        QCOMPARE(f.activations, (QStringList{u"wl-1"_s, u"x11-2_TIME6"_s, QString()}));
+
+        QCOMPARE(start({u"correct"_s}, {{u"XDG_ACTIVATION_TOKEN"_s, u"wl-3"_s}}), 0);
+        QCOMPARE(f.popoverTokens, QStringList{u"wl-3"_s});
+
+        const QDBusConnection client = f.bus.connect(u"client"_s);
+        QDBusPendingCallWatcher action(
+            callLexwick(client, u"org.freedesktop.Application"_s, u"ActivateAction"_s,
+                        {u"explain"_s, QVariant::fromValue(QVariantList()),
+                         QVariantMap{{u"desktop-startup-id"_s, u"x11-4_TIME7"_s}}}));
+        QTRY_COMPARE(f.popoverTokens, (QStringList{u"wl-3"_s, u"x11-4_TIME7"_s}));
+    }
+
+    // With a bus but no display, the bus starts Lexwick for the call, which cannot open a window
+    // and ends; the command says that in words, not in the bus's.
+    void activationWithoutADisplaySaysSo()
+    {
+        TestBus bus(false);
+        QFile file(bus.services + u"/io.github.lexwick.Lexwick.service"_s);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[D-BUS Service]\nName=io.github.lexwick.Lexwick\nExec=" +
+                   lexwickBinary.toUtf8() + "\n");
+        file.close();
+        const auto command = startCommand(bus.address, {u"correct"_s});
+        QVERIFY(command->waitForFinished(60000));
+        QCOMPARE(QString::fromUtf8(command->readAllStandardError()),
+                 u"lexwick: Lexwick cannot start here: no display\n"_s);
+        QCOMPARE(command->exitCode(), 1);
     }
 
     // No Lexwick runs: the bus starts the installed one for the call, and it answers.

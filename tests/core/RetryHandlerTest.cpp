@@ -75,6 +75,10 @@ private Q_SLOTS:
         for (int i = 1; i < attempts; ++i)
             logged << u"Lexwick: Retry attempt %1/%2 after 0.0s - failure %1"_s.arg(i).arg(limit);
         QCOMPARE(log.lines(), logged);
+        for (const LogCapture::Entry& entry : log.entries()) {
+            QCOMPARE(entry.type, QtWarningMsg);
+            QCOMPARE(entry.category, u"lexwick.http"_s);
+        }
     }
 
     void classification_data()

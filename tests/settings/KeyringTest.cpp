@@ -2,6 +2,7 @@
 // The key chain against a real GNOME Keyring on a session bus of the test's own.
 #include "settings/KeychainManager.h"
 #include "settings/UserDefaults.h"
+#include "support/LogCapture.h"
 #include "support/TestMain.h"
 
 #include <QCoroTask>
@@ -283,8 +284,14 @@ private Q_SLOTS:
         UserDefaults other(m_dir.filePath(u"locked-empty.cbor"_s));
         other.setObject(QByteArray("o-locked"), KeychainManager::storageKey(u"openai"_s));
         KeychainManager second(other);
+        test::LogCapture log;
         QCoro::waitFor(second.openKeyring(service + u".Other"_s, 5s));
         QCOMPARE(second.store(), KeychainManager::Store::file);
+        // The refused write is a warning of the settings' area.
+        const std::optional<test::LogCapture::Entry> refused =
+            log.find(u"Lexwick: Keyring not used"_s);
+        QVERIFY(refused && refused->type == QtWarningMsg);
+        QCOMPARE(refused->category, u"lexwick.settings"_s);
         QCOMPARE(second.load(u"openai"_s), u"o-locked"_s);
     }
 

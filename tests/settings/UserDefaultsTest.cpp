@@ -155,6 +155,8 @@ private Q_SLOTS:
         QCOMPARE(store.keys(), QStringList());
         QCOMPARE(log.lines().size(), 1);
         QVERIFY(log.lines().first().startsWith(u"Lexwick: Settings file "));
+        QCOMPARE(log.entries().first().type, QtWarningMsg);
+        QCOMPARE(log.entries().first().category, u"lexwick.settings"_s);
 
         const QStringList asides =
             QFileInfo(path()).dir().entryList({u"defaults.cbor.unreadable-*"_s});

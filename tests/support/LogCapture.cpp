@@ -23,22 +23,39 @@ LogCapture::~LogCapture()
 
 QStringList LogCapture::lines() const
 {
+    QStringList lines;
+    for (const Entry& entry : entries())
+        lines << entry.line;
+    return lines;
+}
+
+QList<LogCapture::Entry> LogCapture::entries() const
+{
     QMutexLocker lock(&m_mutex);
-    return m_lines;
+    return m_entries;
+}
+
+std::optional<LogCapture::Entry> LogCapture::find(const QString& start) const
+{
+    for (const Entry& entry : entries()) {
+        if (entry.line.startsWith(start))
+            return entry;
+    }
+    return std::nullopt;
 }
 
 void LogCapture::clear()
 {
     QMutexLocker lock(&m_mutex);
-    m_lines.clear();
+    m_entries.clear();
 }
 
 void LogCapture::handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     LogCapture* capture = s_active;
-    if (capture && context.category && std::strcmp(context.category, "lexwick") == 0) {
+    if (capture && context.category && std::strncmp(context.category, "lexwick.", 8) == 0) {
         QMutexLocker lock(&capture->m_mutex);
-        capture->m_lines << message;
+        capture->m_entries.append({type, QString::fromLatin1(context.category), message});
         return;
     }
     if (capture && capture->m_previous)

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QList>
 #include <QMutex>
 #include <QStringList>
 #include <QtGlobal>
+
+#include <optional>
 
 namespace lexwick::test {
 
@@ -15,7 +18,17 @@ public:
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 
+    // One line with its level and category ("lexwick.http").
+    struct Entry {
+        QtMsgType type;
+        QString category;
+        QString line;
+    };
+
     QStringList lines() const;
+    QList<Entry> entries() const;
+    // The entry of the line that equals or starts with the text; a null type when none does.
+    std::optional<Entry> find(const QString& start) const;
     void clear();
 
 private:
@@ -24,7 +37,7 @@ private:
     static LogCapture* s_active;
     QtMessageHandler m_previous;
     mutable QMutex m_mutex;
-    QStringList m_lines;
+    QList<Entry> m_entries;
 };
 
 } // namespace lexwick::test

@@ -399,6 +399,7 @@ private Q_SLOTS:
             return ScriptedReply::json(401, R"({"error":{"message":"bad key"}})");
         });
         QSignalSpy finished(s.view.main(), &MainView::requestFinished);
+        QTest::ignoreMessage(QtWarningMsg, "Lexwick: Error processing text - API Error: bad key");
         s.view.main()->toggleProcessing();
         QVERIFY(finished.wait(10000));
         QAccessibleInterface* error = Screen::reader(s.find(u"errorLine"_s));

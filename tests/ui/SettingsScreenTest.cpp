@@ -443,6 +443,8 @@ private Q_SLOTS:
             QVERIFY(QDir().mkpath(entry));
             Screen s;
             QVERIFY(!s.settingsView().startsAtLogin());
+            QTest::ignoreMessage(QtWarningMsg,
+                                 QRegularExpression(u"^Lexwick: Cannot write .*autostart"_s));
             s.click(u"loginSwitch"_s);
             QVERIFY(!s.settingsView().startsAtLogin());
             QVERIFY(!s.item(u"loginSwitch"_s)->property("checked").toBool());
