@@ -139,13 +139,18 @@ void StatusBarManager::showPopover(QPoint at)
         m_leaveStandalone = false;
         m_popover.setStandalone(false);
     }
-    // The panel says where it was clicked; an XEmbed tray where its icon is. Otherwise the
-    // pointer, which has just clicked the icon, is the best guess.
+    // The panel says where it was clicked; an XEmbed tray where its icon is. A menu entry
+    // says nothing: the icon is where the panel's last click was, if there was one; else the
+    // pointer, which has just clicked, is the best guess (Xwayland knows it only over X windows).
+    if (!at.isNull())
+        m_lastClick = at;
     QRect anchor(at, QSize(1, 1));
     if (at.isNull()) {
         const QRect icon =
             m_xembedIcon && m_xembedIcon->isVisible() ? m_xembedIcon->geometry() : QRect();
-        anchor = icon.isValid() && !icon.isEmpty() ? icon : QRect(QCursor::pos(), QSize(1, 1));
+        anchor = icon.isValid() && !icon.isEmpty() ? icon
+                 : !m_lastClick.isNull()            ? QRect(m_lastClick, QSize(1, 1))
+                                                    : QRect(QCursor::pos(), QSize(1, 1));
     }
     // A Wayland compositor gives the focus to a window that shows the token of the click
     // that opened it; a launcher's token, set on the popover before, serves otherwise.

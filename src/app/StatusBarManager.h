@@ -58,6 +58,7 @@ private:
     // A tray took the icon while the popover was open as a window: it becomes a popover when
     // it next opens.
     bool m_leaveStandalone = false;
+    QPoint m_lastClick; // where the panel last said it was clicked
 };
 
 } // namespace lexwick

@@ -231,6 +231,8 @@ private Q_SLOTS:
         QVERIFY(panel.menu(u"Event"_s, {labels.key(u"Open Lexwick"_s), u"clicked"_s, noData, 0u}));
         QCOMPARE(opening.size(), 3);
         QCOMPARE(opening.at(2).at(1).toString(), u"token-2"_s);
+        // A menu entry tells no position: the popover opens where the icon was last clicked.
+        QCOMPARE(opening.at(2).at(0).toRect(), QRect(100, 780, 1, 1));
         qunsetenv("XDG_ACTIVATION_TOKEN");
         QVERIFY(panel.menu(u"Event"_s, {labels.key(u"Open Lexwick"_s), u"hovered"_s, noData, 0u}));
         QVERIFY(panel.menu(u"Event"_s, {7, u"clicked"_s, noData, 0u}));
