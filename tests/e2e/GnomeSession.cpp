@@ -134,13 +134,7 @@ GnomeSession::~GnomeSession()
         call(u"Stop"_s, {});
     if (m_bus)
         QDBusConnection::disconnectFromBus(m_bus->name());
-    for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it) {
-        QProcess& process = **it;
-        process.terminate();
-        if (!process.waitForFinished(5000))
-            process.kill();
-        process.waitForFinished(3000);
-    }
+    stopInReverse(m_processes);
 }
 
 QString GnomeSession::homePath(const QString& relative) const
@@ -192,19 +186,14 @@ std::optional<QByteArray> GnomeSession::lineMatching(const QByteArray& text,
 std::unique_ptr<QProcess> GnomeSession::start(const QString& program,
                                               const QStringList& arguments) const
 {
-    auto process = std::make_unique<QProcess>();
-    process->setProgram(program);
-    process->setArguments(arguments);
-    process->setProcessEnvironment(m_environment);
-    process->setWorkingDirectory(m_home.path());
-    process->setProcessChannelMode(QProcess::MergedChannels);
-    return process;
+    return prepareProgram(m_environment, m_home.path(), program, arguments);
 }
 
 std::optional<QByteArray> GnomeSession::run(const QString& program, const QStringList& arguments,
                                             const QByteArray& input,
                                             std::chrono::milliseconds timeout) const
 {
+    // The event loop runs meanwhile: the tool may wait for an answer from this process.
     QProcess process;
     process.setProcessEnvironment(m_environment);
     process.setStandardErrorFile(QProcess::nullDevice());

@@ -370,17 +370,9 @@ private Q_SLOTS:
         QVERIFY2(!token.isEmpty(), "KWin grants a launcher a token");
         Lexwick command(session, u"wayland"_s, {u"correct"_s},
                         {u"XDG_ACTIVATION_TOKEN="_s + token});
-        bool focused = false;
-        eventually(
-            [&] {
-                const auto lexwick = session.window(u"Lexwick"_s);
-                focused = focused || (lexwick && lexwick->active);
-                return command.process->state() == QProcess::NotRunning;
-            },
-            std::chrono::seconds(30));
-        // KWin refuses the focus to a window that asks without the token: the command hands
-        // it on, or the window would never read the selection ("No text selected").
-        QVERIFY2(focused, command.log.constData());
+        // KWin refuses the focus to a window that asks without the token, and unfocused the
+        // window reads no selection ("No text selected"). The focus itself may last too short
+        // a moment to be seen from here.
         QVERIFY2(command.finish() == 0, command.log.constData());
         QCOMPARE(session.clipboard().value_or(QByteArray()), selectionAnswer.toUtf8());
     }

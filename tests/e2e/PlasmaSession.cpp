@@ -159,15 +159,10 @@ PlasmaSession::PlasmaSession(Options options)
 
 PlasmaSession::~PlasmaSession()
 {
-    for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it) {
-        QProcess& process = **it;
-        if (&process == m_input)
-            process.closeWriteChannel();
-        process.terminate();
-        if (!process.waitForFinished(3000))
-            process.kill();
-        process.waitForFinished(3000);
-    }
+    // The input client ends at the end of its commands.
+    if (m_input)
+        m_input->closeWriteChannel();
+    stopInReverse(m_processes);
 }
 
 QString PlasmaSession::homePath(const QString& relative) const
@@ -389,32 +384,13 @@ std::optional<QByteArray> PlasmaSession::clipboard() const
 std::unique_ptr<QProcess> PlasmaSession::start(const QString& program,
                                                const QStringList& arguments) const
 {
-    auto process = std::make_unique<QProcess>();
-    process->setProgram(program);
-    process->setArguments(arguments);
-    process->setProcessEnvironment(m_environment);
-    process->setWorkingDirectory(m_home.path());
-    process->setProcessChannelMode(QProcess::MergedChannels);
-    return process;
+    return prepareProgram(m_environment, m_home.path(), program, arguments);
 }
 
 std::optional<QByteArray> PlasmaSession::run(const QString& program, const QStringList& arguments,
                                              const QByteArray& input) const
 {
-    QProcess process;
-    process.setProcessEnvironment(m_environment);
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    if (!input.isEmpty())
-        process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(10'000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        process.kill();
-        process.waitForFinished();
-        return std::nullopt;
-    }
-    return process.readAllStandardOutput();
+    return runTool(m_environment, program, arguments, input);
 }
 
 } // namespace lexwick::test

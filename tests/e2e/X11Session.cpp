@@ -15,6 +15,50 @@ using namespace Qt::StringLiterals;
 
 namespace lexwick::test {
 
+std::unique_ptr<QProcess> prepareProgram(const QProcessEnvironment& environment,
+                                         const QString& home, const QString& program,
+                                         const QStringList& arguments)
+{
+    auto process = std::make_unique<QProcess>();
+    process->setProgram(program);
+    process->setArguments(arguments);
+    process->setProcessEnvironment(environment);
+    process->setWorkingDirectory(home);
+    process->setProcessChannelMode(QProcess::MergedChannels);
+    return process;
+}
+
+std::optional<QByteArray> runTool(const QProcessEnvironment& environment, const QString& program,
+                                  const QStringList& arguments, const QByteArray& input,
+                                  std::chrono::milliseconds timeout)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setStandardErrorFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(int(timeout.count())) ||
+        process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        process.kill();
+        process.waitForFinished();
+        return std::nullopt;
+    }
+    return process.readAllStandardOutput();
+}
+
+void stopInReverse(std::vector<std::unique_ptr<QProcess>>& processes)
+{
+    for (auto it = processes.rbegin(); it != processes.rend(); ++it) {
+        QProcess& process = **it;
+        process.terminate();
+        if (!process.waitForFinished(5000))
+            process.kill();
+        process.waitForFinished(3000);
+    }
+}
+
 bool eventually(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
 {
     const QDeadlineTimer deadline(timeout);
@@ -143,13 +187,7 @@ bool X11Session::startTray()
 
 X11Session::~X11Session()
 {
-    for (auto it = m_processes.rbegin(); it != m_processes.rend(); ++it) {
-        QProcess& process = **it;
-        process.terminate();
-        if (!process.waitForFinished(3000))
-            process.kill();
-        process.waitForFinished(3000);
-    }
+    stopInReverse(m_processes);
 }
 
 QString X11Session::homePath(const QString& relative) const
@@ -187,32 +225,13 @@ std::optional<QByteArray> X11Session::firstLine(std::chrono::milliseconds timeou
 std::unique_ptr<QProcess> X11Session::start(const QString& program,
                                             const QStringList& arguments) const
 {
-    auto process = std::make_unique<QProcess>();
-    process->setProgram(program);
-    process->setArguments(arguments);
-    process->setProcessEnvironment(m_environment);
-    process->setWorkingDirectory(m_home.path());
-    process->setProcessChannelMode(QProcess::MergedChannels);
-    return process;
+    return prepareProgram(m_environment, m_home.path(), program, arguments);
 }
 
 std::optional<QByteArray> X11Session::run(const QString& program, const QStringList& arguments,
                                           const QByteArray& input) const
 {
-    QProcess process;
-    process.setProcessEnvironment(m_environment);
-    process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    if (!input.isEmpty())
-        process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(10'000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0) {
-        process.kill();
-        process.waitForFinished();
-        return std::nullopt;
-    }
-    return process.readAllStandardOutput();
+    return runTool(m_environment, program, arguments, input);
 }
 
 namespace {

@@ -69,6 +69,19 @@ private:
     QString m_failure;
 };
 
+// What the test desktops share. A program made ready to start on a desktop: its environment,
+// the home folder as working folder, its two output channels merged.
+std::unique_ptr<QProcess> prepareProgram(const QProcessEnvironment& environment,
+                                         const QString& home, const QString& program,
+                                         const QStringList& arguments);
+// Runs a tool to its end: its standard output, or nothing when it failed or outlived the
+// timeout. The event loop waits meanwhile.
+std::optional<QByteArray> runTool(const QProcessEnvironment& environment, const QString& program,
+                                  const QStringList& arguments, const QByteArray& input = {},
+                                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
+// Stops what a desktop started, the last started first.
+void stopInReverse(std::vector<std::unique_ptr<QProcess>>& processes);
+
 // Polls the condition, running the event loop between looks, until it holds or time is up.
 bool eventually(const std::function<bool()>& condition,
                 std::chrono::milliseconds timeout = std::chrono::seconds(20));
